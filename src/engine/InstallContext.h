@@ -1,0 +1,14 @@
+#pragma once
+// What the install sequence gathers before it changes anything, handed to
+// its phases. Lives for one run of RunInstall().
+
+#include <string>
+#include <vector>
+
+struct InstallContext {
+  std::string WorkFolder;      // short temp path + a decimal number, no trailing "\"
+  std::string ServerRootPath;  // the web server's "ServerRoot"; may be empty
+  std::string PhpFolder;       // from httpd.conf; ends with "\" or is empty
+  std::string PgBaseDir;       // PostgreSQL's "Base Directory"; may be empty
+  std::vector<std::string> ExtensionLines;  // "extension=" lines for php.ini
+};

@@ -1,0 +1,123 @@
+#include "engine/InstallSequence.h"
+
+#include "engine/Phases.h"
+#include "engine/RunAndWait.h"
+#include "platform/FileUtil.h"
+#include "platform/Registry.h"
+#include "platform/Text.h"
+#include "shell/Settings.h"
+#include "versiongate/ModuleRecord.h"
+#include "versiongate/VersionGate.h"
+
+bool RunInstall(Installer& installer) {
+  InstallUi& ui = installer.ui;
+  Host& host = installer.host();
+  InstallContext context;
+
+  ui.ShowStatus("Performing pre-install tasks.  Please wait...");
+  if (!CheckVersions(installer)) return false;
+  MakeWorkFolderName(host, context);
+  if (!DetectApache(installer, context)) return false;
+  if (!DetectPhp(installer, context)) return false;
+  if (!DetectPostgreSql(installer, context)) return false;
+
+  ui.ShowStatus("Stopping Apache.  Please wait...");
+  ControlApache(installer.app, context, "stop");
+
+  ui.ShowStatus("Installing module.  Please wait...");
+  if (!UnpackPackage(installer, context)) return false;
+  UpdatePhpIni(installer, context);
+
+  ui.ShowStatus("Configuring files.  Please wait...");
+  ui.ShowStatus("Importing data to SQL Server.  Please wait...");
+  if (!ImportSqlScripts(installer, context)) return false;
+
+  ui.ShowStatus("Configuring web pages.  Please wait...");
+  SaveInstallFolder(installer);
+
+  ui.ShowStatus("Restarting Apache.  Please wait...");
+  ControlApache(installer.app, context, "restart");
+
+  ui.ShowStatus("Performing post-install tasks.  Please wait...");
+  return RecordModuleVersion(installer);
+}
+
+void MakeWorkFolderName(Host& host, InstallContext& context) {
+  const std::string temp = host.ShortPathName(host.TempPath());
+  host.SeedRandom(static_cast<unsigned>(host.Time()));
+  const uint32_t number = static_cast<uint32_t>(host.Random()) * host.TickCount();
+  context.WorkFolder = temp + std::to_string(number);
+}
+
+namespace {
+
+// Opens the first subkey of the registry's current key and reads `value`.
+std::string ReadFirstSubKeyValue(TRegistry& registry, const std::string& value) {
+  const std::optional<std::string> first = registry.SubKeyName(0);
+  if (!first || !registry.OpenKey(*first, false)) return std::string();
+  return registry.ReadString(value);
+}
+
+}  // namespace
+
+bool DetectApache(Installer& installer, InstallContext& context) {
+  TRegistry registry(installer.host());
+  if (!registry.OpenKey("Software\\Apache Group\\Apache", false) &&
+      !registry.OpenKey("Software\\Apache Software Foundation\\Apache", false)) {
+    installer.MessageBox("Apache does not appear to be installed on this computer.",
+                         kMbOk | kMbIconError);
+    return false;
+  }
+  context.ServerRootPath = ReadFirstSubKeyValue(registry, "ServerRoot");
+  return true;
+}
+
+std::optional<std::string> PhpFolderFromHttpdConf(const std::string& text) {
+  static const std::string kModuleLine = "LoadModule php5_module ";
+  const size_t at = text.find(kModuleLine);
+  if (at == std::string::npos) return std::nullopt;
+  const size_t start = at + kModuleLine.size();
+  size_t end = start;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  std::string rest = text.substr(start, end - start);
+  auto is_trimmed = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  size_t first = 0;
+  while (first < rest.size() && is_trimmed(rest[first])) ++first;
+  size_t last = rest.size();
+  while (last > first && is_trimmed(rest[last - 1])) --last;
+  rest = rest.substr(first, last - first);
+  while (!rest.empty() && rest.back() != '\\') rest.pop_back();
+  return rest;
+}
+
+bool DetectPhp(Installer& installer, InstallContext& context) {
+  const std::string conf = ExcludeTrailingBackslash(context.ServerRootPath) + "\\conf\\httpd.conf";
+  const std::optional<std::string> folder =
+      PhpFolderFromHttpdConf(JoinLines(LoadLines(installer.host(), conf)));
+  if (!folder) {
+    installer.MessageBox("PHP does not appear to be installed in Apache on this computer.",
+                         kMbOk | kMbIconError);
+    return false;
+  }
+  context.PhpFolder = *folder;
+  return true;
+}
+
+bool DetectPostgreSql(Installer& installer, InstallContext& context) {
+  TRegistry registry(installer.host());
+  if (!registry.OpenKey("Software\\PostgreSQL\\Installations", false)) {
+    const int answer = installer.MessageBox(
+        "PostgreSQL Server does not appear to be installed on this computer. Continue "
+        "installation?",
+        kMbYesNo | kMbIconError);
+    return answer != kIdNo;
+  }
+  context.PgBaseDir = ReadFirstSubKeyValue(registry, "Base Directory");
+  return true;
+}
+
+void ControlApache(TApplication& app, const InstallContext& context, const std::string& action) {
+  // A program that cannot be started is not reported; the sequence goes on.
+  RunAndWait(app, "\"" + context.ServerRootPath + "bin\\httpd.exe\" -w -n \"Apache2.2\" -k " +
+                      action);
+}

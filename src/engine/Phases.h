@@ -1,0 +1,15 @@
+#pragma once
+// The phases of the install sequence that work on the package, php.ini, the
+// database client and the registry.
+
+#include "engine/InstallContext.h"
+#include "engine/Installer.h"
+
+// Lays every entry of "Data.kpv" into its folder; false after a message.
+bool UnpackPackage(Installer& installer, InstallContext& context);
+// Adds the collected extension lines to php.ini.
+void UpdatePhpIni(Installer& installer, InstallContext& context);
+// Runs psql.exe on the package's SQL scripts; false when the user stops.
+bool ImportSqlScripts(Installer& installer, InstallContext& context);
+// Records the destination folder as "InstallDir" in the registry.
+void SaveInstallFolder(Installer& installer);

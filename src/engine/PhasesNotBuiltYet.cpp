@@ -1,0 +1,15 @@
+// Seams of the install sequence whose phases are not built yet. Each later
+// phase replaces its stand-in here with a unit of its own.
+#include "engine/Phases.h"
+
+// Not built yet: the package unpacking; reports every entry placed.
+bool UnpackPackage(Installer&, InstallContext&) { return true; }
+
+// Not built yet: the php.ini update; adds nothing.
+void UpdatePhpIni(Installer&, InstallContext&) {}
+
+// Not built yet: the SQL import; imports nothing.
+bool ImportSqlScripts(Installer&, InstallContext&) { return true; }
+
+// Not built yet: the installation record; writes nothing.
+void SaveInstallFolder(Installer&) {}

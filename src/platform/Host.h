@@ -1,0 +1,207 @@
+#pragma once
+// The host: everything the installer asks of the machine it runs on.
+//
+// The core keeps Windows path syntax everywhere ("C:\Intranet", trailing "\",
+// both '\' and '/' as separators). A host maps those paths to its own at the
+// boundary. Every call documents what it returns on success and on failure.
+// Texts are 8-bit strings in the ANSI code page, as on Windows.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class Form;
+class Control;
+struct PqApi;
+
+// MessageBoxA flags and results, with the values of the Windows API.
+constexpr unsigned kMbOk = 0x00;
+constexpr unsigned kMbYesNo = 0x04;
+constexpr unsigned kMbIconError = 0x10;
+constexpr unsigned kMbIconQuestion = 0x20;
+constexpr unsigned kMbDefButton2 = 0x100;
+constexpr unsigned kMbButtonMask = 0x0F;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// CreateFileA share modes.
+constexpr unsigned kShareNone = 0;
+constexpr unsigned kShareRead = 1;
+constexpr unsigned kShareWrite = 2;
+
+// GetFileAttributesW values.
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kAttributeDirectory = 0x10;
+constexpr uint32_t kAttributeNormal = 0x80;
+
+enum class SeekOrigin { kBegin, kCurrent };
+
+// An open file (a file handle). Destroying it closes the handle.
+class HostFile {
+ public:
+  HostFile() = default;
+  HostFile(const HostFile&) = delete;
+  HostFile& operator=(const HostFile&) = delete;
+  virtual ~HostFile() = default;
+
+  // ReadFile: reads up to `count` bytes at the current position and moves on.
+  // `*done` is the count delivered (0 at end of file). False when the call
+  // itself failed; a short read at end of file is not a failure of the call.
+  virtual bool Read(void* buffer, uint32_t count, uint32_t* done) = 0;
+  // WriteFile: `*done` is the count taken. False when the call failed.
+  virtual bool Write(const void* buffer, uint32_t count, uint32_t* done) = 0;
+  // SetFilePointer: moves to `distance` from the start or from the current
+  // position. Moving past the end succeeds. Returns the new position, or -1
+  // when the target would lie before the start of the file.
+  virtual int64_t Seek(int64_t distance, SeekOrigin origin) = 0;
+};
+
+// An open registry key (HKEY). Destroying it closes the key (RegCloseKey).
+enum class RegValueType { kMissing, kString, kExpandString, kDword, kBinary, kOther };
+
+class HostRegistryKey {
+ public:
+  HostRegistryKey() = default;
+  HostRegistryKey(const HostRegistryKey&) = delete;
+  HostRegistryKey& operator=(const HostRegistryKey&) = delete;
+  virtual ~HostRegistryKey() = default;
+
+  // RegOpenKeyExA (or RegCreateKeyExA when `create`) of `path` below this key,
+  // with full access. Null when it can be neither opened nor (if asked)
+  // created; a key the account may not write counts as absent.
+  virtual std::unique_ptr<HostRegistryKey> OpenSubKey(const std::string& path,
+                                                      bool create) = 0;
+  // RegEnumKeyExA: the name of the subkey at `index`, unsorted; nullopt when
+  // there is none at that index.
+  virtual std::optional<std::string> EnumSubKey(uint32_t index) = 0;
+  // RegQueryValueExA: the value's type, kMissing when there is no such value.
+  // `data` receives the bytes; for string types without the terminating zero.
+  virtual RegValueType QueryValue(const std::string& name, std::string* data) = 0;
+  // RegSetValueExA with REG_SZ; the stored size counts the terminating zero.
+  // False when the value could not be written.
+  virtual bool SetStringValue(const std::string& name, const std::string& value) = 0;
+};
+
+// A started process (CreateProcessA). Destroying it closes its handles; it
+// does not end the process.
+class HostProcess {
+ public:
+  enum class Wait { kExited, kInput, kFailed };
+  HostProcess() = default;
+  HostProcess(const HostProcess&) = delete;
+  HostProcess& operator=(const HostProcess&) = delete;
+  virtual ~HostProcess() = default;
+  // MsgWaitForMultipleObjects on the process with no time-out: kExited when
+  // the process has ended, kInput when user-interface input is waiting to be
+  // processed, kFailed when the wait itself failed.
+  virtual Wait WaitForExitOrInput() = 0;
+};
+
+// One user action on a form, queued by the front-end.
+struct UiEvent {
+  Form* form = nullptr;
+  Control* control = nullptr;  // the button or label clicked; null: close box
+};
+
+class Host {
+ public:
+  Host() = default;
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+  virtual ~Host() = default;
+
+  // --- Start-up ---------------------------------------------------------
+  // The command-line arguments after the program name, split by the Windows
+  // rules where the platform delivers one line.
+  virtual std::vector<std::string> CommandLineArguments() = 0;
+  // The folder of the running program file, ending in "\".
+  virtual std::string ProgramFolder() = 0;
+  // The Windows name of a path given in the host's own syntax (a tool's
+  // command-line argument). Identity on Windows.
+  virtual std::string FromNativePath(const std::string& native_path) = 0;
+
+  // --- Files and folders ------------------------------------------------
+  // CreateFileA with GENERIC_READ, OPEN_EXISTING and the share mode. Null
+  // when the file cannot be opened (missing, a folder, locked).
+  virtual std::unique_ptr<HostFile> OpenFileForRead(const std::string& path,
+                                                    unsigned share_mode) = 0;
+  // CreateFileA with GENERIC_WRITE, no sharing, CREATE_ALWAYS (an existing
+  // file is truncated). Null when it cannot be created.
+  virtual std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) = 0;
+  // GetFileAttributesW of the path: kInvalidFileAttributes when nothing
+  // exists there, else kAttributeDirectory or kAttributeNormal.
+  virtual uint32_t FileAttributes(const std::string& path) = 0;
+  // CreateDirectoryA: creates one folder. False when its parent is missing,
+  // it exists already, or it cannot be made.
+  virtual bool MakeOneDirectory(const std::string& path) = 0;
+  // MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH:
+  // replaces `to` by `from` in one step. False on failure, `to` untouched.
+  virtual bool ReplaceFileWith(const std::string& from, const std::string& to) = 0;
+  // DeleteFileA. False when the file could not be removed.
+  virtual bool RemoveFile(const std::string& path) = 0;
+  // GetTempPathA: the user's temp folder, ending in "\".
+  virtual std::string TempPath() = 0;
+  // GetShortPathNameA: the 8.3 form of an existing path; the path unchanged
+  // when there is no short form or the call fails.
+  virtual std::string ShortPathName(const std::string& path) = 0;
+
+  // --- Registry, below HKEY_LOCAL_MACHINE -------------------------------
+  // Opens (or with `create`, creates) a key with full access; null when it
+  // can be neither opened nor created.
+  virtual std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
+                                                               bool create) = 0;
+
+  // --- Processes --------------------------------------------------------
+  // CreateProcessA with no application name: the program is the command
+  // line's first token. Null when the process could not be started.
+  virtual std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) = 0;
+
+  // --- Clock and C library generator ------------------------------------
+  virtual uint32_t TickCount() = 0;       // GetTickCount
+  virtual int64_t Time() = 0;             // time(NULL)
+  virtual void SeedRandom(unsigned seed) = 0;  // srand
+  virtual int Random() = 0;               // rand: 0 to 32767
+
+  // --- PostgreSQL client library ----------------------------------------
+  // The libpq functions the database access uses. Loaded on first use; a
+  // library that cannot be loaded raises a Fault with its message.
+  virtual const PqApi& Pq() = 0;
+
+  // --- User interface ---------------------------------------------------
+  // The application title (task-bar text).
+  virtual void SetApplicationTitle(const std::string& title) = 0;
+  // A form now exists (its window is created, still hidden).
+  virtual void AttachForm(Form& form) = 0;
+  // Displays a form on screen (centred the first time); modal for dialogs.
+  virtual void DisplayForm(Form& form, bool modal) = 0;
+  // Hides a displayed form.
+  virtual void HideForm(Form& form) = 0;
+  // Brings a displayed form to the front.
+  virtual void BringToFront(Form& form) = 0;
+  // Brings the window up to date with its model and paints it at once:
+  // only `control` when given, else the whole form.
+  virtual void Repaint(Form& form, const Control* control) = 0;
+  // Processes pending window-system events; user actions are queued.
+  virtual void PumpEvents() = 0;
+  // Takes the next queued user action. With `wait`, blocks until there is
+  // one; false then means no more input will come (treated as the close box
+  // of the topmost form). Without `wait`, false means none is queued.
+  virtual bool NextEvent(UiEvent* event, bool wait) = 0;
+  // MessageBoxA owned by `owner` (null: no owner). Returns the button
+  // pressed (kIdOk, kIdYes, kIdNo...), or 0 when the box could not be shown.
+  virtual int ShowMessageBox(const Form* owner, const std::string& text,
+                             const std::string& caption, unsigned flags) = 0;
+  // The folder browser: the chosen folder's file-system path, or nullopt
+  // when it is unavailable, cancelled, or the choice has no path.
+  virtual std::optional<std::string> BrowseForFolder(const Form* owner,
+                                                     const std::string& title) = 0;
+  // ShellExecuteA "open" of a web address; the outcome is not reported.
+  virtual void OpenWebAddress(const std::string& url) = 0;
+};
+
+// Defined once per platform.
+std::unique_ptr<Host> CreateHost(int argc, char** argv);

@@ -1,0 +1,33 @@
+#pragma once
+// The few libpq functions the database access uses, as a table of function
+// pointers, so one database access serves every host: filled from the linked
+// library on Linux, from a DLL loaded at run time on Windows. The declarations
+// mirror libpq-fe.h, which the core does not include.
+
+extern "C" {
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
+}
+
+struct PqApi {
+  // ConnStatusType / ExecStatusType values used here.
+  static constexpr int kConnectionOk = 0;
+  static constexpr int kCommandOk = 1;
+  static constexpr int kTuplesOk = 2;
+
+  PGconn* (*PQconnectdbParams)(const char* const* keywords, const char* const* values,
+                               int expand_dbname) = nullptr;
+  int (*PQstatus)(const PGconn* conn) = nullptr;
+  char* (*PQerrorMessage)(const PGconn* conn) = nullptr;
+  void (*PQfinish)(PGconn* conn) = nullptr;
+  PGresult* (*PQexec)(PGconn* conn, const char* query) = nullptr;
+  int (*PQresultStatus)(const PGresult* res) = nullptr;
+  char* (*PQresultErrorMessage)(const PGresult* res) = nullptr;
+  int (*PQntuples)(const PGresult* res) = nullptr;
+  int (*PQnfields)(const PGresult* res) = nullptr;
+  char* (*PQfname)(const PGresult* res, int field) = nullptr;
+  int (*PQfnumber)(const PGresult* res, const char* name) = nullptr;
+  int (*PQgetisnull)(const PGresult* res, int row, int field) = nullptr;
+  char* (*PQgetvalue)(const PGresult* res, int row, int field) = nullptr;
+  void (*PQclear)(PGresult* res) = nullptr;
+};

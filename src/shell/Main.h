@@ -1,0 +1,110 @@
+#pragma once
+// The installer shell: the command line, the wizard form TForm1 with its six
+// pages, and the program's start-up.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/Installer.h"
+#include "platform/Application.h"
+#include "platform/Forms.h"
+#include "shell/PackageDefinition.h"
+#include "shell/Settings.h"
+#include "versiongate/Database.h"
+
+class TDBLoginForm1;
+
+// Applies the command-line switches to the settings. Arguments that match
+// no switch are ignored.
+void ParseCommandLine(const std::vector<std::string>& arguments, Settings& settings);
+
+// Exit statuses of the installer.
+constexpr int kExitSucceeded = 0;       // the install ran and succeeded
+constexpr int kExitFailed = 1;          // it failed, ended by a fault, or start-up failed
+constexpr int kExitNotInstalled = 2;    // the wizard closed before the install ran
+
+// The pages, in their fixed order.
+enum PageIndex { kIntro = 0, kLicense, kDest, kStartUpdate, kUpdate, kUpdateComplete, kPageCount };
+
+class TForm1 : public Form, public InstallUi {
+ public:
+  using InstallSequence = std::function<bool(Installer&)>;
+
+  // Builds the controls, then parses the host's command line into `settings`.
+  TForm1(TApplication& app, const PackageDefinition& package, Settings& settings);
+  ~TForm1() override;
+
+  // The login dialog, created after this form at start-up.
+  void SetLoginForm(TDBLoginForm1* login) { login_ = login; }
+  // Replaces RunInstall (for tests of the wizard alone).
+  void SetInstallSequence(InstallSequence sequence) { install_ = std::move(sequence); }
+
+  // Controls, with the names of the form layout.
+  Control PageControl1;
+  Control Intro1, License1, Dest1, StartUpdate1, Update1, UpdateComplete1;
+  Control Panel2, Image1, Panel1, Label6;
+  Control Previous1, Next1, Cancel1;
+  Control IntroText1;
+  Control LicenseText1, LicenseQuestion1;
+  Control DestText1, GroupBox1, DestFolder1, Browse1;
+  Control StartUpdateText1;
+  Control UpdateText1, UpdateFileName1, UpdateProgress1;
+  Control UpdateCompleteText1;
+
+  TZConnection SQLConnection1;
+  TZQuery SQLQuery1;
+
+  bool InstallPending = false;
+  bool InstallResult = false;
+
+  int ActivePageIndex() const { return active_page_; }
+  Control& Page(int index);
+
+  // Handlers.
+  void FormShow();
+  void Intro1Show();
+  void License1Show();
+  void Dest1Show();
+  void StartUpdate1Show();
+  void Update1Show();
+  void UpdateComplete1Show();
+  void Next1Click();
+  void Previous1Click();
+  void Cancel1Click();
+  void Browse1Click();
+  void Finish1Click();
+  void Label6Click();
+
+  // Form.
+  void DoShow() override;
+  void Click(Control& control) override;
+
+  // InstallUi.
+  void ShowStatus(const std::string& text) override;
+  void ShowProgress(int percent) override;
+  void SetStatusText(const std::string& text) override;
+  std::string DestinationFolder() const override { return DestFolder1.text; }
+  const Form* Owner() const override { return this; }
+
+  // The program's exit status, from how far the install came.
+  int ExitStatus() const;
+
+ private:
+  void SetActivePage(int index);
+  void RunShowStep(int index);
+
+  TApplication& app_;
+  const PackageDefinition& package_;
+  Settings& settings_;
+  TDBLoginForm1* login_ = nullptr;
+  InstallSequence install_;
+  int active_page_ = kIntro;
+  bool finish_mode_ = false;     // Next1 acts as Finish
+  bool install_started_ = false;
+  bool install_returned_ = false;
+};
+
+// Start-up: the application, the wizard form, the login dialog and the event
+// loop. Returns the exit status.
+int RunSetup(Host& host);
