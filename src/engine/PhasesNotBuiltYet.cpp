@@ -7,9 +7,3 @@ bool UnpackPackage(Installer&, InstallContext&) { return true; }
 
 // Not built yet: the php.ini update; adds nothing.
 void UpdatePhpIni(Installer&, InstallContext&) {}
-
-// Not built yet: the SQL import; imports nothing.
-bool ImportSqlScripts(Installer&, InstallContext&) { return true; }
-
-// Not built yet: the installation record; writes nothing.
-void SaveInstallFolder(Installer&) {}
