@@ -44,9 +44,8 @@ bool ImportSqlScripts(Installer& installer, InstallContext& context) {
   for (const std::string& script : SqlScripts) {
     const std::string command_line = "\"" + ExcludeTrailingBackslash(context.PgBaseDir) +
                                      "\\bin\\psql.exe\" -f \"" +
-                                     ExcludeTrailingBackslash(context.WorkFolder) + "\\" +
-                                     script + "\" corvantis " +
-                                     UserArgument(installer.settings.DbUser);
+                                     ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script +
+                                     "\" corvantis " + UserArgument(installer.settings.DbUser);
     if (!RunAndWait(installer.app, command_line)) {
       const int answer = installer.MessageBox(
           "An error occured whilst trying to import data into SQL Server. Continue "

@@ -28,7 +28,8 @@ TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
        "\"D:\\pg\\\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis root"},
       // No PostgreSQL found: psql.exe on the current drive.
       {"", "C:\\T\\9", "root", "\"\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis root"},
-      {"C:\\pg", "C:\\T\\9", "", "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis "},
+      {"C:\\pg", "C:\\T\\9", "",
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis "},
       // A name with blanks or quotes stays one argument.
       {"C:\\pg", "C:\\T\\9", "corvantis admin",
        "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis \"corvantis admin\""},
@@ -88,8 +89,7 @@ TEST(SaveInstallFolderTest, RecordsTheDestinationFolder) {
     if (key_exists) t.host.SetString("Software\\Corvantis\\v2.1", "InstallDir", "C:\\Old");
     t.ui.destination = "E:\\Web Sites\\Intranet\\";
     SaveInstallFolder(t.installer);
-    EXPECT_EQ(t.host.Value("Software\\Corvantis\\v2.1", "InstallDir"),
-              "E:\\Web Sites\\Intranet\\");
+    EXPECT_EQ(t.host.Value("Software\\Corvantis\\v2.1", "InstallDir"), "E:\\Web Sites\\Intranet\\");
   }
 }
 

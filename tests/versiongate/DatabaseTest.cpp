@@ -1,9 +1,8 @@
-#include "versiongate/Database.h"
-
 #include <chrono>
 #include <thread>
 
 #include "platform/Fault.h"
+#include "versiongate/Database.h"
 #include "versiongate/DbTestFixture.h"
 #include "versiongate/ModuleRecord.h"
 
@@ -24,9 +23,9 @@ std::string FaultOf(Action action) {
 
 TEST_F(DatabaseTest, CredentialsReachTheServerAsTyped) {
   struct Case {
-    const char* role;      // the role the server knows, with its password
+    const char* role;  // the role the server knows, with its password
     const char* password;
-    const char* user;      // what is typed
+    const char* user;  // what is typed
     const char* typed_password;
     bool logs_in;
   };
@@ -49,9 +48,9 @@ TEST_F(DatabaseTest, CredentialsReachTheServerAsTyped) {
       EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
     } else {
       const std::string message = FaultOf([&] { ReadInstalledVersion(t.installer); });
-      EXPECT_NE(message.find("password authentication failed for user \"" +
-                             std::string(c.user) + "\""),
-                std::string::npos)
+      EXPECT_NE(
+          message.find("password authentication failed for user \"" + std::string(c.user) + "\""),
+          std::string::npos)
           << message;
     }
     EXPECT_FALSE(t.connection.Connected());
@@ -97,8 +96,7 @@ TEST_F(DatabaseTest, DestroyingAnOpenConnectionClosesIt) {
     query.Open();  // connects on its own
     ASSERT_TRUE(connection.Connected());
     pid = query.FieldAsString("pg_backend_pid");
-    EXPECT_EQ(admin().Exec("SELECT count(*) FROM pg_stat_activity WHERE pid = " + pid)[0][0],
-              "1");
+    EXPECT_EQ(admin().Exec("SELECT count(*) FROM pg_stat_activity WHERE pid = " + pid)[0][0], "1");
   }
   EXPECT_EQ(BackendsAfterWait(admin(), pid), 0);
 }

@@ -48,8 +48,8 @@ class DbTest : public ::testing::Test {
   // A login role that must give its password.
   void CreateRole(const std::string& name, const std::string& password) {
     const std::string role = admin().Identifier(name);
-    admin().Exec("DROP ROLE IF EXISTS " + role + "; CREATE ROLE " + role +
-                 " LOGIN PASSWORD " + admin().Literal(password));
+    admin().Exec("DROP ROLE IF EXISTS " + role + "; CREATE ROLE " + role + " LOGIN PASSWORD " +
+                 admin().Literal(password));
   }
 
   TestInstaller t;

@@ -1,7 +1,6 @@
-#include "versiongate/ModuleRecord.h"
-
 #include "platform/Fault.h"
 #include "versiongate/DbTestFixture.h"
+#include "versiongate/ModuleRecord.h"
 
 namespace {
 
@@ -49,10 +48,10 @@ TEST_F(ModuleRecordTest, SeveralRowsAreAllUpdatedAndTheFirstIsRead) {
   EXPECT_EQ(ReadInstalledVersion(t.installer), *first[0][0]);
 
   EXPECT_TRUE(RecordModuleVersion(t.installer));
-  EXPECT_EQ(admin().Exec("SELECT version, to_char(verdate, 'YYYY-MM-DD HH24:MI:SS') FROM modules "
-                         "WHERE name='Articles'"),
-            (std::vector<SqlRow>{{"2.3.8", "2010-05-31 02:03:08"},
-                                 {"2.3.8", "2010-05-31 02:03:08"}}));
+  EXPECT_EQ(
+      admin().Exec("SELECT version, to_char(verdate, 'YYYY-MM-DD HH24:MI:SS') FROM modules "
+                   "WHERE name='Articles'"),
+      (std::vector<SqlRow>{{"2.3.8", "2010-05-31 02:03:08"}, {"2.3.8", "2010-05-31 02:03:08"}}));
   EXPECT_EQ(admin().Exec("SELECT version FROM modules WHERE name='News'"),
             std::vector<SqlRow>{{"1.0"}});
 }
