@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/Phases.h"
 #include "platform/Fault.h"
-#include "support/TestInstaller.h"
+#include "support/InstallerWorld.h"
 
 namespace {
 
@@ -41,7 +43,7 @@ TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command_line);
-    TestInstaller t;
+    InstallerWorld t;
     t.settings.DbUser = c.user;
     t.settings.DbHost = "dbserver";
     t.settings.DbPassword = "secret";
@@ -61,18 +63,18 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartAsksWhetherToGoOn) {
   const Case cases[] = {{kIdNo, false}, {kIdYes, true}, {0, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
-    TestInstaller t;
+    InstallerWorld t;
     t.host.can_start = [](const std::string&) { return false; };
     t.host.ExpectBox(kImportFailed, "ERROR", kMbYesNo | kMbIconError, c.answer);
     InstallContext context;
     context.WorkFolder = "C:\\Temp\\1";
     EXPECT_EQ(ImportSqlScripts(t.installer, context), c.result);
-    EXPECT_EQ(t.host.last_box_owner, &t.ui.wizard);
+    EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
   }
 }
 
 TEST(ImportSqlScriptsTest, WaitsForPsqlAndLeavesTheScript) {
-  TestInstaller t;
+  InstallerWorld t;
   t.host.AddFile("C:\\Temp\\1\\brevoxil.sql", "SELECT 1;");
   t.host.input_waits = 3;
   InstallContext context;
@@ -85,7 +87,7 @@ TEST(ImportSqlScriptsTest, WaitsForPsqlAndLeavesTheScript) {
 TEST(SaveInstallFolderTest, RecordsTheDestinationFolder) {
   for (bool key_exists : {false, true}) {
     SCOPED_TRACE(key_exists);
-    TestInstaller t;
+    InstallerWorld t;
     if (key_exists) t.host.SetString("Software\\Corvantis\\v2.1", "InstallDir", "C:\\Old");
     t.ui.destination = "E:\\Web Sites\\Intranet\\";
     SaveInstallFolder(t.installer);
@@ -94,18 +96,18 @@ TEST(SaveInstallFolderTest, RecordsTheDestinationFolder) {
 }
 
 TEST(SaveInstallFolderTest, KeyThatCannotOpenIsToldAndTheInstallGoesOn) {
-  TestInstaller t;
+  InstallerWorld t;
   t.host.registry_writable = false;
   t.host.ExpectBox(
       "Unable to save installation folder to the registry. The program will not function "
       "without this information.  Contact your technical support.",
       "ERROR", kMbOk | kMbIconError, kIdOk);
   SaveInstallFolder(t.installer);
-  EXPECT_EQ(t.host.last_box_owner, &t.ui.wizard);
+  EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
 }
 
 TEST(SaveInstallFolderTest, ValueThatCannotBeWrittenRaises) {
-  TestInstaller t;
+  InstallerWorld t;
   t.host.value_writes_fail = true;
   try {
     SaveInstallFolder(t.installer);

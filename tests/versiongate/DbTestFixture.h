@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "support/InstallerWorld.h"
 #include "support/LinkedPq.h"
 #include "support/PgTestServer.h"
-#include "support/TestInstaller.h"
 
 class DbTest : public ::testing::Test {
  protected:
@@ -52,7 +52,7 @@ class DbTest : public ::testing::Test {
                  admin().Literal(password));
   }
 
-  TestInstaller t;
+  InstallerWorld t;
 
  private:
   std::unique_ptr<PgAdmin> admin_;

@@ -84,7 +84,7 @@ TEST_F(ModuleRecordTest, BrokenTableRaisesAndLeavesTheConnectionOpen) {
 
     t.host.ExpectBox(kUpdateFailed, "ERROR", kMbOk | kMbIconError, kIdOk);
     EXPECT_FALSE(RecordModuleVersion(t.installer));
-    EXPECT_EQ(t.host.last_box_owner, &t.ui.wizard);
+    EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
     EXPECT_TRUE(t.connection.Connected());
     t.connection.Disconnect();
   }
