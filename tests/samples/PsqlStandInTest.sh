@@ -18,12 +18,13 @@ set +a
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 export CORVANTIS_PREFIX=$prefix
+export CORVANTIS_PSQL_LOG=$prefix/psql.log
 work=$prefix/drive_c/users/root/Temp/123
 mkdir -p "$work"
 cp "$source_dir/samples/package/brevoxil.sql" "$work/"
 
 psql -X -q -d corvantis -c 'DROP TABLE IF EXISTS articles_settings'
-psql_exe=$source_dir/samples/prefix-bin/psql.exe
+psql_exe=$source_dir/samples/prefix/drive_c/PostgreSQL/8.3/bin/psql.exe
 on_z="Z:${work//\//\\}\\brevoxil.sql"
 "$psql_exe" -f 'C:\users\root\Temp\123\brevoxil.sql' corvantis root >/dev/null
 "$psql_exe" -f "$on_z" corvantis root >/dev/null
@@ -31,7 +32,7 @@ on_z="Z:${work//\//\\}\\brevoxil.sql"
 rows=$(psql -X -At -d corvantis -c "SELECT name || '=' || value FROM articles_settings ORDER BY name")
 [[ $rows == $'articles_per_page=20\ncomments_enabled=yes' ]] || fail "articles_settings holds: $rows"
 
-expected="psql.exe -f C:\\\\users\\\\root\\\\Temp\\\\123\\\\brevoxil.sql corvantis root"
+expected='psql.exe -f C:\users\root\Temp\123\brevoxil.sql corvantis root'
 first_line=$(head -n 1 "$prefix/psql.log")
 [[ $first_line == "$expected" ]] || fail "logged: $first_line"
 [[ $(wc -l <"$prefix/psql.log") -eq 2 ]] || fail "expected two logged calls"
