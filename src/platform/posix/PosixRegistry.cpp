@@ -55,7 +55,7 @@ class RegistryStore {
     // The save renames a new file into the folder.
     const std::string folder = FolderOf(file_);
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
-      return Warn(OsErrorMessage("cannot write the registry in", folder, errno));
+      return Warn(OsErrorMessage("cannot write the registry", file_, errno));
     return true;
   }
 

@@ -145,10 +145,10 @@ std::vector<std::string> ControlLines(const Control& c, size_t width) {
       return TextLines(StripAccelerators(c.text), c.word_wrap, width);
     case ControlKind::kMemo: {
       std::vector<std::string> lines;
-      for (const std::string& l : c.lines)
+      for (const std::string& l : c.lines) {
+        if (l.empty()) lines.push_back(l);  // the memo's own blank lines stay
         for (std::string& part : TextLines(l, c.word_wrap, width)) lines.push_back(part);
-      if (lines.empty()) return {};
-      // Keep the memo's own blank lines, but not trailing ones.
+      }
       return lines;
     }
     case ControlKind::kPanel:
@@ -270,15 +270,14 @@ void Terminal::PrintBody(const Form& form, const Control* root) {
 }
 
 void Terminal::DrawProgress(const Form& form) {
+  // The bar first: its width is fixed, the status text after it is not.
   std::string line;
-  for (const Control* c : form.controls()) {
-    if (!c->Showing()) continue;
-    if (c->kind == ControlKind::kProgressBar) {
+  for (const Control* c : form.controls())
+    if (c->Showing() && c->kind == ControlKind::kProgressBar)
       line += (line.empty() ? "" : "  ") + ProgressBar(c->position);
-    } else if (c->kind == ControlKind::kPanel && !c->text.empty()) {
+  for (const Control* c : form.controls())
+    if (c->Showing() && c->kind == ControlKind::kPanel && !c->text.empty())
       line += (line.empty() ? "" : "  ") + c->text;
-    }
-  }
   if (line.empty()) return;
   if (output_is_terminal_) {
     if (line.size() > kLineWidth) line.resize(kLineWidth);
@@ -369,11 +368,23 @@ bool Terminal::ChooseButton(Form& form, bool dialog, UiEvent* event) {
   const Control* default_button = DefaultButton(form);
   const bool enter_works = default_button != nullptr && default_button->enabled;
 
-  std::string keys;
+  std::vector<std::string> entries;
   for (const Control* c : pressable)
-    keys += std::string("[") + c->key + "] " + StripAccelerators(c->text) + "  ";
-  keys += dialog ? "[q] Close" : "[q] Close window";
-  if (enter_works) keys += "   (Enter: " + StripAccelerators(default_button->text) + ")";
+    entries.push_back(std::string("[") + c->key + "] " + StripAccelerators(c->text));
+  entries.push_back(dialog ? "[q] Close" : "[q] Close window");
+  if (enter_works) entries.push_back("(Enter: " + StripAccelerators(default_button->text) + ")");
+  // Entries are never cut: a line breaks between them.
+  std::string keys;
+  size_t line_start = 0;
+  for (const std::string& entry : entries) {
+    if (keys.size() > line_start && keys.size() - line_start + 2 + entry.size() > kWidth) {
+      keys += '\n';
+      line_start = keys.size();
+    } else if (keys.size() > line_start) {
+      keys += "  ";
+    }
+    keys += entry;
+  }
 
   for (;;) {
     out_ << '\n' << keys << "\n> ";
