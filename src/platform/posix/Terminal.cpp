@@ -30,14 +30,14 @@ class EchoOff {
     sigemptyset(&restore.sa_mask);
     restore.sa_flags = SA_RESETHAND;
     for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &restore, &previous_[i]);
-    on_ = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    on_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
     if (!on_) RestoreHandlers();
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
   ~EchoOff() {
     if (!on_) return;
-    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
     RestoreHandlers();
   }
 

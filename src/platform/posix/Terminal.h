@@ -34,8 +34,9 @@ class Terminal {
   // Turns a host path typed in the folder browser into its Windows name.
   using WindowsName = std::function<std::string(const std::string&)>;
 
-  // `is_terminal`: `in` and `out` are a terminal (input read without echo
-  // for passwords, progress drawn in place).
+  // `is_terminal`: `in` is the standard input and it and `out` are a
+  // terminal: passwords are read with the standard input's echo off, the
+  // progress is drawn in place. The four-argument form tells the two apart.
   Terminal(std::istream& in, std::ostream& out, bool is_terminal);
   Terminal(std::istream& in, std::ostream& out, bool input_is_terminal, bool output_is_terminal);
   Terminal(const Terminal&) = delete;
