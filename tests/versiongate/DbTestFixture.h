@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "support/InstallerWorld.h"
-#include "support/LinkedPq.h"
+#include "platform/posix/LinkedPq.h"
 #include "support/PgTestServer.h"
 
 class DbTest : public ::testing::Test {
