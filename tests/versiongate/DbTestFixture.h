@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "support/InstallerWorld.h"
 #include "platform/posix/LinkedPq.h"
+#include "support/InstallerWorld.h"
 #include "support/PgTestServer.h"
 
 class DbTest : public ::testing::Test {
