@@ -23,7 +23,8 @@ void UsePgTestServer() {
     if (name == "PGHOST" || name == "PGPORT" || name == "PGUSER")
       setenv(name.c_str(), line.substr(eq + 1).c_str(), 1);
   }
-  ASSERT_NE(std::getenv("PGPORT"), nullptr) << env_file << " names no PGPORT";
+  for (const char* name : {"PGHOST", "PGPORT", "PGUSER"})
+    ASSERT_NE(std::getenv(name), nullptr) << env_file << " names no " << name;
 }
 
 PgAdmin::PgAdmin(const std::string& database) {
