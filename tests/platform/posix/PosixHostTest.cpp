@@ -31,23 +31,23 @@ TEST(PosixHostTest, FilesAndFoldersFollowTheWindowsCalls) {
   TestHost t(prefix.path());
   Host& host = *t.host;
 
-  EXPECT_EQ(host.CreateFileForWrite("C:\\Work\\a.txt"), nullptr);  // no folder yet
-  EXPECT_FALSE(host.MakeOneDirectory("C:\\Work\\Sub"));            // parent missing
-  EXPECT_TRUE(host.MakeOneDirectory("C:\\Work"));
-  EXPECT_FALSE(host.MakeOneDirectory("c:\\WORK"));  // exists, in any case
-  EXPECT_EQ(host.FileAttributes("C:\\work"), kAttributeDirectory);
-  EXPECT_EQ(host.FileAttributes("C:\\Work\\a.txt"), kInvalidFileAttributes);
+  EXPECT_EQ(host.CreateFileForWrite("C:\\Data\\a.txt"), nullptr);  // no folder yet
+  EXPECT_FALSE(host.MakeOneDirectory("C:\\Data\\Sub"));            // parent missing
+  EXPECT_TRUE(host.MakeOneDirectory("C:\\Data"));
+  EXPECT_FALSE(host.MakeOneDirectory("c:\\DATA"));  // exists, in any case
+  EXPECT_EQ(host.FileAttributes("C:\\data"), kAttributeDirectory);
+  EXPECT_EQ(host.FileAttributes("C:\\Data\\a.txt"), kInvalidFileAttributes);
 
   {
-    std::unique_ptr<HostFile> file = host.CreateFileForWrite("C:\\Work\\a.txt");
+    std::unique_ptr<HostFile> file = host.CreateFileForWrite("C:\\Data\\a.txt");
     ASSERT_NE(file, nullptr);
     uint32_t done = 0;
     ASSERT_TRUE(file->Write("0123456789", 10, &done));
     EXPECT_EQ(done, 10u);
   }
-  EXPECT_EQ(host.FileAttributes("C:/work/A.TXT"), kAttributeNormal);
+  EXPECT_EQ(host.FileAttributes("C:/data/A.TXT"), kAttributeNormal);
   {
-    std::unique_ptr<HostFile> file = host.OpenFileForRead("C:\\WORK\\A.txt", kShareNone);
+    std::unique_ptr<HostFile> file = host.OpenFileForRead("C:\\DATA\\A.txt", kShareNone);
     ASSERT_NE(file, nullptr);
     char buffer[16];
     uint32_t done = 0;
@@ -60,17 +60,17 @@ TEST(PosixHostTest, FilesAndFoldersFollowTheWindowsCalls) {
     ASSERT_TRUE(file->Read(buffer, 4, &done));
     EXPECT_EQ(done, 0u);
   }
-  EXPECT_EQ(host.OpenFileForRead("C:\\Work", kShareRead), nullptr);  // a folder
+  EXPECT_EQ(host.OpenFileForRead("C:\\Data", kShareRead), nullptr);  // a folder
   {
-    std::unique_ptr<HostFile> file = host.CreateFileForWrite("C:\\Work\\b.txt");
+    std::unique_ptr<HostFile> file = host.CreateFileForWrite("C:\\Data\\b.txt");
     uint32_t done = 0;
     ASSERT_TRUE(file->Write("new", 3, &done));
   }
-  EXPECT_TRUE(host.ReplaceFileWith("C:\\Work\\b.txt", "C:\\Work\\a.txt"));
-  EXPECT_EQ(ReadHostFile(prefix / "drive_c/Work/a.txt"), "new");
-  EXPECT_TRUE(host.RemoveFile("C:\\Work\\a.txt"));
-  EXPECT_FALSE(host.RemoveFile("C:\\Work\\a.txt"));
-  EXPECT_FALSE(host.RemoveFile("C:\\Work"));
+  EXPECT_TRUE(host.ReplaceFileWith("C:\\Data\\b.txt", "C:\\Data\\a.txt"));
+  EXPECT_EQ(ReadHostFile(prefix / "drive_c/Data/a.txt"), "new");
+  EXPECT_TRUE(host.RemoveFile("C:\\Data\\a.txt"));
+  EXPECT_FALSE(host.RemoveFile("C:\\Data\\a.txt"));
+  EXPECT_FALSE(host.RemoveFile("C:\\Data"));
   // A crafted name cannot write outside the prefix.
   std::unique_ptr<HostFile> escaped = host.CreateFileForWrite("C:\\..\\..\\..\\escaped.txt");
   EXPECT_NE(escaped, nullptr);
