@@ -9,16 +9,6 @@
 
 namespace {
 
-TEST(TraditionalCipher, PasswordSetsTheKeysFromTheFixedStart) {
-  TraditionalCipher cipher;
-  cipher.InitKeys("");
-  EXPECT_EQ(cipher.Key0, 0x12345678u);
-  EXPECT_EQ(cipher.Key1, 0x23456789u);
-  EXPECT_EQ(cipher.Key2, 0x34567890u);
-  EXPECT_EQ(cipher.CrcTable[1], 0x77073096u);
-  EXPECT_EQ(cipher.CrcTable[255], 0x2D02EF8Du);
-}
-
 // Known answers from archives other tools encrypted with "secret": the
 // header's check byte and the plain text that follows it.
 TEST(TraditionalCipher, DecryptsWhatOtherToolsEncrypted) {
