@@ -191,7 +191,7 @@ bool TZipFile::ReadCentralDirectory(ArchiveReader& in) {
       EntryRow* row = FindRow(name);
       if (row == nullptr) return false;
       (*row)[kColumnOffset] = SignedDecimal(header->local_header_offset);
-      row->central = EntryRow::CentralFacts{header->crc32, header->uncompressed_size};
+      row->central = EntryRow::DataChecks{header->crc32, header->uncompressed_size};
     }
   } while (PeekSignature(in) != kEndRecordSignature);
   const std::unique_ptr<EndRecord> end = ReadEndRecord(in);
@@ -222,8 +222,8 @@ int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target
 
   const bool encrypted = header->flags & kFlagEncrypted;
   const bool has_descriptor = header->flags & kFlagDataDescriptor;
-  const EntryRow::CentralFacts local{header->crc32, header->uncompressed_size};
-  const EntryRow::CentralFacts expected = has_descriptor ? row->central.value_or(local) : local;
+  const EntryRow::DataChecks local{header->crc32, header->uncompressed_size};
+  const EntryRow::DataChecks expected = has_descriptor ? row->central.value_or(local) : local;
   uint32_t count = header->compressed_size;
   if (encrypted) {
     if (count < kEncryptionHeaderSize) return kZipCannotRead;

@@ -39,11 +39,11 @@ struct EntryRow {
   // The CRC-32 and uncompressed size of the central record that set column
   // 4: an entry with a data descriptor may carry 0 for them in its local
   // header, and its check uses these.
-  struct CentralFacts {
+  struct DataChecks {
     uint32_t crc32;
     uint32_t uncompressed_size;
   };
-  std::optional<CentralFacts> central;
+  std::optional<DataChecks> central;
 
   std::optional<std::string>& operator[](size_t column) { return columns[column]; }
   const std::optional<std::string>& operator[](size_t column) const { return columns[column]; }

@@ -288,6 +288,8 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
   };
   std::string method10 = Fixture("PythonStoredComment.zip");
   Patch16(method10, local_header::kMethod, 10);
+  std::string resized = Fixture("PythonStoredComment.zip");  // 16 bytes of data, said to be 10
+  Patch32(resized, local_header::kUncompressedSize, 10);
   std::string method11 = method10;
   Patch16(method11, local_header::kMethod, 11);
   std::string unnamed = Written({{"a.txt", "aaa"}, {"b.txt", "bbb"}});  // b.txt's central record cut out
@@ -313,6 +315,7 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
       {"bzip2", Fixture("InfoZipBzip2.zip"), "big.txt", "", none, kZipBadMethod},
       {"method 10", method10, "readme.txt", "", none, kZipError},
       {"method 11", method11, "readme.txt", "", none, kZipBadMethod},
+      {"sizes disagree", resized, "readme.txt", "", none, kZipCannotRead},
       {"encrypted, shorter than its header", tiny, "tiny.txt", "secret", none, kZipCannotRead},
       {"encryption header cut", encrypted, "docs/readme.txt", "secret",
        [&](FakeHost& h, TZipFile&) { h.AddFile(kPackage, encrypted.substr(0, FirstDataOffset(encrypted) + 5)); },
