@@ -1,0 +1,267 @@
+#include "archive/Tzipfile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "archive/ZipRecords.h"
+#include "platform/Text.h"
+
+namespace {
+
+// The walk reads many small records: a large read-ahead. An extraction reads
+// one header and then streams the data in copy-buffer steps.
+constexpr size_t kDirectoryReadahead = 64 * 1024;
+constexpr size_t kHeaderReadahead = 4 * 1024;
+constexpr size_t kCopyBufferSize = 64 * 1024;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsDirectoryName(const std::string& name) { return !name.empty() && IsSeparator(name.back()); }
+
+std::string SignedDecimal(uint32_t value) { return std::to_string(static_cast<int32_t>(value)); }
+
+std::string HexText(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
+  return text;
+}
+
+// The DOS words as they stand: hour, minute, day, month and year, without
+// checking that they form a real date.
+std::string DateText(uint16_t time, uint16_t date) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d %02d/%02d/%04d", time >> 11, (time >> 5) & 0x3F,
+                date & 0x1F, (date >> 5) & 0x0F, 1980 + (date >> 9));
+  return text;
+}
+
+// Column 4 as an offset: its signed decimal value read as the unsigned
+// 32-bit field it came from. None when it is not a number.
+std::optional<int64_t> ParseOffset(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (*end != '\0' || value < INT32_MIN || value > UINT32_MAX) return std::nullopt;
+  return static_cast<int64_t>(static_cast<uint32_t>(value));
+}
+
+// Every byte of `size`, in as many host calls as it takes; false when a
+// call fails or takes nothing.
+bool WriteAll(HostFile& file, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    uint32_t done = 0;
+    const bool ok = file.Write(data, static_cast<uint32_t>(size), &done);
+    if (!ok || done == 0) return false;
+    data += done;
+    size -= std::min<size_t>(done, size);
+  }
+  return true;
+}
+
+}  // namespace
+
+// --- Names and paths ---------------------------------------------------------
+
+bool IsSafeEntryName(const std::string& name) {
+  if (name.empty() || IsSeparator(name.front())) return false;
+  if (name.find('\0') != std::string::npos || name.find(':') != std::string::npos) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t stop = start;
+    while (stop < name.size() && !IsSeparator(name[stop])) ++stop;
+    const std::string part = name.substr(start, stop - start);
+    const bool dots_and_blanks = part.find_first_not_of(". ") == std::string::npos;
+    if (dots_and_blanks && std::count(part.begin(), part.end(), '.') >= 2) return false;
+    start = stop + 1;
+  }
+  return true;
+}
+
+std::string DirectoryPart(const std::string& s) {
+  for (size_t i = s.size(); i-- > 1;)
+    if (s[i] == '\\' || s[i] == ':' || s[i] == '/') return s.substr(0, i);
+  return std::string();
+}
+
+std::string StripTrailingSeparator(const std::string& s) {
+  if (s.size() >= 2 && IsSeparator(s.back())) return s.substr(0, s.size() - 1);
+  return s;
+}
+
+bool PathExists(Host& host, const std::string& path) {
+  const uint32_t attributes = host.FileAttributes(path);
+  return attributes != kInvalidFileAttributes && attributes != 0;
+}
+
+bool CreateOneDirectory(Host& host, const std::string& path) {
+  return host.MakeOneDirectory(path);
+}
+
+bool MakeDirectoryPath(Host& host, const std::string& dir) {
+  if (dir.empty()) return false;
+  const std::string d = StripTrailingSeparator(dir);
+  const std::string parent = DirectoryPart(d);
+  if (d.size() < 3 || PathExists(host, d) || parent == d) return true;
+  return MakeDirectoryPath(host, parent) && CreateOneDirectory(host, d);
+}
+
+// --- TZipFile ----------------------------------------------------------------
+
+TZipFile::TZipFile(Host& host, const std::string& archive_name)
+    : Directory(std::make_unique<ZipFileData>()), ArchiveName(archive_name), host_(host) {}
+
+TZipFile::~TZipFile() = default;
+
+const char* TZipFile::ErrorMessage(int32_t code) {
+  static const char* const kTexts[] = {
+      "",
+      "An error occured",
+      "File not present in Zip file",
+      "Could not read local file header",
+      "Could not create target",
+      "Could not write to target",
+      "Could not read from Zip file",
+      "Invalid compression method",
+      "Invalid password",
+  };
+  const uint32_t index = static_cast<uint32_t>(code);
+  if (index < sizeof kTexts / sizeof kTexts[0]) return kTexts[index];
+  return "An unknown error has occured";
+}
+
+void TZipFile::AppendRow(const std::string& name, const LocalHeader& header) {
+  EntryRow row;
+  row[kColumnName] = name;
+  row[kColumnCompressedSize] = SignedDecimal(header.compressed_size);
+  row[kColumnUncompressedSize] = SignedDecimal(header.uncompressed_size);
+  row[kColumnModified] = DateText(header.mod_time, header.mod_date);
+  row[kColumnCrc] = HexText(header.crc32);
+  Directory->Entries.push_back(std::move(row));
+}
+
+EntryRow* TZipFile::FindRow(const std::string& name) {
+  std::vector<EntryRow>& rows = Directory->Entries;
+  if (indexed_rows_ > rows.size()) {
+    row_index_.clear();
+    indexed_rows_ = 0;
+  }
+  for (; indexed_rows_ < rows.size(); ++indexed_rows_) {
+    const std::optional<std::string>& row_name = rows[indexed_rows_][kColumnName];
+    if (row_name) row_index_.emplace(AsciiLowerCase(*row_name), indexed_rows_);
+  }
+  const auto it = row_index_.find(AsciiLowerCase(name));
+  return it == row_index_.end() ? nullptr : &rows[it->second];
+}
+
+bool TZipFile::ReadDirectory(HostFile* archive) {
+  if (archive == nullptr) return false;
+  ArchiveReader in(*archive, kDirectoryReadahead);
+  const bool complete = WalkLocalHeaders(in) && ReadCentralDirectory(in);
+  in.Sync();
+  return complete;
+}
+
+bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
+  for (;;) {
+    const std::unique_ptr<LocalHeader> header = ReadLocalHeader(in);
+    if (header == nullptr) return false;
+    const std::string name = TextBeforeZero(header->name);
+    if (!IsDirectoryName(name)) {
+      if (!IsSafeEntryName(header->name)) return false;
+      AppendRow(name, *header);
+    }
+    if (header->flags & kFlagEncrypted) HasEncryptedEntries = true;
+    if (!in.Skip(header->compressed_size)) return false;
+    uint32_t next = PeekSignature(in);
+    if (next == kDataDescriptorSignature) {
+      in.Skip(data_descriptor::kSize);
+      next = PeekSignature(in);
+    }
+    if (next == kCentralHeaderSignature) return true;
+  }
+}
+
+bool TZipFile::ReadCentralDirectory(ArchiveReader& in) {
+  do {
+    const std::unique_ptr<CentralHeader> header = ReadCentralHeader(in);
+    if (header == nullptr) return false;
+    const std::string name = TextBeforeZero(header->name);
+    if (!IsDirectoryName(name)) {
+      EntryRow* row = FindRow(name);
+      if (row == nullptr) return false;
+      (*row)[kColumnOffset] = SignedDecimal(header->local_header_offset);
+      row->central = EntryRow::DataChecks{header->crc32, header->uncompressed_size};
+    }
+  } while (PeekSignature(in) != kEndRecordSignature);
+  const std::unique_ptr<EndRecord> end = ReadEndRecord(in);
+  if (end == nullptr) return false;
+  Directory->Comment = TextBeforeZero(end->comment);
+  return true;
+}
+
+int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target_folder,
+                              const std::string& password) {
+  EntryRow* row = FindRow(name);
+  if (row == nullptr) return kZipNotPresent;
+  const std::optional<std::string>& offset_text = (*row)[kColumnOffset];
+  const std::optional<int64_t> offset = offset_text ? ParseOffset(*offset_text) : std::nullopt;
+  if (!offset) return kZipBadLocalHeader;  // no central record named the entry
+
+  const std::unique_ptr<HostFile> archive = host_.OpenFileForRead(ArchiveName, kShareRead);
+  if (archive == nullptr) return kZipError;
+  ArchiveReader in(*archive, kHeaderReadahead);
+  if (!in.SeekTo(*offset + BaseOffset)) return kZipBadLocalHeader;
+  const std::unique_ptr<LocalHeader> header = ReadLocalHeader(in);
+  if (header == nullptr) return kZipBadLocalHeader;
+
+  // Looked at first, so an entry that cannot be extracted whatever the
+  // password says so, and an existing target is left alone.
+  if (header->method != kMethodStored)
+    return header->method <= kLastKnownMethod ? kZipError : kZipBadMethod;
+
+  const bool encrypted = header->flags & kFlagEncrypted;
+  const bool has_descriptor = header->flags & kFlagDataDescriptor;
+  const EntryRow::DataChecks local{header->crc32, header->uncompressed_size};
+  const EntryRow::DataChecks expected = has_descriptor ? row->central.value_or(local) : local;
+  uint32_t count = header->compressed_size;
+  if (encrypted) {
+    if (count < kEncryptionHeaderSize) return kZipCannotRead;
+    uint8_t encryption_header[kEncryptionHeaderSize];
+    if (!in.Read(encryption_header, kEncryptionHeaderSize)) return kZipCannotRead;
+    const uint8_t check_byte =
+        static_cast<uint8_t>(has_descriptor ? header->mod_time >> 8 : header->crc32 >> 24);
+    if (!DecryptHeader(encryption_header, password, check_byte)) return kZipBadPassword;
+    count -= kEncryptionHeaderSize;
+  }
+  // Stored data is as long as the file; when the sizes disagree, one of
+  // them is damaged.
+  if (count != expected.uncompressed_size) return kZipCannotRead;
+
+  const std::string folder_part = DirectoryPart(name);
+  if (!folder_part.empty())
+    MakeDirectoryPath(host_, StripTrailingSeparator(target_folder) + "\\" + folder_part);
+  const bool ends_in_backslash = !target_folder.empty() && target_folder.back() == '\\';
+  const std::string target_path = target_folder + (ends_in_backslash ? "" : "\\") + name;
+  const std::unique_ptr<HostFile> target = host_.CreateFileForWrite(target_path);
+  if (target == nullptr) return kZipCannotCreate;
+
+  return CopyStored(in, *target, count, encrypted, expected.crc32);
+}
+
+int32_t TZipFile::CopyStored(ArchiveReader& in, HostFile& target, uint32_t count, bool encrypted,
+                             uint32_t expected_crc) {
+  if (copy_buffer_ == nullptr) copy_buffer_ = std::make_unique<uint8_t[]>(kCopyBufferSize);
+  uint8_t* buffer = copy_buffer_.get();
+  uint32_t crc = 0;
+  while (count > 0) {
+    const size_t want = std::min<size_t>(count, kCopyBufferSize);
+    const size_t got = in.ReadSome(buffer, want);
+    if (encrypted) Decrypt(buffer, got);
+    crc = Crc32(crc, buffer, got);
+    if (!WriteAll(target, buffer, got)) return kZipCannotWrite;
+    if (got < want) return kZipCannotRead;
+    count -= static_cast<uint32_t>(got);
+  }
+  return crc == expected_crc ? kZipOk : kZipCannotRead;
+}
