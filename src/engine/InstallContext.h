@@ -6,9 +6,9 @@
 #include <vector>
 
 struct InstallContext {
-  std::string WorkFolder;      // short temp path + a decimal number, no trailing "\"
-  std::string ServerRootPath;  // the web server's "ServerRoot"; may be empty
-  std::string PhpFolder;       // from httpd.conf; ends with "\" or is empty
-  std::string PgBaseDir;       // PostgreSQL's "Base Directory"; may be empty
+  std::string WorkFolder;                   // short temp path + a decimal number, no trailing "\"
+  std::string ServerRootPath;               // the web server's "ServerRoot"; may be empty
+  std::string PhpFolder;                    // from httpd.conf; ends with "\" or is empty
+  std::string PgBaseDir;                    // PostgreSQL's "Base Directory"; may be empty
   std::vector<std::string> ExtensionLines;  // "extension=" lines for php.ini
 };

@@ -9,13 +9,23 @@
 #include "versiongate/ModuleRecord.h"
 #include "versiongate/VersionGate.h"
 
-bool RunInstall(Installer& installer) {
+InstallPhases::InstallPhases()
+    : CheckVersions(::CheckVersions),
+      UnpackPackage(::UnpackPackage),
+      UpdatePhpIni(::UpdatePhpIni),
+      ImportSqlScripts(::ImportSqlScripts),
+      SaveInstallFolder(::SaveInstallFolder),
+      RecordModuleVersion(::RecordModuleVersion) {}
+
+bool RunInstall(Installer& installer) { return RunInstall(installer, InstallPhases()); }
+
+bool RunInstall(Installer& installer, const InstallPhases& phases) {
   InstallUi& ui = installer.ui;
   Host& host = installer.host();
   InstallContext context;
 
   ui.ShowStatus("Performing pre-install tasks.  Please wait...");
-  if (!CheckVersions(installer)) return false;
+  if (!phases.CheckVersions(installer)) return false;
   MakeWorkFolderName(host, context);
   if (!DetectApache(installer, context)) return false;
   if (!DetectPhp(installer, context)) return false;
@@ -25,21 +35,21 @@ bool RunInstall(Installer& installer) {
   ControlApache(installer.app, context, "stop");
 
   ui.ShowStatus("Installing module.  Please wait...");
-  if (!UnpackPackage(installer, context)) return false;
-  UpdatePhpIni(installer, context);
+  if (!phases.UnpackPackage(installer, context)) return false;
+  phases.UpdatePhpIni(installer, context);
 
   ui.ShowStatus("Configuring files.  Please wait...");
   ui.ShowStatus("Importing data to SQL Server.  Please wait...");
-  if (!ImportSqlScripts(installer, context)) return false;
+  if (!phases.ImportSqlScripts(installer, context)) return false;
 
   ui.ShowStatus("Configuring web pages.  Please wait...");
-  SaveInstallFolder(installer);
+  phases.SaveInstallFolder(installer);
 
   ui.ShowStatus("Restarting Apache.  Please wait...");
   ControlApache(installer.app, context, "restart");
 
   ui.ShowStatus("Performing post-install tasks.  Please wait...");
-  return RecordModuleVersion(installer);
+  return phases.RecordModuleVersion(installer);
 }
 
 void MakeWorkFolderName(Host& host, InstallContext& context) {
@@ -118,6 +128,6 @@ bool DetectPostgreSql(Installer& installer, InstallContext& context) {
 
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action) {
   // A program that cannot be started is not reported; the sequence goes on.
-  RunAndWait(app, "\"" + context.ServerRootPath + "bin\\httpd.exe\" -w -n \"Apache2.2\" -k " +
-                      action);
+  RunAndWait(app,
+             "\"" + context.ServerRootPath + "bin\\httpd.exe\" -w -n \"Apache2.2\" -k " + action);
 }

@@ -2,15 +2,29 @@
 // The install sequence and the steps it runs itself: work folder, detection
 // of Apache, PHP and PostgreSQL, the web-server commands.
 
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "engine/InstallContext.h"
 #include "engine/Installer.h"
 
+// The phases the sequence calls, replaceable so the sequence itself can be
+// tested alone. The defaults are the real phases.
+struct InstallPhases {
+  std::function<bool(Installer&)> CheckVersions;
+  std::function<bool(Installer&, InstallContext&)> UnpackPackage;
+  std::function<void(Installer&, InstallContext&)> UpdatePhpIni;
+  std::function<bool(Installer&, InstallContext&)> ImportSqlScripts;
+  std::function<void(Installer&)> SaveInstallFolder;
+  std::function<bool(Installer&)> RecordModuleVersion;
+  InstallPhases();
+};
+
 // Runs the whole install; true only when every phase ran and the module
 // record succeeded. Library faults are not caught and leave it as raised.
 bool RunInstall(Installer& installer);
+bool RunInstall(Installer& installer, const InstallPhases& phases);
 
 void MakeWorkFolderName(Host& host, InstallContext& context);
 bool DetectApache(Installer& installer, InstallContext& context);

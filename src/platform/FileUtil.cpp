@@ -56,8 +56,7 @@ void SaveFileReplacing(Host& host, const std::string& path, const std::string& b
       size_t at = 0;
       written = true;
       while (at < bytes.size()) {
-        const uint32_t chunk =
-            static_cast<uint32_t>(std::min<size_t>(bytes.size() - at, 1u << 20));
+        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(bytes.size() - at, 1u << 20));
         uint32_t done = 0;
         if (!file->Write(bytes.data() + at, chunk, &done) || done == 0) {
           written = false;

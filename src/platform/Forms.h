@@ -54,8 +54,8 @@ class Control {
   bool cancel_button = false;   // Escape presses it
   bool link = false;            // blue text with a hand cursor; clickable
   bool bevel_lowered = false;
-  char password_char = 0;       // edits: shown for every character
-  char key = 0;                 // the key that presses it on a terminal
+  char password_char = 0;            // edits: shown for every character
+  char key = 0;                      // the key that presses it on a terminal
   Control* focus_control = nullptr;  // a label's edit
   int tab_order = 0;
 

@@ -73,8 +73,7 @@ class HostRegistryKey {
   // RegOpenKeyExA (or RegCreateKeyExA when `create`) of `path` below this key,
   // with full access. Null when it can be neither opened nor (if asked)
   // created; a key the account may not write counts as absent.
-  virtual std::unique_ptr<HostRegistryKey> OpenSubKey(const std::string& path,
-                                                      bool create) = 0;
+  virtual std::unique_ptr<HostRegistryKey> OpenSubKey(const std::string& path, bool create) = 0;
   // RegEnumKeyExA: the name of the subkey at `index`, unsorted; nullopt when
   // there is none at that index.
   virtual std::optional<std::string> EnumSubKey(uint32_t index) = 0;
@@ -161,10 +160,10 @@ class Host {
   virtual std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) = 0;
 
   // --- Clock and C library generator ------------------------------------
-  virtual uint32_t TickCount() = 0;       // GetTickCount
-  virtual int64_t Time() = 0;             // time(NULL)
+  virtual uint32_t TickCount() = 0;            // GetTickCount
+  virtual int64_t Time() = 0;                  // time(NULL)
   virtual void SeedRandom(unsigned seed) = 0;  // srand
-  virtual int Random() = 0;               // rand: 0 to 32767
+  virtual int Random() = 0;                    // rand: 0 to 32767
 
   // --- PostgreSQL client library ----------------------------------------
   // The libpq functions the database access uses. Loaded on first use; a
@@ -193,8 +192,8 @@ class Host {
   virtual bool NextEvent(UiEvent* event, bool wait) = 0;
   // MessageBoxA owned by `owner` (null: no owner). Returns the button
   // pressed (kIdOk, kIdYes, kIdNo...), or 0 when the box could not be shown.
-  virtual int ShowMessageBox(const Form* owner, const std::string& text,
-                             const std::string& caption, unsigned flags) = 0;
+  virtual int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
+                             unsigned flags) = 0;
   // The folder browser: the chosen folder's file-system path, or nullopt
   // when it is unavailable, cancelled, or the choice has no path.
   virtual std::optional<std::string> BrowseForFolder(const Form* owner,

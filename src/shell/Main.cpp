@@ -62,12 +62,10 @@ TForm1::TForm1(TApplication& app, const PackageDefinition& package, Settings& se
       GroupBox1("GroupBox1", ControlKind::kGroupBox, &Dest1, {55, 170, 400, 50}),
       DestFolder1("DestFolder1", ControlKind::kLabel, &GroupBox1, {7, 22, 304, 15}),
       Browse1("Browse1", ControlKind::kButton, &GroupBox1, {316, 15, 75, 25}),
-      StartUpdateText1("StartUpdateText1", ControlKind::kLabel, &StartUpdate1,
-                       {55, 10, 400, 210}),
+      StartUpdateText1("StartUpdateText1", ControlKind::kLabel, &StartUpdate1, {55, 10, 400, 210}),
       UpdateText1("UpdateText1", ControlKind::kLabel, &Update1, {55, 10, 400, 168}),
       UpdateFileName1("UpdateFileName1", ControlKind::kPanel, &Update1, {55, 177, 400, 21}),
-      UpdateProgress1("UpdateProgress1", ControlKind::kProgressBar, &Update1,
-                      {55, 205, 400, 16}),
+      UpdateProgress1("UpdateProgress1", ControlKind::kProgressBar, &Update1, {55, 205, 400, 16}),
       UpdateCompleteText1("UpdateCompleteText1", ControlKind::kLabel, &UpdateComplete1,
                           {55, 10, 400, 210}),
       SQLConnection1(app.host()),
@@ -75,12 +73,33 @@ TForm1::TForm1(TApplication& app, const PackageDefinition& package, Settings& se
       app_(app),
       package_(package),
       settings_(settings),
-      install_(RunInstall) {
-  for (Control* c : {&PageControl1, &Intro1, &License1, &Dest1, &StartUpdate1, &Update1,
-                     &UpdateComplete1, &Panel2, &Image1, &Panel1, &Label6, &Previous1, &Next1,
-                     &Cancel1, &IntroText1, &LicenseText1, &LicenseQuestion1, &DestText1,
-                     &GroupBox1, &DestFolder1, &Browse1, &StartUpdateText1, &UpdateText1,
-                     &UpdateFileName1, &UpdateProgress1, &UpdateCompleteText1})
+      install_([](Installer& installer) { return RunInstall(installer); }) {
+  for (Control* c : {&PageControl1,
+                     &Intro1,
+                     &License1,
+                     &Dest1,
+                     &StartUpdate1,
+                     &Update1,
+                     &UpdateComplete1,
+                     &Panel2,
+                     &Image1,
+                     &Panel1,
+                     &Label6,
+                     &Previous1,
+                     &Next1,
+                     &Cancel1,
+                     &IntroText1,
+                     &LicenseText1,
+                     &LicenseQuestion1,
+                     &DestText1,
+                     &GroupBox1,
+                     &DestFolder1,
+                     &Browse1,
+                     &StartUpdateText1,
+                     &UpdateText1,
+                     &UpdateFileName1,
+                     &UpdateProgress1,
+                     &UpdateCompleteText1})
     Add(*c);
   for (int i = 0; i < kPageCount; ++i) Page(i).visible = (i == kIntro);
   Panel2.bevel_lowered = true;
@@ -118,8 +137,8 @@ TForm1::TForm1(TApplication& app, const PackageDefinition& package, Settings& se
 TForm1::~TForm1() = default;
 
 Control& TForm1::Page(int index) {
-  Control* pages[kPageCount] = {&Intro1, &License1, &Dest1, &StartUpdate1, &Update1,
-                                &UpdateComplete1};
+  Control* pages[kPageCount] = {&Intro1,       &License1, &Dest1,
+                                &StartUpdate1, &Update1,  &UpdateComplete1};
   return *pages[index];
 }
 
@@ -132,12 +151,24 @@ void TForm1::SetActivePage(int index) {
 
 void TForm1::RunShowStep(int index) {
   switch (index) {
-    case kIntro: Intro1Show(); break;
-    case kLicense: License1Show(); break;
-    case kDest: Dest1Show(); break;
-    case kStartUpdate: StartUpdate1Show(); break;
-    case kUpdate: Update1Show(); break;
-    case kUpdateComplete: UpdateComplete1Show(); break;
+    case kIntro:
+      Intro1Show();
+      break;
+    case kLicense:
+      License1Show();
+      break;
+    case kDest:
+      Dest1Show();
+      break;
+    case kStartUpdate:
+      StartUpdate1Show();
+      break;
+    case kUpdate:
+      Update1Show();
+      break;
+    case kUpdateComplete:
+      UpdateComplete1Show();
+      break;
   }
 }
 
@@ -205,18 +236,20 @@ void TForm1::Dest1Show() {
   Cancel1.text = "Cancel";
   Previous1.enabled = true;
   const std::string& t = package_.ProductTitle;
-  DestText1.text = "Install will install " + t + " in the following location." +
-                   "\n\nTo install " + t + " to this local folder, click Next." +
-                   " To install " + t + " in a different folder, click Browse." +
-                   "\n\nYou can choose not to install " + t + " by clicking on Cancel to exit "
+  DestText1.text = "Install will install " + t + " in the following location." + "\n\nTo install " +
+                   t + " to this local folder, click Next." + " To install " + t +
+                   " in a different folder, click Browse." + "\n\nYou can choose not to install " +
+                   t +
+                   " by clicking on Cancel to exit "
                    "Install.";
   DestFolder1.text = settings_.InstallDir;
 }
 
 void TForm1::StartUpdate1Show() {
   StartUpdateText1.text =
-      std::string("Install will now install all necessary files to complete the installation "
-                  "process.") +
+      std::string(
+          "Install will now install all necessary files to complete the installation "
+          "process.") +
       "\n\nTo install the nessesary files, click Next." + "\n\nTo quit Install, click on Cancel.";
 }
 

@@ -20,9 +20,9 @@ class TDBLoginForm1;
 void ParseCommandLine(const std::vector<std::string>& arguments, Settings& settings);
 
 // Exit statuses of the installer.
-constexpr int kExitSucceeded = 0;       // the install ran and succeeded
-constexpr int kExitFailed = 1;          // it failed, ended by a fault, or start-up failed
-constexpr int kExitNotInstalled = 2;    // the wizard closed before the install ran
+constexpr int kExitSucceeded = 0;     // the install ran and succeeded
+constexpr int kExitFailed = 1;        // it failed, ended by a fault, or start-up failed
+constexpr int kExitNotInstalled = 2;  // the wizard closed before the install ran
 
 // The pages, in their fixed order.
 enum PageIndex { kIntro = 0, kLicense, kDest, kStartUpdate, kUpdate, kUpdateComplete, kPageCount };
@@ -100,7 +100,7 @@ class TForm1 : public Form, public InstallUi {
   TDBLoginForm1* login_ = nullptr;
   InstallSequence install_;
   int active_page_ = kIntro;
-  bool finish_mode_ = false;     // Next1 acts as Finish
+  bool finish_mode_ = false;  // Next1 acts as Finish
   bool install_started_ = false;
   bool install_returned_ = false;
 };

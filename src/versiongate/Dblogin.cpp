@@ -33,8 +33,8 @@ TDBLoginForm1::TDBLoginForm1(TApplication& app, const Settings& settings)
   Cancel1.cancel_button = true;
   Cancel1.tab_order = 2;
   Cancel1.key = 'c';
-  for (Control* c : {&GroupBox1, &Label1, &Label2, &Label3, &Server1, &Username1, &Password1,
-                     &Ok1, &Cancel1})
+  for (Control* c :
+       {&GroupBox1, &Label1, &Label2, &Label3, &Server1, &Username1, &Password1, &Ok1, &Cancel1})
     Add(*c);
   app_.CreateForm(*this);
 }

@@ -88,8 +88,7 @@ class FakeFile : public HostFile {
     *done = 0;
     if (writer_) return false;
     if (position_ < static_cast<int64_t>(node_.bytes.size())) {
-      const size_t n =
-          std::min<size_t>(count, node_.bytes.size() - static_cast<size_t>(position_));
+      const size_t n = std::min<size_t>(count, node_.bytes.size() - static_cast<size_t>(position_));
       std::memcpy(buffer, node_.bytes.data() + position_, n);
       *done = static_cast<uint32_t>(n);
       position_ += static_cast<int64_t>(n);
@@ -238,8 +237,7 @@ bool FakeHost::ReplaceFileWith(const std::string& from, const std::string& to) {
   Node* source = Find(from_key);
   if (source == nullptr || source->folder || source->Open()) return false;
   Node* target = Find(to_key);
-  if (Locked(to_key) || (target != nullptr && (target->folder || target->Open())))
-    return false;
+  if (Locked(to_key) || (target != nullptr && (target->folder || target->Open()))) return false;
   nodes_[to_key] = std::move(nodes_[from_key]);
   nodes_.erase(from_key);
   return true;
@@ -248,8 +246,7 @@ bool FakeHost::ReplaceFileWith(const std::string& from, const std::string& to) {
 bool FakeHost::RemoveFile(const std::string& path) {
   const std::string key = Key(path);
   Node* node = Find(key);
-  if (node == nullptr || node->folder || node->Open() || Locked(key))
-    return false;
+  if (node == nullptr || node->folder || node->Open() || Locked(key)) return false;
   nodes_.erase(key);
   return true;
 }
@@ -462,8 +459,8 @@ void FakeHost::ExpectBox(const std::string& text, const std::string& caption, un
   script_.push_back({{text, caption, flags, answer}, std::move(then)});
 }
 
-int FakeHost::ShowMessageBox(const Form* owner, const std::string& text,
-                             const std::string& caption, unsigned flags) {
+int FakeHost::ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
+                             unsigned flags) {
   boxes.push_back({text, caption, flags, 0});
   last_box_owner = owner;
   if (script_.empty()) {

@@ -72,8 +72,8 @@ class FakeHost : public Host {
   std::function<bool(const std::string&)> can_start;
   // Runs when a process starts: what the program would do.
   std::function<void(const std::string&)> on_start;
-  int input_waits = 0;       // each wait reports input this many times first
-  bool wait_fails = false;   // the wait fails outright
+  int input_waits = 0;      // each wait reports input this many times first
+  bool wait_fails = false;  // the wait fails outright
 
   // --- Clock ------------------------------------------------------------
   uint32_t ticks = 1000;
@@ -94,8 +94,8 @@ class FakeHost : public Host {
   };
   // Scripts the next box: it must show this text, caption and flags; the
   // answer is returned. `then` runs before the answer is returned.
-  void ExpectBox(const std::string& text, const std::string& caption, unsigned flags,
-                 int answer, std::function<void()> then = nullptr);
+  void ExpectBox(const std::string& text, const std::string& caption, unsigned flags, int answer,
+                 std::function<void()> then = nullptr);
   std::vector<Box> boxes;  // every box shown, in order
   const Form* last_box_owner = nullptr;
 
@@ -145,8 +145,7 @@ class FakeHost : public Host {
   bool NextEvent(UiEvent* event, bool wait) override;
   int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
                      unsigned flags) override;
-  std::optional<std::string> BrowseForFolder(const Form* owner,
-                                             const std::string& title) override;
+  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override;
   void OpenWebAddress(const std::string& url) override { web_addresses.push_back(url); }
 
   // The normalized form of a path: lower case, "\" separators, drive first.

@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include "engine/InstallSequence.h"
+#include "engine/RunAndWait.h"
+#include "platform/Fault.h"
+#include "support/InstallerWorld.h"
+
+namespace {
+
+const char kApacheKey[] = "Software\\Apache Software Foundation\\Apache\\2.2.14";
+const char kPostgresKey[] = "Software\\PostgreSQL\\Installations\\postgresql-8.3";
+const char kStop[] = "\"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop";
+const char kRestart[] = "\"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart";
+const char kNoApache[] = "Apache does not appear to be installed on this computer.";
+const char kNoPhp[] = "PHP does not appear to be installed in Apache on this computer.";
+const char kNoPostgres[] =
+    "PostgreSQL Server does not appear to be installed on this computer. Continue installation?";
+
+// A server with Apache, PHP and PostgreSQL, and phases that record their
+// calls and the context they were given.
+struct Server {
+  explicit Server(bool apache = true, bool php = true, bool postgres = true) {
+    if (apache) w.host.SetString(kApacheKey, "ServerRoot", "C:\\Apache2.2\\");
+    if (php)
+      w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf",
+                     "ServerRoot \"C:/Apache2.2\"\n"
+                     "LoadModule php5_module C:\\php\\php5apache2_2.dll\n");
+    if (postgres) w.host.SetString(kPostgresKey, "Base Directory", "C:\\PostgreSQL\\8.3\\");
+    w.host.random_values = {7};
+    w.host.ticks = 1000;
+    phases.CheckVersions = [this](Installer&) { return Record("CheckVersions", check); };
+    phases.UnpackPackage = [this](Installer&, InstallContext& c) {
+      seen = c;
+      return Record("UnpackPackage", unpack);
+    };
+    phases.UpdatePhpIni = [this](Installer&, InstallContext&) {
+      Record("UpdatePhpIni", true);
+      if (php_ini_fault) throw FileFault("Cannot open file C:\\php\\\\php.ini");
+    };
+    phases.ImportSqlScripts = [this](Installer&, InstallContext&) {
+      return Record("ImportSqlScripts", import);
+    };
+    phases.SaveInstallFolder = [this](Installer&) { Record("SaveInstallFolder", true); };
+    phases.RecordModuleVersion = [this](Installer&) {
+      return Record("RecordModuleVersion", record);
+    };
+  }
+
+  bool Record(const std::string& phase, bool result) {
+    w.ui.log.push_back("phase: " + phase);
+    return result;
+  }
+
+  InstallerWorld w;
+  InstallPhases phases;
+  bool check = true, unpack = true, import = true, record = true, php_ini_fault = false;
+  InstallContext seen;
+};
+
+struct InstallSequenceTest : testing::Test, Server {};
+
+TEST_F(InstallSequenceTest, RunsEveryPhaseInOrder) {
+  EXPECT_TRUE(RunInstall(w.installer, phases));
+  EXPECT_EQ(w.ui.log, (std::vector<std::string>{
+                          "status: Performing pre-install tasks.  Please wait...",
+                          "phase: CheckVersions",
+                          "status: Stopping Apache.  Please wait...",
+                          "status: Installing module.  Please wait...",
+                          "phase: UnpackPackage",
+                          "phase: UpdatePhpIni",
+                          "status: Configuring files.  Please wait...",
+                          "status: Importing data to SQL Server.  Please wait...",
+                          "phase: ImportSqlScripts",
+                          "status: Configuring web pages.  Please wait...",
+                          "phase: SaveInstallFolder",
+                          "status: Restarting Apache.  Please wait...",
+                          "status: Performing post-install tasks.  Please wait...",
+                          "phase: RecordModuleVersion",
+                      }));
+  EXPECT_EQ(w.host.command_lines, (std::vector<std::string>{kStop, kRestart}));
+  EXPECT_EQ(seen.ServerRootPath, "C:\\Apache2.2\\");
+  EXPECT_EQ(seen.PhpFolder, "C:\\php\\");
+  EXPECT_EQ(seen.PgBaseDir, "C:\\PostgreSQL\\8.3\\");
+  EXPECT_EQ(seen.WorkFolder, "C:\\Temp\\7000");
+  EXPECT_TRUE(seen.ExtensionLines.empty());
+}
+
+TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
+  struct Case {
+    const char* what;
+    bool apache, php;
+    std::function<void(Server&)> arrange;
+    bool result;
+    std::vector<std::string> commands;
+    std::string last_phase;
+  };
+  const Case cases[] = {
+      {"gate refuses", true, true, [](Server& t) { t.check = false; }, false, {}, "CheckVersions"},
+      {"no Apache",
+       false,
+       true,
+       [](Server& t) { t.w.host.ExpectBox(kNoApache, "ERROR", kMbOk | kMbIconError, kIdOk); },
+       false,
+       {},
+       "CheckVersions"},
+      {"no PHP module line",
+       true,
+       false,
+       [](Server& t) {
+         t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf", "LoadModule php4_module x\\y.dll\n");
+         t.w.host.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
+       },
+       false,
+       {},
+       "CheckVersions"},
+      {"unpacking fails",
+       true,
+       true,
+       [](Server& t) { t.unpack = false; },
+       false,
+       {kStop},
+       "UnpackPackage"},
+      {"import stopped by the user",
+       true,
+       true,
+       [](Server& t) { t.import = false; },
+       false,
+       {kStop},
+       "ImportSqlScripts"},
+      {"module record fails",
+       true,
+       true,
+       [](Server& t) { t.record = false; },
+       false,
+       {kStop, kRestart},
+       "RecordModuleVersion"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Server t(c.apache, c.php);
+    c.arrange(t);
+    EXPECT_EQ(RunInstall(t.w.installer, t.phases), c.result);
+    EXPECT_EQ(t.w.host.command_lines, c.commands);
+    EXPECT_EQ(t.w.ui.Only("phase: ").back(), c.last_phase);
+  }
+}
+
+TEST_F(InstallSequenceTest, MissingPostgreSqlAsksWhetherToGoOn) {
+  for (int answer : {kIdNo, kIdYes, 0}) {
+    SCOPED_TRACE(answer);
+    Server t(true, true, false);
+    FakeHost& host = t.w.host;
+    host.ExpectBox(kNoPostgres, "ERROR", kMbYesNo | kMbIconError, answer);
+    EXPECT_EQ(RunInstall(t.w.installer, t.phases), answer != kIdNo);
+    if (answer != kIdNo) {
+      EXPECT_EQ(t.seen.PgBaseDir, "");
+    } else {
+      EXPECT_TRUE(host.command_lines.empty());
+    }
+  }
+}
+
+TEST_F(InstallSequenceTest, FaultsLeaveTheSequenceWithTheWebServerStopped) {
+  php_ini_fault = true;
+  EXPECT_THROW(RunInstall(w.installer, phases), FileFault);
+  EXPECT_EQ(w.host.command_lines, std::vector<std::string>{kStop});
+}
+
+TEST(InstallSequenceFaultTest, UnreadableHttpdConfIsARaisedFault) {
+  Server t(false, false, true);
+  t.w.host.AddKey("Software\\Apache Group\\Apache");  // no subkey: no ServerRoot
+  try {
+    RunInstall(t.w.installer, t.phases);
+    FAIL();
+  } catch (const FileFault& e) {
+    EXPECT_STREQ(e.what(), "Cannot open file \\conf\\httpd.conf");
+  }
+  EXPECT_TRUE(t.w.host.boxes.empty());
+}
+
+TEST_F(InstallSequenceTest, ApacheGroupKeyWinsAndOnlyTheFirstSubkeyCounts) {
+  w.host.SetString("Software\\Apache Group\\Apache\\1.3", "ServerRoot", "D:\\Apache\\");
+  w.host.SetString("Software\\Apache Group\\Apache\\2.0", "ServerRoot", "E:\\Apache\\");
+  w.host.AddFile("D:\\Apache\\conf\\httpd.conf", "LoadModule php5_module D:\\php5\\x.dll");
+  ASSERT_TRUE(RunInstall(w.installer, phases));
+  EXPECT_EQ(seen.ServerRootPath, "D:\\Apache\\");
+  EXPECT_EQ(seen.PhpFolder, "D:\\php5\\");
+}
+
+TEST_F(InstallSequenceTest, ServerRootIsUsedVerbatimInTheCommandLines) {
+  w.host.SetString(kApacheKey, "ServerRoot", "C:\\Apache2.2");
+  w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf", "LoadModule php5_module C:\\php\\x.dll");
+  w.host.can_start = [](const std::string& line) {
+    return line.find("2.2bin") == std::string::npos;
+  };
+  ASSERT_TRUE(RunInstall(w.installer, phases));
+  EXPECT_EQ(w.host.command_lines.front(),
+            "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop");
+}
+
+TEST(DetectPhpTest, FolderOfTheFirstModuleLine) {
+  struct Case {
+    std::string conf;
+    std::optional<std::string> folder;
+  };
+  const Case cases[] = {
+      {"LoadModule php5_module C:\\php\\php5apache2_2.dll\r\n", "C:\\php\\"},
+      {"LoadModule php5_module    C:\\php\\x.dll   \r\n", "C:\\php\\"},
+      {"LoadModule php5_module \t C:\\php\\x.dll\t\r\n", "C:\\php\\"},
+      {"#LoadModule php5_module C:\\old\\x.dll\r\nLoadModule php5_module C:\\php\\x.dll\r\n",
+       "C:\\old\\"},
+      {"LoadModule php5_module\tC:\\php\\x.dll\r\n", std::nullopt},
+      {"loadmodule php5_module C:\\php\\x.dll\r\n", std::nullopt},
+      {"LoadModule php5_module\r\nC:\\php\\x.dll\r\n", std::nullopt},
+      {"LoadModule php5_module \r\nC:\\php\\x.dll\r\n", ""},
+      {"LoadModule php5_module \"C:/php/x.dll\"\r\n", ""},
+      {"LoadModule php5_module \"C:\\php\\x.dll\"", "\"C:\\php\\"},
+      {"LoadModule php5_module x.dll", ""},
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.conf));
+    EXPECT_EQ(PhpFolderFromHttpdConf(c.conf), c.folder);
+  }
+}
+
+TEST(MakeWorkFolderNameTest, ShortTempPathAndTheWrappedProduct) {
+  struct Case {
+    int random;
+    uint32_t ticks;
+    std::string folder;
+  };
+  const Case cases[] = {
+      {0, 123456, "C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\0"},
+      {7, 1000, "C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\7000"},
+      {32767, 0xFFFFFFFFu, "C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\4294934529"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.random);
+    FakeHost host;
+    host.temp_path = "C:\\Documents and Settings\\Administrator\\Local Settings\\Temp\\";
+    host.short_paths[host.temp_path] = "C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\";
+    host.random_values = {c.random};
+    host.ticks = c.ticks;
+    host.time = 1275271388;
+    InstallContext context;
+    MakeWorkFolderName(host, context);
+    EXPECT_EQ(context.WorkFolder, c.folder);
+    EXPECT_EQ(host.seeds, std::vector<unsigned>{1275271388u});
+    EXPECT_FALSE(host.HasFolder(c.folder));
+  }
+}
+
+TEST(RunAndWaitTest, PumpsWhileWaitingAndStopsOnAFailedWait) {
+  FakeHost host;
+  TApplication app(host);
+  host.input_waits = 3;
+  EXPECT_TRUE(RunAndWait(app, "\"C:\\bin\\x.exe\" a"));
+  EXPECT_EQ(std::count(host.ui_log.begin(), host.ui_log.end(), "pump"), 3);
+  host.input_waits = 0;
+  host.wait_fails = true;
+  EXPECT_TRUE(RunAndWait(app, "x"));
+  host.can_start = [](const std::string&) { return false; };
+  EXPECT_FALSE(RunAndWait(app, "y"));
+  EXPECT_EQ(host.command_lines, (std::vector<std::string>{"\"C:\\bin\\x.exe\" a", "x", "y"}));
+}
+
+}  // namespace

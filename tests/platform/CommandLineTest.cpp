@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include "platform/CommandLine.h"
+
+namespace {
+
+TEST(CommandLineTest, SplitsAsTheWindowsStartUpDoes) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> arguments;
+  };
+  const Case cases[] = {
+      {"setup.exe /silent", {"setup.exe", "/silent"}},
+      {"setup.exe   /silent   ", {"setup.exe", "/silent"}},
+      // A backslash before a quote is an ordinary character.
+      {"\"C:\\Program Files\\setup.exe\" /installdir:\"C:\\Program Files\\\"",
+       {"C:\\Program Files\\setup.exe", "/installdir:C:\\Program Files\\"}},
+      {"setup /dbuser:\"john smith\" /silent", {"setup", "/dbuser:john smith", "/silent"}},
+      {"setup \"/dbpass: secret \"", {"setup", "/dbpass: secret "}},
+      {"setup a\"b\"c", {"setup", "abc"}},
+      {"setup a\"\"b", {"setup", "ab"}},
+      // A pair of quotes that begins an argument is skipped.
+      {"setup \"\"/silent", {"setup", "/silent"}},
+      {"setup \"\" /silent", {"setup", "/silent"}},
+      {"setup \"\"\"\" x", {"setup", "x"}},
+      // Every control character is white space.
+      {"setup\t/silent\x01/x\r\n/y", {"setup", "/silent", "/x", "/y"}},
+      {"setup \"abc def", {"setup", "abc def"}},
+      {"setup caf\xe9", {"setup", "caf\xe9"}},
+      {"", {""}},
+      {"setup", {"setup"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(SplitCommandLine(c.line), c.arguments);
+  }
+}
+
+}  // namespace

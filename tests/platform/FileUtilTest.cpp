@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "platform/Fault.h"
+#include "platform/FileUtil.h"
+#include "platform/fake/FakeHost.h"
+
+namespace {
+
+TEST(FileUtilTest, SplitLinesBreaksAtEveryLineEnding) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\r\n", {"a"}},
+      {"a\rb\nc", {"a", "b", "c"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"\r\n", {""}},
+      {std::string("a\r\nb\0c\r\nd", 10), {"a", "b"}},
+      {std::string("\0abc", 4), {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.text));
+    EXPECT_EQ(SplitLines(c.text), c.lines);
+  }
+}
+
+TEST(FileUtilTest, JoinLinesEndsEveryLineWithCrLf) {
+  EXPECT_EQ(JoinLines({}), "");
+  EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+}
+
+TEST(FileUtilTest, MissingFileRaisesCannotOpen) {
+  FakeHost host;
+  try {
+    LoadLines(host, "C:\\Apache\\conf\\httpd.conf");
+    FAIL();
+  } catch (const FileFault& e) {
+    EXPECT_STREQ(e.what(), "Cannot open file C:\\Apache\\conf\\httpd.conf");
+  }
+}
+
+TEST(FileUtilTest, SaveReplacesTheFileAndLeavesNoTemporary) {
+  FakeHost host;
+  host.AddFile("C:\\php\\php.ini", "old\n");
+  SaveLines(host, "C:\\php\\php.ini", {"new", "lines"});
+  EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "new\r\nlines\r\n");
+  EXPECT_EQ(host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
+  EXPECT_EQ(host.open_files(), 0);
+}
+
+TEST(FileUtilTest, FailedSaveLeavesTheOldFileWhole) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeHost&)> arrange;
+  };
+  const Case cases[] = {
+      {"write fails", [](FakeHost& h) { h.writes_before_failure = 0; }},
+      {"disk full", [](FakeHost& h) { h.disk_space = 3; }},
+      {"target locked", [](FakeHost& h) { h.LockFile("C:\\php\\php.ini"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost host;
+    host.AddFile("C:\\php\\php.ini", "old\r\n");
+    c.arrange(host);
+    try {
+      SaveLines(host, "C:\\php\\php.ini", {"a much longer new content"});
+      ADD_FAILURE() << "no fault";
+    } catch (const FileFault& e) {
+      EXPECT_STREQ(e.what(), "Cannot create file C:\\php\\php.ini");
+    }
+    EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "old\r\n");
+    EXPECT_EQ(host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
+    EXPECT_EQ(host.open_files(), 0);
+  }
+}
+
+TEST(FileUtilTest, ForceDirectoriesMakesEveryMissingParent) {
+  FakeHost host;
+  EXPECT_TRUE(ForceDirectories(host, "C:\\Intranet\\images/icons\\"));
+  EXPECT_TRUE(host.HasFolder("C:\\Intranet"));
+  EXPECT_TRUE(host.HasFolder("C:\\Intranet\\images\\icons"));
+  // A doubled separator reads as one; existing folders and roots count as done.
+  EXPECT_TRUE(ForceDirectories(host, "C:\\Intranet\\\\ext"));
+  EXPECT_TRUE(host.HasFolder("C:\\Intranet\\ext"));
+  EXPECT_TRUE(ForceDirectories(host, "C:\\Intranet"));
+  EXPECT_TRUE(ForceDirectories(host, "C:"));
+  EXPECT_TRUE(ForceDirectories(host, "\\"));
+  // A file where a folder should be.
+  host.AddFile("C:\\blocked", "x");
+  EXPECT_FALSE(ForceDirectories(host, "C:\\blocked\\sub"));
+}
+
+TEST(FileUtilTest, ForceDirectoriesOfAnEmptyPathRaises) {
+  FakeHost host;
+  try {
+    ForceDirectories(host, "");
+    FAIL();
+  } catch (const FileFault& e) {
+    EXPECT_STREQ(e.what(), "Unable to create directory");
+  }
+}
+
+}  // namespace

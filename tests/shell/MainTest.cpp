@@ -1,0 +1,342 @@
+#include <gtest/gtest.h>
+
+#include "platform/Fault.h"
+#include "platform/fake/FakeHost.h"
+#include "shell/Main.h"
+#include "versiongate/Dblogin.h"
+
+namespace {
+
+TEST(ParseCommandLineTest, SwitchesAndTheirValues) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool silent;
+    std::string install_dir, host, user, password;
+  };
+  const std::string d = "C:\\Intranet";
+  const Case cases[] = {
+      {{}, false, d, "localhost", "root", ""},
+      {{"/silent"}, true, d, "localhost", "root", ""},
+      {{"/SiLeNt", "/silent"}, true, d, "localhost", "root", ""},
+      {{"/silent:"}, false, d, "localhost", "root", ""},
+      {{"/silently"}, false, d, "localhost", "root", ""},
+      {{"-silent"}, false, d, "localhost", "root", ""},
+      {{"silent"}, false, d, "localhost", "root", ""},
+      {{"/InstallDir:D:\\Web Site"}, false, "D:\\Web Site", "localhost", "root", ""},
+      {{"/INSTALLDIR:"}, false, "", "localhost", "root", ""},
+      {{"/dbhost:DB1.Example"}, false, d, "DB1.Example", "root", ""},
+      {{"/DBUSER:Admin", "/dbuser:Second"}, false, d, "localhost", "Second", ""},
+      {{"/dbpass: p w "}, false, d, "localhost", "root", " p w "},
+      {{"/dbpass:"}, false, d, "localhost", "root", ""},
+      {{"/dbhost:"}, false, d, "", "root", ""},
+      {{"C:\\some\\path", "/other", "/installdir"}, false, d, "localhost", "root", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.arguments));
+    Settings s;
+    ParseCommandLine(c.arguments, s);
+    EXPECT_EQ(s.SilentMode, c.silent);
+    EXPECT_EQ(s.InstallDir, c.install_dir);
+    EXPECT_EQ(s.DbHost, c.host);
+    EXPECT_EQ(s.DbUser, c.user);
+    EXPECT_EQ(s.DbPassword, c.password);
+    EXPECT_EQ(s.PackagePassword, "");
+  }
+}
+
+const char kProductKey[] = "Software\\Corvantis\\v2.1";
+const char kQuitText[] =
+    "Install is not complete. If you quit the Install now, the program will not be "
+    "installed.\n\nYou may run the Install program at a later time to complete the "
+    "installation.\n\nDo you really want to quit?";
+const char kSuccessText[] =
+    "Install has successfully installed all necessary files on you computer.";
+const char kFailureText[] =
+    "An error occured installing some or all of the necessary files on you computer.\n\nMake "
+    "sure that no program are running and try again.";
+
+class WizardTest : public testing::Test {
+ protected:
+  void Create(std::vector<std::string> arguments = {}) {
+    host.arguments = std::move(arguments);
+    form = std::make_unique<TForm1>(app, ThePackage(), settings);
+    login = std::make_unique<TDBLoginForm1>(app, settings);
+    form->SetLoginForm(login.get());
+    form->SetInstallSequence([this](Installer& installer) {
+      ++installs;
+      destination_seen = installer.ui.DestinationFolder();
+      return install(installer);
+    });
+  }
+
+  // The state of the three buttons: "<prev enabled> <next caption/enabled>
+  // <cancel caption/enabled>".
+  std::string Buttons() const {
+    auto state = [](const Control& c) { return c.text + (c.enabled ? "+" : "-"); };
+    return state(form->Previous1) + " | " + state(form->Next1) + " | " + state(form->Cancel1);
+  }
+
+  FakeHost host;
+  TApplication app{host};
+  Settings settings;
+  std::unique_ptr<TForm1> form;
+  std::unique_ptr<TDBLoginForm1> login;
+  std::function<bool(Installer&)> install = [](Installer&) { return true; };
+  int installs = 0;
+  std::string destination_seen;
+};
+
+TEST_F(WizardTest, ButtonStatesFollowThePages) {
+  host.SetString(kProductKey, "InstallDir", "C:\\Intranet");
+  Create();
+  std::string during_install;
+  install = [&](Installer&) {
+    during_install = std::to_string(form->ActivePageIndex()) + " " + Buttons();
+    return true;
+  };
+  form->DoShow();
+  EXPECT_EQ(form->ActivePageIndex(), kIntro);
+  EXPECT_EQ(Buttons(), "<< Previous- | Next >>+ | Cancel+");
+  form->Next1Click();
+  EXPECT_EQ(Buttons(), "<< Previous+ | Yes+ | No+");
+  form->Next1Click();
+  EXPECT_EQ(Buttons(), "<< Previous+ | Next >>+ | Cancel+");
+  form->Next1Click();
+  EXPECT_EQ(form->ActivePageIndex(), kStartUpdate);
+  EXPECT_EQ(Buttons(), "<< Previous+ | Next >>+ | Cancel+");
+  form->Click(form->Next1);
+  EXPECT_EQ(during_install, "4 << Previous- | Next >>- | Cancel+");
+  EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
+  EXPECT_EQ(Buttons(), "<< Previous- | Finish+ | Cancel-");
+  EXPECT_EQ(form->UpdateCompleteText1.text, kSuccessText);
+  EXPECT_FALSE(form->InstallPending);
+  EXPECT_EQ(installs, 1);
+  form->Click(form->Next1);  // Finish
+  EXPECT_TRUE(form->close_requested());
+  EXPECT_EQ(form->ExitStatus(), kExitSucceeded);
+}
+
+TEST_F(WizardTest, PreviousRunsEachShowStepAgain) {
+  host.SetString(kProductKey, "InstallDir", "C:\\Intranet");
+  Create();
+  form->DoShow();
+  form->Next1Click();
+  form->Next1Click();
+  form->Next1Click();
+  form->Previous1Click();
+  EXPECT_EQ(form->ActivePageIndex(), kDest);
+  form->Previous1Click();
+  EXPECT_EQ(Buttons(), "<< Previous+ | Yes+ | No+");
+  form->Previous1Click();
+  EXPECT_EQ(form->ActivePageIndex(), kIntro);
+  EXPECT_EQ(Buttons(), "<< Previous- | Next >>+ | Cancel+");
+  for (int i = 0; i < kPageCount; ++i) EXPECT_EQ(form->Page(i).visible, i == kIntro);
+}
+
+TEST_F(WizardTest, PagesShowTheirTexts) {
+  Create();
+  form->DoShow();
+  EXPECT_EQ(form->caption, "Installing...brevoxil - Articles Module Update 2.3.8");
+  EXPECT_EQ(host.titles.back(), form->caption);
+  EXPECT_EQ(form->IntroText1.text.substr(0, 57),
+            "Welcome to the brevoxil - Articles Module Update Installa");
+  EXPECT_EQ(form->IntroText1.text.substr(form->IntroText1.text.size() - 6), ".\n\n\n\n\n");
+  form->Next1Click();
+  ASSERT_EQ(form->LicenseText1.lines.size(), 15u);
+  EXPECT_EQ(form->LicenseText1.lines.front(), "Hollinvale");
+  EXPECT_EQ(form->LicenseQuestion1.text,
+            "Do you accept all the terms of the preceding License Agreement? If you choose no, "
+            "Install will close. To install brevoxil - Articles Module Update, you must accept "
+            "this agreement.");
+  form->Next1Click();
+  EXPECT_EQ(form->DestText1.text,
+            "Install will install brevoxil - Articles Module Update in the following location."
+            "\n\nTo install brevoxil - Articles Module Update to this local folder, click Next. "
+            "To install brevoxil - Articles Module Update in a different folder, click Browse."
+            "\n\nYou can choose not to install brevoxil - Articles Module Update by clicking on "
+            "Cancel to exit Install.");
+  form->Next1Click();
+  EXPECT_EQ(form->StartUpdateText1.text,
+            "Install will now install all necessary files to complete the installation process."
+            "\n\nTo install the nessesary files, click Next.\n\nTo quit Install, click on Cancel.");
+}
+
+TEST_F(WizardTest, RegistryReplacesTheInstallFolder) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeHost&)> arrange;
+    std::string install_dir;
+    bool box;
+  };
+  const Case cases[] = {
+      {"value present", [](FakeHost& h) { h.SetString(kProductKey, "InstallDir", "E:\\Web"); },
+       "E:\\Web", false},
+      {"key without the value", [](FakeHost& h) { h.AddKey(kProductKey); }, "", false},
+      {"no key: created", [](FakeHost&) {}, "", false},
+      {"key cannot be opened", [](FakeHost& h) { h.registry_writable = false; }, "D:\\Cmd", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost h;
+    c.arrange(h);
+    h.arguments = {"/installdir:D:\\Cmd"};
+    TApplication a(h);
+    Settings s;
+    TForm1 f(a, ThePackage(), s);
+    if (c.box)
+      h.ExpectBox(
+          "Unable to read registration details from the registry. Corvantis will not function "
+          "without this information.  Contact your technical support.",
+          "ERROR", kMbOk | kMbIconError, kIdOk);
+    f.DoShow();
+    EXPECT_EQ(s.InstallDir, c.install_dir);
+    EXPECT_EQ(h.HasKey(kProductKey), !c.box);
+    f.Next1Click();
+    f.Next1Click();
+    EXPECT_EQ(f.DestFolder1.text, c.install_dir);
+  }
+}
+
+TEST_F(WizardTest, UnattendedRunNeverShowsTheRegistryBox) {
+  host.registry_writable = false;
+  Create({"/silent"});
+  app.Run(*form);
+  EXPECT_EQ(installs, 1);
+  EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(WizardTest, ANonStringInstallDirIsShownAndSkipsTheUnattendedRun) {
+  host.SetValue(kProductKey, "InstallDir", RegValueType::kDword, std::string(4, '\0'));
+  Create({"/silent"});
+  host.ExpectBox("Invalid data type for 'InstallDir'",
+                 "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
+                 kIdOk);
+  app.Run(*form);  // then the end of input closes the window
+  EXPECT_EQ(installs, 0);
+  EXPECT_EQ(form->ActivePageIndex(), kIntro);
+  EXPECT_NE(std::find(host.ui_log.begin(), host.ui_log.end(), "display Form1"), host.ui_log.end());
+  EXPECT_EQ(form->ExitStatus(), kExitNotInstalled);
+}
+
+TEST_F(WizardTest, UnattendedSuccessClosesWithoutShowingTheWindow) {
+  host.SetString(kProductKey, "InstallDir", "D:\\Web");
+  Create({"/silent"});
+  app.Run(*form);
+  EXPECT_EQ(installs, 1);
+  EXPECT_EQ(destination_seen, "D:\\Web");
+  EXPECT_TRUE(form->close_requested());
+  EXPECT_EQ(std::find(host.ui_log.begin(), host.ui_log.end(), "display Form1"), host.ui_log.end());
+  EXPECT_EQ(form->ExitStatus(), kExitSucceeded);
+}
+
+TEST_F(WizardTest, UnattendedFailureWaitsOnTheCompletionPage) {
+  Create({"/silent"});
+  install = [](Installer&) { return false; };
+  host.QueueClick(*form, form->Cancel1);  // disabled there: nothing happens
+  host.QueueClick(*form, form->Next1);    // Finish
+  app.Run(*form);
+  EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
+  EXPECT_EQ(form->UpdateCompleteText1.text, kFailureText);
+  EXPECT_NE(std::find(host.ui_log.begin(), host.ui_log.end(), "display Form1"), host.ui_log.end());
+  EXPECT_TRUE(host.events.empty());
+  EXPECT_EQ(form->ExitStatus(), kExitFailed);
+}
+
+TEST_F(WizardTest, AFaultInTheInstallLeavesTheWizardOnTheInstallPage) {
+  Create({"/silent"});
+  install = [](Installer&) -> bool { throw FileFault("Cannot open file \\conf\\httpd.conf"); };
+  host.ExpectBox("Cannot open file \\conf\\httpd.conf.",
+                 "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
+                 kIdOk);
+  host.QueueClick(*form, form->Next1);  // disabled: nothing happens
+  app.Run(*form);                       // the end of input closes it
+  EXPECT_EQ(form->ActivePageIndex(), kUpdate);
+  EXPECT_FALSE(form->Next1.enabled);
+  EXPECT_FALSE(form->Previous1.enabled);
+  EXPECT_TRUE(form->InstallPending);
+  EXPECT_EQ(installs, 1);
+  EXPECT_EQ(form->ExitStatus(), kExitFailed);
+}
+
+TEST_F(WizardTest, BrowsedFolderIsTheDestinationUntilTheDestinationPageShowsAgain) {
+  host.SetString(kProductKey, "InstallDir", "C:\\Intranet");
+  Create();
+  form->DoShow();
+  form->Next1Click();
+  form->Next1Click();
+  host.browse_answers = {std::nullopt, std::string("D:\\Browsed")};
+  form->Click(form->Browse1);  // cancelled
+  EXPECT_EQ(form->DestFolder1.text, "C:\\Intranet");
+  form->Click(form->Browse1);
+  EXPECT_EQ(form->DestFolder1.text, "D:\\Browsed");
+  EXPECT_EQ(host.browse_titles.back(), "Browse for brevoxil - Articles Module Update Folder.");
+  EXPECT_EQ(settings.InstallDir, "C:\\Intranet");
+  form->Next1Click();
+  form->Previous1Click();
+  EXPECT_EQ(form->DestFolder1.text, "C:\\Intranet");
+  host.browse_answers = {std::string("D:\\Browsed")};
+  form->Click(form->Browse1);
+  form->Next1Click();
+  form->Next1Click();
+  EXPECT_EQ(destination_seen, "D:\\Browsed");
+}
+
+TEST_F(WizardTest, CancelAsksAndOnlyYesQuits) {
+  Create();
+  form->DoShow();
+  form->Next1Click();
+  host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdNo);
+  form->Click(form->Cancel1);  // "No" on the licence page
+  EXPECT_FALSE(form->close_requested());
+  EXPECT_EQ(form->ActivePageIndex(), kLicense);
+  host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, 0);
+  form->Click(form->Cancel1);  // a box that failed counts as No
+  EXPECT_FALSE(form->close_requested());
+  host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdYes);
+  form->Click(form->Cancel1);
+  EXPECT_TRUE(form->close_requested());
+  EXPECT_EQ(form->ExitStatus(), kExitNotInstalled);
+}
+
+TEST_F(WizardTest, ACloseDuringTheInstallTakesEffectAfterIt) {
+  Create();
+  install = [this](Installer& installer) {
+    host.QueueClick(*form, form->Cancel1);
+    host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdYes);
+    installer.ui.ShowProgress(50);  // processes the click
+    EXPECT_TRUE(form->close_requested());
+    installer.ui.ShowStatus("still running");
+    return true;
+  };
+  form->DoShow();
+  for (int i = 0; i < 3; ++i) host.QueueClick(*form, form->Next1);
+  host.QueueClick(*form, form->Next1);
+  app.Run(*form);
+  EXPECT_EQ(installs, 1);
+  EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
+  EXPECT_EQ(form->UpdateFileName1.text, "still running");
+  EXPECT_EQ(form->ExitStatus(), kExitSucceeded);
+}
+
+TEST_F(WizardTest, ProgressDisplayRepaintsAndPumps) {
+  Create();
+  form->DoShow();
+  host.ui_log.clear();
+  form->SetStatusText("Extracting file...a.php");
+  EXPECT_TRUE(host.ui_log.empty());
+  form->ShowProgress(33);
+  form->ShowStatus("Stopping Apache.  Please wait...");
+  EXPECT_EQ(host.ui_log,
+            (std::vector<std::string>{"repaint Form1", "pump", "repaint UpdateFileName1"}));
+  EXPECT_EQ(form->UpdateProgress1.position, 33);
+  EXPECT_EQ(host.repaints.back().second, "Stopping Apache.  Please wait...");
+}
+
+TEST_F(WizardTest, VendorLinkOpensTheWebSite) {
+  Create();
+  form->DoShow();
+  form->Click(form->Label6);
+  EXPECT_EQ(host.web_addresses, std::vector<std::string>{ThePackage().VendorWebAddress});
+}
+
+}  // namespace

@@ -1,0 +1,59 @@
+#pragma once
+// A complete installer on the fake host, for tests of the phases: the
+// application, the settings, a recording progress display, the database
+// components, the login dialog and the Installer that joins them.
+
+#include <string>
+#include <vector>
+
+#include "engine/Installer.h"
+#include "platform/Application.h"
+#include "platform/fake/FakeHost.h"
+#include "shell/PackageDefinition.h"
+#include "shell/Settings.h"
+#include "versiongate/Database.h"
+#include "versiongate/Dblogin.h"
+
+// Records what the install shows, in order: "status: ...", "text: ...",
+// "progress: N".
+class RecordingUi : public InstallUi {
+ public:
+  void ShowStatus(const std::string& text) override {
+    status = text;
+    log.push_back("status: " + text);
+  }
+  void ShowProgress(int percent) override { log.push_back("progress: " + std::to_string(percent)); }
+  void SetStatusText(const std::string& text) override {
+    status = text;
+    log.push_back("text: " + text);
+  }
+  std::string DestinationFolder() const override { return destination; }
+  const Form* Owner() const override { return &owner; }
+
+  // The entries of `log` that start with `prefix`, without it.
+  std::vector<std::string> Only(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const std::string& line : log)
+      if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line.substr(prefix.size()));
+    return out;
+  }
+
+  struct OwnerForm : Form {
+    OwnerForm() : Form("Form1", 484, 284) {}
+    void Click(Control&) override {}
+  } owner;
+  std::string destination = "C:\\Intranet";
+  std::string status;
+  std::vector<std::string> log;
+};
+
+struct InstallerWorld {
+  FakeHost host;
+  TApplication app{host};
+  Settings settings;
+  RecordingUi ui;
+  TZConnection connection{host};
+  TZQuery query{connection};
+  TDBLoginForm1 login{app, settings};
+  Installer installer{app, ThePackage(), settings, ui, connection, query, login};
+};
