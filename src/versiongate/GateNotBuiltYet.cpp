@@ -1,10 +1,6 @@
 // Seams of the version gate that are not built yet. Each is replaced by a
 // unit of its own.
 #include "versiongate/ModuleRecord.h"
-#include "versiongate/VersionGate.h"
-
-// Not built yet: the version gate; lets every install through.
-bool CheckVersions(Installer&) { return true; }
 
 // Not built yet: the module query; reports no installed version.
 std::string ReadInstalledVersion(Installer&) { return std::string(); }
