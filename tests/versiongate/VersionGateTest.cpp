@@ -311,17 +311,6 @@ TEST(VersionGateTest, TryAgainRunsTheWholeGateAgain) {
   EXPECT_EQ(1u, m.pq.connects.size());
 }
 
-TEST(VersionGateTest, TryAgainTakesTheResultOfTheNewRun) {
-  Machine m;
-  m.pq.connect_errors = {kPasswordRefused, kPasswordRefused};
-  m.Installed("2.3.8");
-  m.Box(TryAgain(kPasswordRefused), kErrorQuestion, kIdYes);
-  m.Box(TryAgain(kPasswordRefused), kErrorQuestion, kIdYes);
-  m.Box(kAlreadyInstalled, kReinstallQuestion, kIdYes);
-  EXPECT_TRUE(m.Run());
-  EXPECT_EQ(3u, m.pq.connects.size());
-}
-
 TEST(VersionGateTest, AnyNumberOfRetriesRunsInConstantStack) {
   constexpr int kRetries = 100000;
   Machine m;
