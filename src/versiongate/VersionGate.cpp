@@ -1,0 +1,151 @@
+#include "versiongate/VersionGate.h"
+
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/Fault.h"
+#include "platform/Text.h"
+#include "shell/PackageDefinition.h"
+#include "shell/Settings.h"
+#include "versiongate/Dblogin.h"
+#include "versiongate/ModuleRecord.h"
+#include "versiongate/VersionCompare.h"
+
+namespace {
+
+constexpr uint32_t kBaseVersionBytes = 24;
+
+constexpr char kNoBaseVersion[] = "Unable to determine current base system version.";
+constexpr char kBaseTooOld[] =
+    "The current base system version is too old. Please upgrade the base system before running "
+    "this installation.";
+constexpr char kBaseTooNew[] =
+    "This application is not compatibile with this base system version. Please use the updated "
+    "version, if available.";
+constexpr char kContinueWithoutLogin[] = "Continue installation?";
+constexpr char kNoInstalledVersion[] =
+    "Unable to determine current version installed. Please contact technical support.";
+constexpr char kInstalledIsNewer[] = "The currently installed module is newer than this version.";
+constexpr char kAlreadyInstalled[] = "This module is already installed. Re-install?";
+constexpr char kInstalledTooOld[] =
+    "The currently installed module is too old to update. Please apply other updates before "
+    "applying this one.";
+constexpr char kTryAgain[] = "\nTry again?";
+
+// The base system's version text: the file's first 24 bytes up to a zero
+// byte. Nullopt when the file cannot be opened or read. The file is opened
+// without sharing and closed before the text is returned.
+std::optional<std::string> ReadBaseVersion(Host& host, const std::string& path) {
+  std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareNone);
+  if (file == nullptr) return std::nullopt;
+  char buffer[kBaseVersionBytes];
+  uint32_t length = 0;
+  while (length < kBaseVersionBytes) {
+    uint32_t done = 0;
+    if (!file->Read(buffer + length, kBaseVersionBytes - length, &done)) return std::nullopt;
+    if (done == 0) break;  // end of file
+    length += done;
+  }
+  file.reset();
+  const void* zero = std::memchr(buffer, '\0', length);
+  if (zero != nullptr) length = static_cast<uint32_t>(static_cast<const char*>(zero) - buffer);
+  return std::string(buffer, length);
+}
+
+enum class Outcome { kRefuse, kAllow, kRetry };
+
+// One run of the gate, from the base version file to the module version.
+Outcome RunGate(Installer& installer) {
+  const PackageDefinition& package = installer.package;
+  Settings& settings = installer.settings;
+  TDBLoginForm1& login = installer.DBLoginForm1;
+  constexpr unsigned kError = kMbOk | kMbIconError;
+  constexpr unsigned kErrorQuestion = kMbYesNo | kMbIconError;
+
+  const std::string path =
+      ExcludeTrailingBackslash(installer.ui.DestinationFolder()) + package.BaseVersionFile;
+  const std::optional<std::string> base = ReadBaseVersion(installer.host(), path);
+  if (!base) {
+    installer.MessageBox(kNoBaseVersion, kError);
+    return Outcome::kRefuse;
+  }
+  // An unconvertible base version is not handled here: it leaves the gate.
+  if (CompareVersions(*base, package.MinBaseVersion) == -1) {
+    installer.MessageBox(kBaseTooOld, kError);
+    return Outcome::kRefuse;
+  }
+  if (CompareVersions(*base, package.MaxBaseVersion) == 1) {
+    installer.MessageBox(kBaseTooNew, kError);
+    return Outcome::kRefuse;
+  }
+
+  // The edits are filled every time, so a password typed but never
+  // confirmed does not outlive the showing it was typed in.
+  login.Username1.text = settings.DbUser;
+  login.Password1.text = settings.DbPassword;
+  login.Server1.text = settings.DbHost;
+  if (settings.DbHost.empty() || settings.DbUser.empty() || settings.DbPassword.empty()) {
+    if (login.ShowLogin()) {
+      settings.DbUser = login.Username1.text;
+      settings.DbPassword = login.Password1.text;
+      settings.DbHost = login.Server1.text;
+    } else if (installer.MessageBox(kContinueWithoutLogin, kErrorQuestion) == kIdNo) {
+      return Outcome::kRefuse;
+    }
+  }
+
+  enum class Verdict { kUnknown, kNewer, kSame, kPrevious, kOther };
+  Verdict verdict = Verdict::kUnknown;
+  try {
+    const std::string installed = ReadInstalledVersion(installer);
+    if (!installed.empty()) {
+      const int order = CompareVersions(package.ThisVersion, installed);
+      if (order == -1)
+        verdict = Verdict::kNewer;
+      else if (order == 0)
+        verdict = Verdict::kSame;
+      else if (CompareVersions(package.PreviousVersion, installed) == 0)
+        verdict = Verdict::kPrevious;
+      else
+        verdict = Verdict::kOther;
+    }
+  } catch (const Fault& e) {
+    // A database error or an installed version that is not a version.
+    if (installer.MessageBox(e.what() + std::string(kTryAgain), kErrorQuestion) == kIdYes)
+      return Outcome::kRetry;
+    return Outcome::kRefuse;
+  }
+
+  switch (verdict) {
+    case Verdict::kUnknown:
+      installer.MessageBox(kNoInstalledVersion, kError);
+      return Outcome::kRefuse;
+    case Verdict::kNewer:
+      installer.MessageBox(kInstalledIsNewer, kError);
+      return Outcome::kRefuse;
+    case Verdict::kSame: {
+      constexpr unsigned kQuestionNoDefault = kMbYesNo | kMbIconQuestion | kMbDefButton2;
+      const int answer = installer.MessageBox(kAlreadyInstalled, kQuestionNoDefault);
+      return answer == kIdNo ? Outcome::kRefuse : Outcome::kAllow;
+    }
+    case Verdict::kPrevious:
+      return Outcome::kAllow;
+    case Verdict::kOther:
+      break;
+  }
+  installer.MessageBox(kInstalledTooOld, kError);
+  return Outcome::kRefuse;
+}
+
+}  // namespace
+
+bool CheckVersions(Installer& installer) {
+  // Each "Try again" is a complete new run; a loop, so that any number of
+  // retries costs no stack.
+  for (;;) {
+    const Outcome outcome = RunGate(installer);
+    if (outcome != Outcome::kRetry) return outcome == Outcome::kAllow;
+  }
+}
