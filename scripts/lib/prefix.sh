@@ -1,7 +1,8 @@
 # Shared by the demo and the end-to-end tests: a fresh machine in a folder.
 #   make_prefix DIR BUILD_DIR
 # copies samples/prefix (registry, Apache, PHP, the intranet) into DIR and
-# puts the installer in C:\Setup, where it looks for its package.
+# puts the installer in C:\Setup with its package Data.kpv beside it, packed
+# by kpv from samples/package.
 make_prefix() {
   local dir=$1 build=$2
   local top
@@ -11,4 +12,5 @@ make_prefix() {
   find "$dir" -name .keep -delete
   mkdir -p "$dir/drive_c/Setup"
   cp "$build/src/shell/setup" "$dir/drive_c/Setup/setup"
+  "$build/tools/kpv/kpv" pack "$top/samples/package" "$dir/drive_c/Setup/Data.kpv" >/dev/null
 }

@@ -91,7 +91,8 @@ std::string ExtractFilePath(const std::string& path) {
 bool ForceDirectories(Host& host, const std::string& dir_in) {
   if (dir_in.empty()) throw FileFault("Unable to create directory");
   std::string dir = dir_in;
-  if (dir.back() == '\\' || dir.back() == '/') dir.pop_back();
+  // Every trailing separator goes, so a doubled one (C:\php\\ext) still climbs.
+  while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
   const std::string parent = ExtractFilePath(dir);
   const uint32_t attributes = host.FileAttributes(dir);
   const bool is_folder =

@@ -8,14 +8,14 @@ restart='httpd.exe -w -n Apache2.2 -k restart'
 
 # Forward and back over every page, then the install, then Finish.
 m=$(new_machine walk)
-run_setup "$m" 'n\np\nn\nn\np\nn\nn\np\nn\nn\nn\n'
+run_setup "$m" 'n\np\nn\nn\np\nn\nn\np\nn\nn\nn\n' /dbpass:unused
 expect_status "walk" 0 "$m"
 [ "$(control_log "$m")" = "$stop"$'\n'"$restart" ] || fail "walk: control log: $(control_log "$m")"
 grep -q 'Install has successfully installed' "$m.out" || fail "walk: no success text"
 
 # Enter presses the default button.
 m=$(new_machine enter)
-run_setup "$m" '\n\n\n\n\n'
+run_setup "$m" '\n\n\n\n\n' /dbpass:unused
 expect_status "enter" 0 "$m"
 
 # Cancel, then Yes: nothing installed.
@@ -37,7 +37,7 @@ expect_status "eof" 2 "$m"
 
 # Unattended.
 m=$(new_machine silent)
-run_setup "$m" '' /silent
+run_setup "$m" '' /silent /dbpass:unused
 expect_status "silent" 0 "$m"
 [ "$(control_log "$m")" = "$stop"$'\n'"$restart" ] || fail "silent: control log: $(control_log "$m")"
 

@@ -18,10 +18,30 @@ calls=$(cat "$psql_log" 2>/dev/null)
 expected='^psql\.exe -f C:\\users\\[^ ]+\\Temp\\[0-9]+\\brevoxil\.sql corvantis root$'
 [[ $calls =~ $expected ]] || fail "silent-db: psql.exe calls: $calls"
 
-# The script is imported once the package that unpacks it is there.
-if [ -f "$m/drive_c/Setup/Data.kpv" ]; then
-  settings=$(psql -X -At -d corvantis -c "SELECT count(*) FROM articles_settings")
-  [ "$settings" = 2 ] || fail "silent-db: articles_settings: $settings"
-fi
+settings=$(psql -X -At -d corvantis -c "SELECT count(*) FROM articles_settings")
+[ "$settings" = 2 ] || fail "silent-db: articles_settings: $settings"
+
+# Every file of the package, byte for byte where its extension sends it.
+package=$top/samples/package
+work_folder=$(ls -d "$m"/drive_c/users/*/Temp/[0-9]* 2>/dev/null | head -1)
+(cd "$package" && find . -type f | sort) | while read -r f; do
+  f=${f#./}
+  case "${f,,}" in
+    *.sql) placed=$work_folder/$f ;;
+    *.dll | *.manifest) placed=$m/drive_c/php/ext/$f ;;
+    *) placed=$m/drive_c/Intranet/$f ;;
+  esac
+  cmp -s "$package/$f" "$placed" || echo "FAIL: silent-db: $f not placed as $placed"
+done | tee "$work/placement.txt"
+[ -s "$work/placement.txt" ] && failures=$((failures + 1))
+
+# The package's PHP extension is registered after the php_zip line.
+ini=$(tr -d '\r' <"$m/drive_c/php/php.ini")
+block=$'extension=php_zip.dll\n\n\n\n; brevoxil - Articles Module Update extensions\nextension=php_articles.dll\n'
+[[ $ini == *"$block"* ]] || fail "silent-db: php.ini: $ini"
+[ "$(grep -c $'\r$' "$m/drive_c/php/php.ini")" = "$(wc -l <"$m/drive_c/php/php.ini")" ] ||
+  fail "silent-db: php.ini lines do not all end in CR LF"
+# The install folder is recorded.
+grep -qi '"InstallDir"="C:\\\\Intranet"' "$m/system.reg" || fail "silent-db: registry"
 
 finish

@@ -88,6 +88,8 @@ TEST(FileUtilTest, ForceDirectoriesMakesEveryMissingParent) {
   // A doubled separator reads as one; existing folders and roots count as done.
   EXPECT_TRUE(ForceDirectories(host, "C:\\Intranet\\\\ext"));
   EXPECT_TRUE(host.HasFolder("C:\\Intranet\\ext"));
+  EXPECT_TRUE(ForceDirectories(host, "C:\\php\\\\ext"));  // the parent is missing too
+  EXPECT_TRUE(host.HasFolder("C:\\php\\ext"));
   EXPECT_TRUE(ForceDirectories(host, "C:\\Intranet"));
   EXPECT_TRUE(ForceDirectories(host, "C:"));
   EXPECT_TRUE(ForceDirectories(host, "\\"));

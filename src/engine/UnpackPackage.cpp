@@ -1,0 +1,69 @@
+#include "engine/UnpackPackage.h"
+
+#include <memory>
+
+#include "archive/Tzipfile.h"
+#include "engine/Phases.h"
+#include "platform/FileUtil.h"
+#include "platform/Text.h"
+#include "shell/Settings.h"
+
+std::string EntryBaseName(const std::string& name) {
+  const size_t at = name.find_last_of("\\:/");
+  return at == std::string::npos ? name : name.substr(at + 1);
+}
+
+std::string EntryExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  const size_t folder = name.find_last_of("\\:");
+  if (dot == std::string::npos || (folder != std::string::npos && dot < folder))
+    return std::string();
+  return AnsiLowerCase(name.substr(dot));
+}
+
+EntryPlacement PlaceEntry(const std::string& name, const InstallContext& context,
+                          const std::string& destination_folder) {
+  const std::string extension = EntryExtension(name);
+  if (extension == ".sql") return {context.WorkFolder, std::string()};
+  if (extension == ".dll" || extension == ".manifest") {
+    // PhpFolder ends with "\": the doubled separator reads as one.
+    EntryPlacement placement{context.PhpFolder + "\\ext", std::string()};
+    if (extension == ".dll" && AnsiLowerCase(name.substr(0, 3)) == "php")
+      placement.extension_line = "extension=" + name;
+    return placement;
+  }
+  return {destination_folder, std::string()};
+}
+
+bool UnpackPackage(Installer& installer, InstallContext& context) {
+  Host& host = installer.host();
+  const std::string package = host.ProgramFolder() + "Data.kpv";
+  // The reader and the package file live for this phase only, and are
+  // released on every way out, a raised fault included.
+  TZipFile zip(host, package);
+  zip.BaseOffset = 0;
+  std::unique_ptr<HostFile> file = host.OpenFileForRead(package, kShareRead);
+  if (!zip.ReadDirectory(file.get())) {
+    installer.MessageBox("Invalid package!", kMbOk | kMbIconError);
+    return false;
+  }
+  const std::vector<EntryRow>& entries = zip.Directory->Entries;
+  const int64_t count = static_cast<int64_t>(entries.size());
+  for (int64_t i = 0; i < count; ++i) {
+    const std::string name = entries[static_cast<size_t>(i)][kColumnName].value_or("");
+    installer.ui.SetStatusText("Extracting file..." + EntryBaseName(name).substr(0, 260));
+    const EntryPlacement placement = PlaceEntry(name, context, installer.ui.DestinationFolder());
+    if (!placement.extension_line.empty())
+      context.ExtensionLines.push_back(placement.extension_line);
+    // Its outcome shows up as the extraction's own error.
+    ForceDirectories(host, placement.folder);
+    const int32_t result =
+        zip.ExtractFile(name, placement.folder, installer.settings.PackagePassword);
+    if (result > 0) {
+      installer.MessageBox(TZipFile::ErrorMessage(result), kMbOk | kMbIconError);
+      return false;
+    }
+    installer.ui.ShowProgress(static_cast<int>(i * 100 / count));
+  }
+  return true;
+}

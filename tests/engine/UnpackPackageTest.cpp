@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include "engine/Phases.h"
+#include "engine/UnpackPackage.h"
+#include "platform/Fault.h"
+#include "support/InstallerWorld.h"
+#include "support/PackageBuilder.h"
+
+namespace {
+
+const char kPackage[] = "C:\\Setup\\Data.kpv";
+
+InstallContext Context() {
+  InstallContext context;
+  context.WorkFolder = "C:\\Temp\\4242";
+  context.PhpFolder = "C:\\php\\";
+  return context;
+}
+
+TEST(UnpackPackageTest, EachEntryGoesToTheFolderOfItsExtension) {
+  struct Case {
+    std::string name;
+    std::string folder;
+    std::string extension_line;
+  };
+  const Case cases[] = {
+      {"index.php", "C:\\Intranet", ""},
+      {"PHP_PGSQL.DLL", "C:\\php\\\\ext", "extension=PHP_PGSQL.DLL"},
+      {"php_x.dll", "C:\\php\\\\ext", "extension=php_x.dll"},
+      {"ext/php_x.dll", "C:\\php\\\\ext", ""},
+      {"libpq.dll", "C:\\php\\\\ext", ""},
+      {"Microsoft.VC90.CRT.manifest", "C:\\php\\\\ext", ""},
+      {"php5ts.Manifest", "C:\\php\\\\ext", ""},
+      {"Setup.SQL", "C:\\Temp\\4242", ""},
+      {"brevoxil.sql", "C:\\Temp\\4242", ""},
+      {"docs.old/readme", "C:\\Intranet", ""},
+      {"docs.old\\readme", "C:\\Intranet", ""},
+      {"docs/read.me.SQL", "C:\\Temp\\4242", ""},
+      {"README", "C:\\Intranet", ""},
+      {"images/logo.gif", "C:\\Intranet", ""},
+      {"archive.dll.bak", "C:\\Intranet", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const EntryPlacement p = PlaceEntry(c.name, Context(), "C:\\Intranet");
+    EXPECT_EQ(p.folder, c.folder);
+    EXPECT_EQ(p.extension_line, c.extension_line);
+  }
+  EXPECT_EQ(EntryBaseName("images/icons\\a:b.gif"), "b.gif");
+  EXPECT_EQ(EntryExtension("A.\xC9XT"), ".\xE9xt");
+}
+
+class UnpackTest : public testing::Test {
+ protected:
+  void Package(const std::vector<std::pair<std::string, std::string>>& entries,
+               const std::string& password = std::string()) {
+    w.host.AddFile(kPackage, MakeArchive(entries, password));
+  }
+  InstallerWorld w;
+  InstallContext context = Context();
+};
+
+TEST_F(UnpackTest, PlacesEveryEntryAndCollectsTheExtensionLines) {
+  Package({{"index.php", "<?php ?>"},
+           {"images/logo.gif", "GIF89a"},
+           {"php_articles.dll", "MZ"},
+           {"php_articles.dll.manifest", "<assembly/>"},
+           {"brevoxil.sql", "CREATE TABLE x();"}});
+  ASSERT_TRUE(UnpackPackage(w.installer, context));
+  EXPECT_EQ(w.host.FileContent("C:\\Intranet\\index.php"), "<?php ?>");
+  EXPECT_EQ(w.host.FileContent("C:\\Intranet\\images\\logo.gif"), "GIF89a");
+  EXPECT_EQ(w.host.FileContent("C:\\php\\ext\\php_articles.dll"), "MZ");
+  EXPECT_EQ(w.host.FileContent("C:\\php\\ext\\php_articles.dll.manifest"), "<assembly/>");
+  EXPECT_EQ(w.host.FileContent("C:\\Temp\\4242\\brevoxil.sql"), "CREATE TABLE x();");
+  EXPECT_EQ(context.ExtensionLines, std::vector<std::string>{"extension=php_articles.dll"});
+  EXPECT_EQ(w.ui.Only("progress: "), (std::vector<std::string>{"0", "20", "40", "60", "80"}));
+  EXPECT_EQ(w.ui.Only("text: ").back(), "Extracting file...brevoxil.sql");
+  EXPECT_EQ(w.host.open_files(), 0);
+}
+
+TEST_F(UnpackTest, ProgressNeverReachesAHundred) {
+  struct Case {
+    int entries;
+    std::vector<std::string> progress;
+  };
+  const Case cases[] = {
+      {1, {"0"}},
+      {3, {"0", "33", "66"}},
+      {7, {"0", "14", "28", "42", "57", "71", "85"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entries);
+    InstallerWorld world;
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (int i = 0; i < c.entries; ++i) entries.emplace_back("f" + std::to_string(i), "x");
+    world.host.AddFile(kPackage, MakeArchive(entries));
+    InstallContext ctx = Context();
+    ASSERT_TRUE(UnpackPackage(world.installer, ctx));
+    EXPECT_EQ(world.ui.Only("progress: "), c.progress);
+  }
+}
+
+TEST_F(UnpackTest, FolderEntriesOnlyPlaceNothing) {
+  Package({{"docs/", ""}, {"docs/img/", ""}});
+  ASSERT_TRUE(UnpackPackage(w.installer, context));
+  EXPECT_TRUE(w.ui.Only("progress: ").empty());
+  EXPECT_TRUE(context.ExtensionLines.empty());
+  EXPECT_FALSE(w.host.HasFolder("C:\\Intranet\\docs"));
+}
+
+TEST_F(UnpackTest, AnUnusablePackageIsInvalid) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeHost&)> arrange;
+  };
+  const Case cases[] = {
+      {"missing", [](FakeHost&) {}},
+      {"not an archive", [](FakeHost& h) { h.AddFile(kPackage, "MZ\x90\x00 not a zip"); }},
+      {"no entries at all", [](FakeHost& h) { h.AddFile(kPackage, MakeArchive({})); }},
+      {"locked",
+       [](FakeHost& h) {
+         h.AddFile(kPackage, MakeArchive({{"a.php", "x"}}));
+         h.LockFile(kPackage);
+       }},
+      {"a name leading outside the folder",
+       [](FakeHost& h) {
+         h.AddFile(kPackage, MakeArchive({{"../../boot.ini", "x"}}));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    InstallerWorld world;
+    c.arrange(world.host);
+    world.host.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+    InstallContext ctx = Context();
+    EXPECT_FALSE(UnpackPackage(world.installer, ctx));
+    EXPECT_EQ(world.host.open_files(), 0);
+    EXPECT_EQ(world.host.last_box_owner, &world.ui.owner);
+  }
+}
+
+TEST_F(UnpackTest, AnExtractionErrorStopsThePhaseAndKeepsEarlierFiles) {
+  Package({{"a.php", "first"}, {"b.php", "second"}, {"c.php", "third"}});
+  w.host.AddFile("C:\\Intranet\\b.php", "in use");
+  w.host.LockFile("C:\\Intranet\\b.php");
+  w.host.ExpectBox("Could not create target", "ERROR", kMbOk | kMbIconError, kIdOk);
+  EXPECT_FALSE(UnpackPackage(w.installer, context));
+  EXPECT_EQ(w.host.FileContent("C:\\Intranet\\a.php"), "first");
+  EXPECT_EQ(w.host.FileContent("C:\\Intranet\\b.php"), "in use");
+  EXPECT_FALSE(w.host.HasFile("C:\\Intranet\\c.php"));
+  EXPECT_EQ(w.ui.Only("progress: "), std::vector<std::string>{"0"});
+  EXPECT_EQ(w.host.open_files(), 0);
+}
+
+TEST_F(UnpackTest, AnEncryptedPackageWithoutAPasswordIsRefusedCleanly) {
+  Package({{"index.php", "<?php secret ?>"}}, "s3cret");
+  w.host.ExpectBox("Invalid password", "ERROR", kMbOk | kMbIconError, kIdOk);
+  EXPECT_FALSE(UnpackPackage(w.installer, context));
+  EXPECT_FALSE(w.host.HasFile("C:\\Intranet\\index.php"));
+  // With the password it would install.
+  InstallerWorld world;
+  world.settings.PackagePassword = "s3cret";
+  world.host.AddFile(kPackage, MakeArchive({{"index.php", "<?php secret ?>"}}, "s3cret"));
+  InstallContext ctx = Context();
+  ASSERT_TRUE(UnpackPackage(world.installer, ctx));
+  EXPECT_EQ(world.host.FileContent("C:\\Intranet\\index.php"), "<?php secret ?>");
+}
+
+TEST_F(UnpackTest, AnEmptyDestinationFolderIsARaisedFault) {
+  Package({{"index.php", "x"}});
+  w.ui.destination = "";
+  try {
+    UnpackPackage(w.installer, context);
+    FAIL();
+  } catch (const FileFault& e) {
+    EXPECT_STREQ(e.what(), "Unable to create directory");
+  }
+  EXPECT_EQ(w.host.open_files(), 0);
+}
+
+}  // namespace
