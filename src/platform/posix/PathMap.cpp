@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -48,20 +49,28 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-// The entry of `folder` whose name equals `name` ignoring ASCII case; the
-// smallest one when several do, so the choice does not depend on the order
-// of the folder. Empty when none does.
-std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
-  DirHandle dir(::opendir(folder.c_str()));
-  if (dir == nullptr) return std::string();
-  std::string found;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string candidate = entry->d_name;
-    if (candidate == "." || candidate == "..") continue;
-    if (EqualsIgnoreAsciiCase(candidate, name) && (found.empty() || candidate < found))
-      found = candidate;
-  }
-  return found;
+bool ModifiedAt(const std::string& folder, timespec* modified) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  *modified = st.st_mtim;
+  return true;
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Adds a name to a listing, keeping the smallest name of each folded form
+// so the choice does not depend on the order of the folder.
+void AddName(std::unordered_map<std::string, std::string>& by_folded, const std::string& name) {
+  std::string& slot = by_folded[AsciiLowerCase(name)];
+  if (slot.empty() || name < slot) slot = name;
+}
+
+std::string FolderPart(const std::string& host_path) {
+  const size_t slash = host_path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host_path.substr(0, slash);
 }
 
 std::string CurrentFolder() {
@@ -131,6 +140,18 @@ std::string PathMap::ToHost(const std::string& windows_path) const {
   }
 
   std::string host = DriveRoot(drive);
+  // Most names exist as written, or all but their last component do: one
+  // or two look-ups then, instead of one per component.
+  if (!parts.empty()) {
+    std::string parent = host;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) parent = Join(parent, parts[i]);
+    const std::string exact = Join(parent, parts.back());
+    if (Exists(exact)) return exact;
+    if (Exists(parent)) {
+      const std::string found = FindIgnoringCase(parent, parts.back());
+      return Join(parent, found.empty() ? parts.back() : found);
+    }
+  }
   bool resolving = true;
   for (const std::string& part : parts) {
     std::string name = part;
@@ -144,6 +165,59 @@ std::string PathMap::ToHost(const std::string& windows_path) const {
     host = Join(host, name);
   }
   return host;
+}
+
+std::string PathMap::FindIgnoringCase(const std::string& folder, const std::string& name) const {
+  timespec modified;
+  if (!ModifiedAt(folder, &modified)) return std::string();
+  auto it = listings_.find(folder);
+  if (it == listings_.end() || it->second.racy || !SameTime(it->second.modified, modified)) {
+    // Folders come and go; a bounded cache is enough for one install.
+    if (listings_.size() > 256) listings_.clear();
+    DirHandle dir(::opendir(folder.c_str()));
+    if (dir == nullptr) return std::string();
+    Listing listing;
+    listing.modified = modified;
+    timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const int64_t age_ns =
+        (int64_t{now.tv_sec} - modified.tv_sec) * 1000000000 + (now.tv_nsec - modified.tv_nsec);
+    listing.racy = age_ns < 50 * 1000000;
+    while (const dirent* entry = ::readdir(dir.get())) {
+      const std::string candidate = entry->d_name;
+      if (candidate != "." && candidate != "..") AddName(listing.by_folded_name, candidate);
+    }
+    it = listings_.insert_or_assign(folder, std::move(listing)).first;
+  }
+  auto found = it->second.by_folded_name.find(AsciiLowerCase(name));
+  return found == it->second.by_folded_name.end() ? std::string() : found->second;
+}
+
+void PathMap::Changed(const std::string& host_path) const {
+  const std::string folder = FolderPart(host_path);
+  auto it = listings_.find(folder);
+  if (it == listings_.end()) return;
+  Listing& listing = it->second;
+  const std::string name = host_path.substr(host_path.rfind('/') + 1);
+  timespec modified;
+  if (!ModifiedAt(folder, &modified)) {
+    listings_.erase(it);
+    return;
+  }
+  if (Exists(host_path)) {
+    // Only a new name changed the folder. Its listing was read again by the
+    // look-up of that name just before it was made, so it is still current.
+    auto known = listing.by_folded_name.find(AsciiLowerCase(name));
+    if (known != listing.by_folded_name.end() && known->second <= name) return;
+    AddName(listing.by_folded_name, name);
+    listing.racy = false;
+  } else {
+    // A removed name: read the folder again next time rather than guess
+    // which other spelling, if any, remains.
+    listings_.erase(it);
+    return;
+  }
+  listing.modified = modified;
 }
 
 std::string PathMap::BelowPrefix(const std::string& host_path, const std::string& root) const {

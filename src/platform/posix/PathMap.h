@@ -13,7 +13,9 @@
 // letter case takes the name of an existing entry that matches it ignoring
 // ASCII case; missing components are kept as written.
 
+#include <ctime>
 #include <string>
+#include <unordered_map>
 
 class PathMap {
  public:
@@ -33,11 +35,31 @@ class PathMap {
   // separator is kept.
   std::string ToWindows(const std::string& host_path) const;
 
+  // The host created or removed the entry at `host_path` itself: the folder
+  // listing kept for letter-case matching is brought up to date instead of
+  // being read again, so making many files in one folder stays linear.
+  void Changed(const std::string& host_path) const;
+
  private:
+  // A folder's entries by ASCII-folded name (the smallest name of each),
+  // valid while the folder's modification time is the one read with it.
+  struct Listing {
+    timespec modified{};
+    // Read while the folder was still changing (within the file system's
+    // time granularity): a later change could carry the same time, so the
+    // listing is read again on its next use.
+    bool racy = false;
+    std::unordered_map<std::string, std::string> by_folded_name;
+  };
+  // The entry of `folder` whose name equals `name` ignoring ASCII case;
+  // empty when none does.
+  std::string FindIgnoringCase(const std::string& folder, const std::string& name) const;
+
   // The Windows name for an absolute host path, or empty when it does not
   // lie below `root` (a prefix spelling).
   std::string BelowPrefix(const std::string& host_path, const std::string& root) const;
 
   std::string prefix_;
   std::string real_prefix_;  // the prefix with links resolved, when it exists
+  mutable std::unordered_map<std::string, Listing> listings_;
 };

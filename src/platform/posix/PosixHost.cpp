@@ -97,7 +97,10 @@ class PosixHost : public Host {
 
   std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override {
     int error = 0;
-    return CreateHostFileForWrite(paths_.ToHost(path), &error);
+    const std::string host = paths_.ToHost(path);
+    std::unique_ptr<HostFile> file = CreateHostFileForWrite(host, &error);
+    if (file != nullptr) paths_.Changed(host);
+    return file;
   }
 
   uint32_t FileAttributes(const std::string& path) override {
@@ -109,7 +112,9 @@ class PosixHost : public Host {
 
   bool MakeOneDirectory(const std::string& path) override {
     const std::string host = paths_.ToHost(path);
-    return !host.empty() && ::mkdir(host.c_str(), 0777) == 0;
+    if (host.empty() || ::mkdir(host.c_str(), 0777) != 0) return false;
+    paths_.Changed(host);
+    return true;
   }
 
   bool ReplaceFileWith(const std::string& from, const std::string& to) override {
@@ -122,6 +127,8 @@ class PosixHost : public Host {
       if (fd.valid()) ::fsync(fd.get());
     }
     if (::rename(host_from.c_str(), host_to.c_str()) != 0) return false;
+    paths_.Changed(host_from);
+    paths_.Changed(host_to);
     FileDescriptor folder(::open(FolderOf(host_to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid()) ::fsync(folder.get());
     return true;
@@ -129,7 +136,9 @@ class PosixHost : public Host {
 
   bool RemoveFile(const std::string& path) override {
     const std::string host = paths_.ToHost(path);
-    return !host.empty() && ::unlink(host.c_str()) == 0;
+    if (host.empty() || ::unlink(host.c_str()) != 0) return false;
+    paths_.Changed(host);
+    return true;
   }
 
   std::string TempPath() override {

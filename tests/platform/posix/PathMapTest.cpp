@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -76,6 +77,33 @@ TEST(PathMapTest, HostPathsGetTheirWindowsNames) {
     EXPECT_EQ(paths.ToWindows(k.host), k.windows);
   }
   EXPECT_EQ(paths.ToWindows(prefix / "link/drive_cd/x").substr(0, 3), "Z:\\");
+}
+
+}  // namespace
+
+namespace {
+
+// Letter-case matching keeps a listing per folder; it must follow changes
+// made from outside as well as those the host makes itself.
+TEST(PathMapTest, CaseMatchingFollowsChangesToTheFolder) {
+  TempFolder prefix;
+  MakeHostFolders(prefix / "drive_c/Site");
+  const PathMap paths(prefix.path());
+  const std::string site = prefix / "drive_c/Site";
+  EXPECT_EQ(paths.ToHost("C:\\SITE\\Index.PHP"), site + "/Index.PHP");  // nothing there yet
+  MakeHostFolders(site + "/Images");                                    // from outside, at once
+  EXPECT_EQ(paths.ToHost("C:\\site\\images"), site + "/Images");
+  MakeHostFolders(site + "/Docs");
+  EXPECT_EQ(paths.ToHost("c:\\SITE\\DOCS\\a"), site + "/Docs/a");
+  for (int i = 0; i < 300; ++i) {
+    const std::string host = paths.ToHost("C:\\Site\\File" + std::to_string(i) + ".txt");
+    ASSERT_EQ(::close(::creat(host.c_str(), 0644)), 0);
+    paths.Changed(host);
+  }
+  EXPECT_EQ(paths.ToHost("C:\\SITE\\FILE299.TXT"), site + "/File299.txt");
+  ::unlink((site + "/File7.txt").c_str());
+  paths.Changed(site + "/File7.txt");
+  EXPECT_EQ(paths.ToHost("C:\\Site\\file7.TXT"), site + "/file7.TXT");
 }
 
 }  // namespace
