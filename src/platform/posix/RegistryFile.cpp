@@ -181,6 +181,13 @@ std::optional<std::vector<std::string>> SectionKey(const std::string& header) {
   return names;
 }
 
+// A section whose first key name reads back as a deletion or another hive
+// when it opens the header ("[-x]", "[HKEY_x]").
+bool NeedsRootName(const std::vector<std::string>& key) {
+  return !key.empty() && !key[0].empty() &&
+         (key[0][0] == '-' || AsciiLowerCase(key[0]).compare(0, 5, "hkey_") == 0);
+}
+
 std::string Quote(const std::string& text) {
   std::string out = "\"";
   for (char c : text) {
@@ -348,6 +355,9 @@ std::string RegistryFile::Write() const {
   std::string out = std::string(kHeader) + "\n";
   for (const RegistrySection& section : sections_) {
     out += "\n[";
+    // Such a key came from a header that named the root first; so does its
+    // header again, or the key and its values would be lost on the next read.
+    if (NeedsRootName(section.key)) out += std::string(kRootName) + "\\\\";
     for (size_t i = 0; i < section.key.size(); ++i) {
       if (i > 0) out += "\\\\";
       out += section.key[i];
@@ -421,10 +431,8 @@ bool RegistryFile::AddKey(const std::string& key) {
   const std::vector<std::string> names = KeyNames(key);
   for (const std::string& name : names)
     if (HasLineBreak(name)) return false;
-  // Such a first name would read back as another hive or a deletion.
-  if (!names.empty() &&
-      (names[0][0] == '-' || AsciiLowerCase(names[0]).compare(0, 5, "hkey_") == 0))
-    return false;
+  // A path that starts with a hive name or a deletion is a caller's mistake.
+  if (NeedsRootName(names)) return false;
   SectionFor(names);
   return true;
 }

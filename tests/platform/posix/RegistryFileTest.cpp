@@ -132,6 +132,24 @@ TEST(RegistryFileTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
   EXPECT_NE(text.find("[Software\\\\corvantis\\\\v2.1]"), std::string::npos) << text;
 }
 
+// Keys whose first name, at the start of a header, would read as a deletion
+// or another hive: written below the root's name, they survive a rewrite.
+TEST(RegistryFileTest, KeysThatLookLikeOtherSectionsSurviveARewrite) {
+  const std::string text =
+      "REGEDIT4\n"
+      "[\\-x]\n\"a\"=\"1\"\n"
+      "[HKEY_LOCAL_MACHINE\\HKEY_CURRENT_USER\\y]\n\"b\"=\"2\"\n";
+  std::optional<RegistryFile> file = RegistryFile::Parse(text, nullptr);
+  ASSERT_TRUE(file);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(Value(*file, "-x", "a"), "1");
+    EXPECT_EQ(Value(*file, "HKEY_CURRENT_USER\\y", "b"), "2");
+    file = RegistryFile::Parse(file->Write(), nullptr);
+    ASSERT_TRUE(file);
+  }
+}
+
 TEST(RegistryFileTest, RefusesWhatItCouldNotWriteBack) {
   std::string error;
   EXPECT_FALSE(RegistryFile::Parse("WINE REGISTRY Version 2\n[Software]\n", &error));
