@@ -78,10 +78,19 @@ bool IsSafeEntryName(const std::string& name) {
   return true;
 }
 
+namespace {
+
+// The length of DirectoryPart of the first `length` characters of `s`.
+size_t DirectoryPartLength(const std::string& s, size_t length) {
+  for (size_t i = length; i-- > 1;)
+    if (s[i] == '\\' || s[i] == ':' || s[i] == '/') return i;
+  return 0;
+}
+
+}  // namespace
+
 std::string DirectoryPart(const std::string& s) {
-  for (size_t i = s.size(); i-- > 1;)
-    if (s[i] == '\\' || s[i] == ':' || s[i] == '/') return s.substr(0, i);
-  return std::string();
+  return s.substr(0, DirectoryPartLength(s, s.size()));
 }
 
 std::string StripTrailingSeparator(const std::string& s) {
@@ -99,11 +108,22 @@ bool CreateOneDirectory(Host& host, const std::string& path) {
 }
 
 bool MakeDirectoryPath(Host& host, const std::string& dir) {
-  if (dir.empty()) return false;
-  const std::string d = StripTrailingSeparator(dir);
-  const std::string parent = DirectoryPart(d);
-  if (d.size() < 3 || PathExists(host, d) || parent == d) return true;
-  return MakeDirectoryPath(host, parent) && CreateOneDirectory(host, d);
+  // The climb, one level per missing folder, without recursion: each level
+  // is a prefix of `dir`, kept as its length, so a name of thousands of
+  // folders costs neither the stack nor a copy of the path per level.
+  std::vector<size_t> missing;  // deepest first
+  size_t length = dir.size();
+  for (;;) {
+    if (length == 0) return false;
+    if (length >= 2 && IsSeparator(dir[length - 1])) --length;
+    const size_t parent = DirectoryPartLength(dir, length);
+    if (length < 3 || parent == length || PathExists(host, dir.substr(0, length))) break;
+    missing.push_back(length);
+    length = parent;
+  }
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level)
+    if (!CreateOneDirectory(host, dir.substr(0, *level))) return false;
+  return true;
 }
 
 // --- TZipFile ----------------------------------------------------------------

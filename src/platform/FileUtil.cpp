@@ -79,26 +79,39 @@ namespace {
 
 bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
 
-// The path up to and including its last delimiter; empty when it has none.
-std::string ExtractFilePath(const std::string& path) {
-  for (size_t i = path.size(); i > 0; --i)
-    if (IsPathDelimiter(path[i - 1])) return path.substr(0, i);
-  return std::string();
+// The length of the first `length` characters of `path` up to and including
+// their last delimiter; 0 when they hold none.
+size_t FilePathLength(const std::string& path, size_t length) {
+  for (size_t i = length; i > 0; --i)
+    if (IsPathDelimiter(path[i - 1])) return i;
+  return 0;
+}
+
+bool IsFolder(Host& host, const std::string& path) {
+  const uint32_t attributes = host.FileAttributes(path);
+  return attributes != kInvalidFileAttributes && (attributes & kAttributeDirectory) != 0;
 }
 
 }  // namespace
 
-bool ForceDirectories(Host& host, const std::string& dir_in) {
-  if (dir_in.empty()) throw FileFault("Unable to create directory");
-  std::string dir = dir_in;
-  // Every trailing separator goes, so a doubled one (C:\php\\ext) still climbs.
-  while (dir.size() > 1 && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
-  const std::string parent = ExtractFilePath(dir);
-  const uint32_t attributes = host.FileAttributes(dir);
-  const bool is_folder =
-      attributes != kInvalidFileAttributes && (attributes & kAttributeDirectory) != 0;
-  if (dir.size() < 3 || is_folder || parent == dir) return true;
-  // A relative name without a folder part has no parent left to make.
-  if (!parent.empty() && !ForceDirectories(host, parent)) return false;
-  return host.MakeOneDirectory(dir);
+bool ForceDirectories(Host& host, const std::string& dir) {
+  if (dir.empty()) throw FileFault("Unable to create directory");
+  // Climbs one level per missing folder, then makes them top down. Each
+  // level is a prefix of `dir`, kept as its length: a path of thousands of
+  // folders costs neither the stack nor a copy of itself per level.
+  std::vector<size_t> missing;  // deepest first
+  size_t length = dir.size();
+  for (;;) {
+    // Every trailing separator goes, so a doubled one (C:\php\\ext) still climbs.
+    while (length > 1 && (dir[length - 1] == '\\' || dir[length - 1] == '/')) --length;
+    const size_t parent = FilePathLength(dir, length);
+    if (length < 3 || parent == length || IsFolder(host, dir.substr(0, length))) break;
+    missing.push_back(length);
+    // A relative name without a folder part has no parent left to make.
+    if (parent == 0) break;
+    length = parent;
+  }
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level)
+    if (!host.MakeOneDirectory(dir.substr(0, *level))) return false;
+  return true;
 }

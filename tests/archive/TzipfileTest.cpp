@@ -419,4 +419,17 @@ TEST(TzipfilePaths, MakeDirectoryPathMakesTheMissingFoldersTopDown) {
   EXPECT_FALSE(MakeDirectoryPath(host, "C:\\file.txt\\sub"));  // a file is in the way
 }
 
+// An entry name may hold thousands of folders: each is made, top down,
+// without a stack frame or a copy of the path per level.
+TEST(TzipfilePaths, MakeDirectoryPathMakesThousandsOfLevels) {
+  FakeHost host;
+  std::string deep = "C:\\Out";
+  for (int i = 0; i < 2000; ++i) deep += i % 2 ? "/a" : "\\b";
+  EXPECT_TRUE(MakeDirectoryPath(host, deep + "\\"));
+  EXPECT_TRUE(host.HasFolder(deep));
+  EXPECT_EQ(host.Files().size(), 0u);
+  host.AddFile("C:\\Out\\b\\x", "");
+  EXPECT_FALSE(MakeDirectoryPath(host, "C:\\Out\\b\\x" + deep.substr(10)));
+}
+
 }  // namespace

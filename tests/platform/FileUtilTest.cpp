@@ -98,6 +98,17 @@ TEST(FileUtilTest, ForceDirectoriesMakesEveryMissingParent) {
   EXPECT_FALSE(ForceDirectories(host, "C:\\blocked\\sub"));
 }
 
+// A PHP folder taken from httpd.conf may name thousands of folders.
+TEST(FileUtilTest, ForceDirectoriesMakesThousandsOfLevels) {
+  FakeHost host;
+  std::string deep = "C:\\php";
+  for (int i = 0; i < 2000; ++i) deep += "\\a";
+  EXPECT_TRUE(ForceDirectories(host, deep + "\\\\ext"));
+  EXPECT_TRUE(host.HasFolder(deep + "\\ext"));
+  host.AddFile("C:\\blocked", "");
+  EXPECT_FALSE(ForceDirectories(host, "C:\\blocked" + deep.substr(6)));
+}
+
 TEST(FileUtilTest, ForceDirectoriesOfAnEmptyPathRaises) {
   FakeHost host;
   try {

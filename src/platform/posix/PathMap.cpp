@@ -34,9 +34,16 @@ std::vector<std::string> SplitComponents(const std::string& path, bool windows) 
   return parts;
 }
 
-std::string Join(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+// `name` added below `folder`, in place: a path is built in one pass over
+// its components, however many there are.
+void Append(std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  folder += name;
+}
+
+std::string Join(std::string folder, const std::string& name) {
+  Append(folder, name);
+  return folder;
 }
 
 bool Exists(const std::string& host_path) {
@@ -71,6 +78,22 @@ std::string FolderPart(const std::string& host_path) {
   const size_t slash = host_path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : host_path.substr(0, slash);
+}
+
+// The length of the host path that `rest`, a Windows path after its drive,
+// maps to below a drive root: one '/' and the name per component. 0 when a
+// ".." component makes it shorter than that.
+size_t HostLengthBelowRoot(const std::string& rest) {
+  size_t total = 0;
+  for (size_t start = 0; start <= rest.size();) {
+    size_t end = start;
+    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
+    const size_t n = end - start;
+    if (n == 2 && rest[start] == '.' && rest[start + 1] == '.') return 0;
+    if (n > 1 || (n == 1 && rest[start] != '.')) total += n + 1;
+    start = end + 1;
+  }
+  return total;
 }
 
 std::string CurrentFolder() {
@@ -113,7 +136,7 @@ std::string PathMap::DriveRoot(char letter) const {
 }
 
 std::string PathMap::ToHost(const std::string& windows_path) const {
-  if (windows_path.empty()) return std::string();
+  if (windows_path.empty() || windows_path.size() > kMaxWindowsPath) return std::string();
   char drive = 0;
   std::string rest = windows_path;
   if (windows_path.size() >= 2 && IsAsciiLetter(windows_path[0]) && windows_path[1] == ':') {
@@ -129,6 +152,14 @@ std::string PathMap::ToHost(const std::string& windows_path) const {
     return ToHost(ToWindows(cwd) + "\\" + windows_path);
   }
 
+  // A host path of PATH_MAX bytes or more names nothing: every system call
+  // refuses it. Known from one pass over the name, before a look-up per
+  // component, so a name of thousands of folders stays cheap.
+  const std::string root = DriveRoot(drive);
+  const size_t below = HostLengthBelowRoot(rest);
+  if (root.size() + below - (below > 0 && root.back() == '/' ? 1 : 0) >= PATH_MAX)
+    return std::string();
+
   std::vector<std::string> parts;
   for (const std::string& part : SplitComponents(rest, true)) {
     if (part == ".") continue;
@@ -139,12 +170,12 @@ std::string PathMap::ToHost(const std::string& windows_path) const {
     parts.push_back(part);
   }
 
-  std::string host = DriveRoot(drive);
+  std::string host = root;
   // Most names exist as written, or all but their last component do: one
   // or two look-ups then, instead of one per component.
   if (!parts.empty()) {
     std::string parent = host;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) parent = Join(parent, parts[i]);
+    for (size_t i = 0; i + 1 < parts.size(); ++i) Append(parent, parts[i]);
     const std::string exact = Join(parent, parts.back());
     if (Exists(exact)) return exact;
     if (Exists(parent)) {
@@ -154,15 +185,15 @@ std::string PathMap::ToHost(const std::string& windows_path) const {
   }
   bool resolving = true;
   for (const std::string& part : parts) {
-    std::string name = part;
     if (resolving && !Exists(Join(host, part))) {
       const std::string found = FindIgnoringCase(host, part);
-      if (found.empty())
-        resolving = false;  // nothing below a missing folder can exist
-      else
-        name = found;
+      if (!found.empty()) {
+        Append(host, found);
+        continue;
+      }
+      resolving = false;  // nothing below a missing folder can exist
     }
-    host = Join(host, name);
+    Append(host, part);
   }
   return host;
 }

@@ -19,6 +19,9 @@
 
 class PathMap {
  public:
+  // The longest path Windows takes, in characters.
+  static constexpr size_t kMaxWindowsPath = 32767;
+
   // `prefix`: the prefix folder; a relative name is taken from the current
   // folder. It need not exist.
   explicit PathMap(const std::string& prefix);
@@ -28,7 +31,9 @@ class PathMap {
   // The host folder of a drive: "/" for Z:, else <prefix>/drive_<letter>.
   std::string DriveRoot(char letter) const;
 
-  // The host path of a Windows path name. Empty stays empty.
+  // The host path of a Windows path name. Empty stays empty, and so does a
+  // name that no path can have: longer than any Windows path, or mapping to
+  // a host path of PATH_MAX bytes or more.
   std::string ToHost(const std::string& windows_path) const;
   // The Windows name of a host path: "X:\..." below <prefix>/drive_x, else
   // "Z:\..."; relative paths stay relative with '\' separators. A trailing

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <climits>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -39,6 +40,25 @@ TEST(PathMapTest, WindowsNamesMapIntoTheirDrives) {
     SCOPED_TRACE(k.windows);
     EXPECT_EQ(paths.ToHost(k.windows), k.host);
   }
+}
+
+// Names no path can have map to nothing, without a look-up per component:
+// a name of 30,000 folders is answered at once. ".." can bring a long name
+// back within reach.
+TEST(PathMapTest, NamesTooLongForAnyPathNameNothing) {
+  TempFolder prefix;
+  const PathMap paths(prefix.path());
+  std::string deep = "C:\\Intranet";
+  while (deep.size() < 60000) deep += "\\a";
+  EXPECT_TRUE(paths.ToHost(deep).empty());
+  // Z:\ is the host's root: "/" and the name, one byte short of PATH_MAX.
+  const std::string longest(PATH_MAX - 2, 'x');
+  EXPECT_EQ(paths.ToHost("Z:\\" + longest), "/" + longest);
+  EXPECT_TRUE(paths.ToHost("Z:\\" + longest + "y").empty());
+  std::string climbing = "C:\\Intranet";
+  for (int i = 0; i < 2000; ++i) climbing += "\\abc\\..";
+  EXPECT_EQ(paths.ToHost(climbing), prefix / "drive_c/Intranet");
+  EXPECT_TRUE(paths.ToHost(climbing + std::string(PathMap::kMaxWindowsPath, 'x')).empty());
 }
 
 TEST(PathMapTest, RelativeNamesStayOnTheCurrentFoldersDrive) {
