@@ -65,7 +65,8 @@ bool WriteAll(HostFile& file, const uint8_t* data, size_t size) {
 
 bool IsSafeEntryName(const std::string& name) {
   if (name.empty() || IsSeparator(name.front())) return false;
-  if (name.find('\0') != std::string::npos || name.find(':') != std::string::npos) return false;
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == ':') return false;
   size_t start = 0;
   while (start <= name.size()) {
     size_t stop = start;

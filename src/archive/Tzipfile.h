@@ -122,10 +122,12 @@ class TZipFile : public TraditionalCipher {
 };
 
 // True when a local header's name field may be written below a target
-// folder: not empty, no zero byte, no ':' (drive letters, alternate data
-// streams), not starting with '\' or '/', and no component made only of
-// dots and blanks with two or more dots ("..", "...", ".. " all climb or
-// read as climbing on Windows). Both '\' and '/' separate components.
+// folder: not empty, no control character (a zero byte, or a line break that
+// would split the php.ini line made from the name; Windows takes none of
+// them in a file name), no ':' (drive letters, alternate data streams), not
+// starting with '\' or '/', and no component made only of dots and blanks
+// with two or more dots ("..", "...", ".. " all climb or read as climbing on
+// Windows). Both '\' and '/' separate components.
 bool IsSafeEntryName(const std::string& name_field);
 
 // --- Paths, with '\', ':' and '/' as delimiters ----------------------------

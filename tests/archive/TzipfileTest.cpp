@@ -201,7 +201,7 @@ TEST_F(TzipfileTest, UnsafeNamesAreRefused) {
   // Python zipfile archives of good.txt and one name each (see the README).
   const char* names[] = {"dotdot", "dotdot_inner", "dotdot_backslash", "dotdot_last",
                          "three_dots", "dotdot_blank", "slash", "backslash", "unc", "drive",
-                         "drive_relative", "stream", "empty", "zero_byte"};
+                         "drive_relative", "stream", "empty", "zero_byte", "line_break", "tab"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(Read(Fixture(std::string("UnsafeNamesAreRefused/") + name + ".zip")));
