@@ -34,6 +34,22 @@ new_machine() {
   echo "$dir"
 }
 
+# install_stand_ins PREFIX: the test stand-ins of stand-ins/ for httpd.exe
+# and psql.exe in the prefix (the sample psql.exe kept as psql-sample.exe).
+install_stand_ins() {
+  local prefix=$1
+  cp "$here/stand-ins/httpd.exe" "$prefix/drive_c/Apache2.2/bin/httpd.exe"
+  mv "$prefix/drive_c/PostgreSQL/8.3/bin/psql.exe" "$prefix/drive_c/PostgreSQL/8.3/bin/psql-sample.exe"
+  cp "$here/stand-ins/psql.exe" "$prefix/drive_c/PostgreSQL/8.3/bin/psql.exe"
+}
+
+# snapshot DIR: every folder and file below DIR with its mode, and every
+# file's SHA-256, one per line, sorted.
+snapshot() {
+  (cd "$1" && { find . -printf '%y %m %p\n'; find . -type f -print0 | xargs -0 -r sha256sum; } |
+    LC_ALL=C sort)
+}
+
 # The rows of the modules table as name|version|verdate, one per line.
 module_rows() {
   psql -X -At -d corvantis \
