@@ -481,6 +481,8 @@ void Win32Ui::PumpEvents() {
 }
 
 bool Win32Ui::NextEvent(UiEvent* event, bool wait) {
+  // The handler of the event before may have changed the model.
+  SyncAll();
   for (;;) {
     if (!events_.empty()) {
       *event = events_.front();
@@ -509,6 +511,8 @@ LRESULT CALLBACK Win32Ui::FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
 
 LRESULT Win32Ui::HandleFormMessage(FormWindow& fw, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(fw.font.get());
     case WM_CLOSE:  // the close box, the system menu's Close, Alt+F4
       Queue(fw, nullptr);
       return 0;
@@ -585,6 +589,10 @@ LRESULT CALLBACK Win32Ui::ContainerProc(HWND hwnd, UINT message, WPARAM wparam, 
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
       return SendMessageA(cw->form_hwnd, message, wparam, lparam);
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(cw->font);
+    case WM_SETFONT:
+      return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = BeginPaint(hwnd, &paint);
