@@ -457,6 +457,9 @@ void Win32Ui::Queue(FormWindow& fw, Control* control) {
   // A hidden form takes no input; its model may be gone.
   if (!fw.shown) return;
   events_.push_back(UiEvent{fw.form, control});
+  // A click sent from another program is handled inside GetMessageA, which
+  // then goes on waiting: a posted message makes it return.
+  PostMessageA(fw.hwnd, WM_NULL, 0, 0);
 }
 
 void Win32Ui::Dispatch(MSG& msg) {

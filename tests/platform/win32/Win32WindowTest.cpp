@@ -4,9 +4,11 @@
 
 #include "platform/Application.h"
 #include "platform/Host.h"
+#include "platform/fake/FakeHost.h"
 #include "shell/Main.h"
 #include "versiongate/Dblogin.h"
 // After the core's headers: <windows.h> defines MessageBox as a macro.
+#include "WizardIds.h"
 #include "platform/win32/Win32TestSupport.h"
 
 namespace {
@@ -219,6 +221,52 @@ TEST(Win32LoginTest, TheDialogTakesTypedTextAndAnswersEnterEscapeAndTheCloseBox)
   PostMessageA(dialog, WM_CLOSE, 0, 0);
   EXPECT_FALSE(login.ShowLogin());
   host->HideForm(main_form);
+}
+
+int IdOf(const Form& form, const Control& control) {
+  const std::vector<Control*>& all = form.controls();
+  return 100 + static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin());
+}
+
+TEST(Win32WizardIdsTest, TheIdsTheDriverUsesNameTheFormsControls) {
+  FakeHost host;
+  TApplication app(host);
+  Settings settings;
+  TForm1 form(app, ThePackage(), settings);
+  TDBLoginForm1 login(app, settings);
+  using namespace wizard_ids;
+  const std::pair<int, const Control*> wizard[] = {
+      {kPageControl1, &form.PageControl1},
+      {kIntro1, &form.Intro1},
+      {kLicense1, &form.License1},
+      {kDest1, &form.Dest1},
+      {kStartUpdate1, &form.StartUpdate1},
+      {kUpdate1, &form.Update1},
+      {kUpdateComplete1, &form.UpdateComplete1},
+      {kLabel6, &form.Label6},
+      {kPrevious1, &form.Previous1},
+      {kNext1, &form.Next1},
+      {kCancel1, &form.Cancel1},
+      {kIntroText1, &form.IntroText1},
+      {kLicenseText1, &form.LicenseText1},
+      {kDestFolder1, &form.DestFolder1},
+      {kBrowse1, &form.Browse1},
+      {kUpdateFileName1, &form.UpdateFileName1},
+      {kUpdateCompleteText1, &form.UpdateCompleteText1},
+  };
+  for (const auto& [id, control] : wizard) {
+    SCOPED_TRACE(control->name);
+    EXPECT_EQ(IdOf(form, *control), id);
+  }
+  const std::pair<int, const Control*> dialog[] = {
+      {login_ids::kServer1, &login.Server1},     {login_ids::kUsername1, &login.Username1},
+      {login_ids::kPassword1, &login.Password1}, {login_ids::kOk1, &login.Ok1},
+      {login_ids::kCancel1, &login.Cancel1},
+  };
+  for (const auto& [id, control] : dialog) {
+    SCOPED_TRACE(control->name);
+    EXPECT_EQ(IdOf(login, *control), id);
+  }
 }
 
 }  // namespace
