@@ -4,12 +4,3 @@
 
 // Not built yet: the package unpacking; reports every entry placed.
 bool UnpackPackage(Installer&, InstallContext&) { return true; }
-
-// Not built yet: the php.ini update; adds nothing.
-void UpdatePhpIni(Installer&, InstallContext&) {}
-
-// Not built yet: the SQL import; imports nothing.
-bool ImportSqlScripts(Installer&, InstallContext&) { return true; }
-
-// Not built yet: the installation record; writes nothing.
-void SaveInstallFolder(Installer&) {}

@@ -128,7 +128,7 @@ TForm1::TForm1(TApplication& app, const PackageDefinition& package, Settings& se
   DestFolder1.text = "DestFolder1";
   StartUpdateText1.text = "StartUpdateText1";
   UpdateText1.text = "UpdateText1";
-  UpdateFileName1.text = "UpdateFileName1";
+  UpdateFileName1.text = "";
   UpdateCompleteText1.text = "UpdateCompleteText1";
   app_.CreateForm(*this);
   ParseCommandLine(app_.host().CommandLineArguments(), settings_);

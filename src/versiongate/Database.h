@@ -6,7 +6,8 @@
 // connect; Connect on an open connection does nothing; errors are raised as
 // DatabaseFault with the server's or the library's message; a connection
 // left open by an error stays open until the next Disconnect; every
-// statement is committed as it executes.
+// statement is committed as it executes (the components never open a
+// transaction).
 
 #include <memory>
 #include <string>
@@ -20,15 +21,20 @@ class TZConnection {
   TZConnection& operator=(const TZConnection&) = delete;
   ~TZConnection();  // closes an open connection
 
-  std::string Protocol = "postgresql-8";
+  std::string Protocol = "postgresql-8";  // the only protocol served
   std::string HostName;
   int Port = 0;  // 0: the client library's default
   std::string Database;
   std::string User;
   std::string Password;
-  bool AutoCommit = true;
 
+  // Opens the connection with the current parameters, each handed to the
+  // client library as its own value, so blanks, quotes or "=" in them stay
+  // part of that value. Does nothing when the connection is open. A failed
+  // connect leaves it closed and raises the library's message. A connection
+  // the server has dropped since counts as closed and is opened anew.
   void Connect();
+  // Closes the connection; does nothing when it is closed.
   void Disconnect();
   bool Connected() const;
 
@@ -47,16 +53,20 @@ class TZQuery {
 
   std::string SQL;  // the statement text
 
-  // Runs SQL and keeps its rows; the cursor stands on the first row.
+  // Runs SQL on the connection (connecting first when it is closed) and
+  // keeps its rows; the cursor stands on the first row. A statement that
+  // yields no rows raises.
   void Open();
+  // Drops the rows; does nothing when the query is not open.
   void Close();
-  // Runs SQL without yielding rows.
+  // Runs SQL without keeping rows.
   void ExecSQL();
   bool Active() const;
-  int RecordCount() const;
+  int RecordCount() const;  // 0 when not open
   void First();
-  // The current row's column as text; NULL reads as empty text. A column
-  // that does not exist raises DatabaseFault.
+  // The current row's column as text; NULL, or no current row, reads as
+  // empty text. A column the rows do not have, or a query that is not open,
+  // raises DatabaseFault.
   std::string FieldAsString(const std::string& column) const;
 
  private:

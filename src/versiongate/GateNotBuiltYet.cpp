@@ -7,11 +7,5 @@
 // Not built yet: the version gate; lets every install through.
 bool CheckVersions(Installer&) { return true; }
 
-// Not built yet: the module query; reports no installed version.
-std::string ReadInstalledVersion(Installer&) { return std::string(); }
-
-// Not built yet: the module record; writes nothing.
-bool RecordModuleVersion(Installer&) { return true; }
-
 // Not built yet: the version comparison; calls every pair equal.
 int CompareVersions(std::string, std::string) { return 0; }

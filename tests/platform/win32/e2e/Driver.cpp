@@ -28,6 +28,9 @@ int failures = 0;
 int checks = 0;
 std::string shots;
 PROCESS_INFORMATION setup = {};
+// CORVANTIS_EXPECT=failure: the install is to end on the failure text, with
+// exit status 1 (a machine without a database client library).
+bool expect_failure = false;
 
 void Check(bool ok, const std::string& what) {
   ++checks;
@@ -300,7 +303,9 @@ void Interactive(const std::string& password) {
 
   ExpectButtons(w, "UpdateComplete1", "<< Previous/off Finish/on Cancel/off");
   ExpectText(w, kUpdateCompleteText1,
-             "Install has successfully installed all necessary files on you computer.",
+             expect_failure ? "An error occured installing some or all of the necessary files"
+                            : "Install has successfully installed all necessary files on you "
+                              "computer.",
              "UpdateComplete1");
   Shot("complete");
   Click(w.Of(kNext1));
@@ -329,6 +334,9 @@ int main(int argc, char** argv) {
   const std::string mode = argv[2];
   std::string command_line = std::string("\"") + argv[3] + "\"";
   for (int i = 4; i < argc; ++i) command_line += std::string(" ") + argv[i];
+  char expect[32] = {};
+  GetEnvironmentVariableA("CORVANTIS_EXPECT", expect, sizeof expect);
+  expect_failure = std::string(expect) == "failure";
   char password[256] = {};
   GetEnvironmentVariableA("CORVANTIS_DB_PASSWORD", password, sizeof password);
   STARTUPINFOA startup = {};
@@ -344,7 +352,9 @@ int main(int argc, char** argv) {
     Interactive(password);
   DWORD status = 0;
   GetExitCodeProcess(setup.hProcess, &status);
-  Check(status == 0, "setup's exit status is 0: " + std::to_string(status));
+  const DWORD expected = expect_failure ? 1 : 0;
+  Check(status == expected,
+        "setup's exit status is " + std::to_string(expected) + ": " + std::to_string(status));
   std::printf("%d passed, %d failed\n", checks - failures, failures);
   return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,18 @@
+#include "engine/Phases.h"
+#include "platform/Registry.h"
+
+// The wizard reads the value back as the default destination folder on its
+// next start. A key that cannot be opened is told and the install goes on;
+// a value that cannot be written into the opened key raises.
+void SaveInstallFolder(Installer& installer) {
+  TRegistry registry(installer.host());
+  if (registry.OpenKey("Software\\Corvantis\\v2.1", true)) {
+    registry.WriteString("InstallDir", installer.ui.DestinationFolder());
+    registry.CloseKey();
+  } else {
+    installer.MessageBox(
+        "Unable to save installation folder to the registry. The program will not function "
+        "without this information.  Contact your technical support.",
+        kMbOk | kMbIconError);
+  }
+}

@@ -1,0 +1,273 @@
+#include "platform/posix/PosixHost.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+
+#include "platform/CommandLine.h"
+#include "platform/posix/FileDescriptor.h"
+#include "platform/posix/LinkedPq.h"
+#include "platform/posix/OsError.h"
+#include "platform/posix/PathMap.h"
+#include "platform/posix/PosixFile.h"
+#include "platform/posix/PosixProcess.h"
+#include "platform/posix/PosixRegistry.h"
+#include "platform/posix/Terminal.h"
+
+namespace {
+
+const char kPrefixVariable[] = "CORVANTIS_PREFIX";
+
+std::string FolderOf(const std::string& host_path) {
+  const size_t slash = host_path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return host_path.substr(0, slash);
+}
+
+bool IsFolder(const std::string& host_path) {
+  struct stat st;
+  return ::stat(host_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const std::string& host_path) {
+  struct stat st;
+  return ::stat(host_path.c_str(), &st) == 0;
+}
+
+// The account's name, as Wine names the profile folder.
+std::string UserName() {
+  std::string name;
+  if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_name != nullptr)
+    name = pw->pw_name;
+  else if (const char* user = std::getenv("USER"); user != nullptr)
+    name = user;
+  if (name.empty()) name = "user";
+  for (char& c : name)
+    if (c == '/' || c == '\\' || c == ':') c = '_';
+  return name;
+}
+
+std::string RunningProgram() {
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return std::string();
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+class PosixHost : public Host {
+ public:
+  explicit PosixHost(const PosixHostOptions& options)
+      : options_(options),
+        paths_(options.prefix),
+        terminal_(options.input != nullptr ? *options.input : std::cin,
+                  options.output != nullptr ? *options.output : std::cout,
+                  options.input_is_terminal, options.output_is_terminal) {
+    terminal_.SetWindowsName([this](const std::string& p) { return paths_.ToWindows(p); });
+  }
+
+  // --- Start-up ---------------------------------------------------------
+  std::vector<std::string> CommandLineArguments() override { return options_.arguments; }
+
+  std::string ProgramFolder() override {
+    const std::string program =
+        options_.program_path.empty() ? RunningProgram() : options_.program_path;
+    std::string folder = paths_.ToWindows(FolderOf(program));
+    if (folder.empty() || folder.back() != '\\') folder += '\\';
+    return folder;
+  }
+
+  std::string FromNativePath(const std::string& native_path) override {
+    return paths_.ToWindows(native_path);
+  }
+
+  // --- Files and folders ------------------------------------------------
+  // The share mode is ignored: POSIX has no mandatory locks to enforce it.
+  std::unique_ptr<HostFile> OpenFileForRead(const std::string& path, unsigned) override {
+    int error = 0;
+    return OpenHostFileForRead(paths_.ToHost(path), &error);
+  }
+
+  std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override {
+    int error = 0;
+    return CreateHostFileForWrite(paths_.ToHost(path), &error);
+  }
+
+  uint32_t FileAttributes(const std::string& path) override {
+    const std::string host = paths_.ToHost(path);
+    struct stat st;
+    if (host.empty() || ::stat(host.c_str(), &st) != 0) return kInvalidFileAttributes;
+    return S_ISDIR(st.st_mode) ? kAttributeDirectory : kAttributeNormal;
+  }
+
+  bool MakeOneDirectory(const std::string& path) override {
+    const std::string host = paths_.ToHost(path);
+    return !host.empty() && ::mkdir(host.c_str(), 0777) == 0;
+  }
+
+  bool ReplaceFileWith(const std::string& from, const std::string& to) override {
+    const std::string host_from = paths_.ToHost(from);
+    const std::string host_to = paths_.ToHost(to);
+    if (host_from.empty() || host_to.empty()) return false;
+    // Write-through: the new content is on disk before it takes the name.
+    {
+      FileDescriptor fd(::open(host_from.c_str(), O_RDONLY | O_CLOEXEC));
+      if (fd.valid()) ::fsync(fd.get());
+    }
+    if (::rename(host_from.c_str(), host_to.c_str()) != 0) return false;
+    FileDescriptor folder(::open(FolderOf(host_to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) ::fsync(folder.get());
+    return true;
+  }
+
+  bool RemoveFile(const std::string& path) override {
+    const std::string host = paths_.ToHost(path);
+    return !host.empty() && ::unlink(host.c_str()) == 0;
+  }
+
+  std::string TempPath() override {
+    const std::string user = UserName();
+    const std::string temp = "C:\\users\\" + user + "\\Temp\\";
+    MakeTempFolder({"C:\\", "C:\\users", "C:\\users\\" + user}, temp);
+    return temp;
+  }
+
+  std::string ShortPathName(const std::string& path) override { return path; }
+
+  // --- Registry ---------------------------------------------------------
+  std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
+                                                       bool create) override {
+    return OpenRegistryKey(paths_.prefix() + "/system.reg", path, create,
+                           [this](const std::string& m) { Warn(m); });
+  }
+
+  // --- Processes --------------------------------------------------------
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) override {
+    const std::vector<std::string> words = SplitCommandLine(command_line);
+    if (words.empty() || words[0].empty()) return nullptr;
+    const std::string& program = words[0];
+    std::string host = paths_.ToHost(program);
+    // As CreateProcess does, a name without an extension may mean a ".exe".
+    const size_t name_at = program.find_last_of("\\/:");
+    const bool has_extension =
+        program.find('.', name_at == std::string::npos ? 0 : name_at + 1) != std::string::npos;
+    if (!has_extension && !Exists(host)) {
+      const std::string exe = paths_.ToHost(program + ".exe");
+      if (Exists(exe)) host = exe;
+    }
+    // What the installer printed comes before what the program prints.
+    terminal_.EndOpenLine();
+    terminal_.PumpEvents();
+    int error = 0;
+    std::unique_ptr<HostProcess> process =
+        SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()),
+                     {{kPrefixVariable, paths_.prefix()}}, &error);
+    if (process == nullptr) Warn(OsErrorMessage("cannot start", program, host, error));
+    return process;
+  }
+
+  // --- Clock and C library generator ------------------------------------
+  uint32_t TickCount() override {
+    timespec now;
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t ms =
+        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+  }
+
+  int64_t Time() override { return static_cast<int64_t>(std::time(nullptr)); }
+
+  // The generator of the Windows C runtime, so a seed gives the numbers it
+  // gives there.
+  void SeedRandom(unsigned seed) override { random_state_ = seed; }
+  int Random() override {
+    random_state_ = random_state_ * 214013u + 2531011u;
+    return static_cast<int>((random_state_ >> 16) & 0x7FFF);
+  }
+
+  // --- PostgreSQL client library ----------------------------------------
+  const PqApi& Pq() override { return LinkedPqApi(); }
+
+  // --- User interface ---------------------------------------------------
+  void SetApplicationTitle(const std::string& title) override {
+    terminal_.SetApplicationTitle(title);
+  }
+  void AttachForm(Form& form) override { terminal_.AttachForm(form); }
+  void DisplayForm(Form& form, bool modal) override { terminal_.DisplayForm(form, modal); }
+  void HideForm(Form& form) override { terminal_.HideForm(form); }
+  void BringToFront(Form& form) override { terminal_.BringToFront(form); }
+  void Repaint(Form& form, const Control* control) override { terminal_.Repaint(form, control); }
+  void PumpEvents() override { terminal_.PumpEvents(); }
+  bool NextEvent(UiEvent* event, bool wait) override { return terminal_.NextEvent(event, wait); }
+  int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
+                     unsigned flags) override {
+    return terminal_.ShowMessageBox(owner, text, caption, flags);
+  }
+  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override {
+    return terminal_.BrowseForFolder(owner, title);
+  }
+  void OpenWebAddress(const std::string& url) override { terminal_.OpenWebAddress(url); }
+
+ private:
+  // Makes the temp folder private (0700) and the folders above it as
+  // needed, all inside an existing prefix.
+  void MakeTempFolder(const std::vector<std::string>& parents, const std::string& temp) {
+    if (!IsFolder(paths_.prefix())) return;
+    for (const std::string& parent : parents) {
+      const std::string host = paths_.ToHost(parent);
+      if (!IsFolder(host) && ::mkdir(host.c_str(), 0777) != 0)
+        return Warn(OsErrorMessage("cannot create", parent, host, errno));
+    }
+    const std::string host = paths_.ToHost(temp);
+    if (!IsFolder(host) && ::mkdir(host.c_str(), 0700) != 0)
+      Warn(OsErrorMessage("cannot create", temp, host, errno));
+  }
+
+  void Warn(const std::string& message) {
+    if (options_.diagnostics == nullptr || message == last_warning_) return;
+    last_warning_ = message;
+    terminal_.EndOpenLine();
+    terminal_.PumpEvents();
+    *options_.diagnostics << "warning: " << message << std::endl;
+  }
+
+  const PosixHostOptions options_;
+  const PathMap paths_;
+  Terminal terminal_;
+  uint32_t random_state_ = 1;  // the runtime's seed before any srand
+  std::string last_warning_;
+};
+
+}  // namespace
+
+std::string DefaultPrefix() {
+  if (const char* prefix = std::getenv(kPrefixVariable); prefix != nullptr && *prefix != '\0')
+    return prefix;
+  std::string home;
+  if (const char* h = std::getenv("HOME"); h != nullptr && *h != '\0')
+    home = h;
+  else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+    home = pw->pw_dir;
+  return home + "/.corvantis";
+}
+
+std::unique_ptr<Host> CreatePosixHost(const PosixHostOptions& options) {
+  return std::make_unique<PosixHost>(options);
+}
+
+std::unique_ptr<Host> CreateHost(int argc, char** argv) {
+  PosixHostOptions options;
+  options.prefix = DefaultPrefix();
+  for (int i = 1; i < argc; ++i) options.arguments.push_back(argv[i]);
+  options.input_is_terminal = ::isatty(STDIN_FILENO) == 1;
+  options.output_is_terminal = ::isatty(STDOUT_FILENO) == 1;
+  options.diagnostics = &std::cerr;
+  return CreatePosixHost(options);
+}

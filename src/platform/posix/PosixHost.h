@@ -1,0 +1,31 @@
+#pragma once
+// The POSIX host: a Windows machine inside a prefix folder, in the way of
+// Wine. Drives are folders of the prefix (see PathMap.h), HKEY_LOCAL_MACHINE
+// is <prefix>/system.reg (see PosixRegistry.h), processes are started with
+// posix_spawn (see PosixProcess.h) and the windows are text on the terminal
+// (see Terminal.h). The prefix is never created by the host.
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Host.h"
+
+struct PosixHostOptions {
+  std::string prefix;                  // the prefix folder
+  std::vector<std::string> arguments;  // the command line after the program name
+  std::string program_path;            // the program file; empty: /proc/self/exe
+  std::istream* input = nullptr;       // null: std::cin
+  std::ostream* output = nullptr;      // null: std::cout
+  bool input_is_terminal = false;
+  bool output_is_terminal = false;
+  // Why the registry, the temp folder or a program could not be used; the
+  // core only learns that they failed. Null: not told.
+  std::ostream* diagnostics = nullptr;
+};
+
+std::unique_ptr<Host> CreatePosixHost(const PosixHostOptions& options);
+
+// $CORVANTIS_PREFIX, else ~/.corvantis.
+std::string DefaultPrefix();

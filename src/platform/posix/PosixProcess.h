@@ -1,0 +1,21 @@
+#pragma once
+// Processes for HostProcess, started with posix_spawn.
+//
+// The child gets the arguments exactly as given, this process's
+// environment with `extra_environment` set on top, its current folder, and
+// /dev/null as standard input (so it cannot take the answers typed for the
+// installer); standard output and error are shared. Destroying the object
+// does not end the child; a child that has ended is reaped.
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Host.h"
+
+// Starts `host_program` with argv[0] = `host_program` followed by
+// `arguments`. Null, with errno in `*error`, when it cannot be started.
+std::unique_ptr<HostProcess> SpawnProcess(
+    const std::string& host_program, const std::vector<std::string>& arguments,
+    const std::vector<std::pair<std::string, std::string>>& extra_environment, int* error);

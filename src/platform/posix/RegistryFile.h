@@ -1,0 +1,79 @@
+#pragma once
+// RegistryFile: HKEY_LOCAL_MACHINE as a REGEDIT4 text file, parsed into
+// sections and written back.
+//
+//   REGEDIT4
+//
+//   [Software\\Corvantis\\v2.1]
+//   "InstallDir"="C:\\Intranet"
+//   "Build"=dword:0000002a
+//   @="the key's default value"
+//
+// Sections name keys relative to HKEY_LOCAL_MACHINE (a leading
+// "HKEY_LOCAL_MACHINE\" is accepted); single or doubled '\' separate the key
+// names. Values: "text" (REG_SZ, escapes \\ and \"), dword:, hex: (REG_BINARY),
+// hex(N): (type N; REG_EXPAND_SZ is hex(2) and its data ends in a zero that
+// is not part of the value). Hex lists may go on over lines ending in '\'.
+// ';' and '#' lines are comments; they, and lines that are not understood,
+// are not kept when the file is written again.
+//
+// Key and value names compare ignoring letter case (code page 1252) and keep
+// the case they were first written with. A key exists when a section names
+// it or any key below it; subkeys are listed in the order of the file.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Value types, with the numbers of the Windows API.
+constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegBinary = 3;
+constexpr uint32_t kRegDword = 4;
+
+struct RegistryValue {
+  std::string name;  // empty: the key's default value ("@")
+  uint32_t type = kRegSz;
+  std::string data;  // string types without the terminating zero; dword: 4 bytes LE
+};
+
+struct RegistrySection {
+  std::vector<std::string> key;  // the key's names from HKEY_LOCAL_MACHINE down
+  std::vector<RegistryValue> values;
+};
+
+class RegistryFile {
+ public:
+  // Empty text is an empty registry. Nullopt, with the reason in `error`,
+  // when the text does not start with the REGEDIT4 line.
+  static std::optional<RegistryFile> Parse(const std::string& text, std::string* error);
+  // The whole file, every section preceded by a blank line.
+  std::string Write() const;
+
+  // `key` paths name keys below HKEY_LOCAL_MACHINE with '\' between names;
+  // empty names (doubled or leading '\') are skipped. "" is the root.
+  bool KeyExists(const std::string& key) const;
+  // The names of the key's direct subkeys, each once, in file order.
+  std::vector<std::string> SubKeys(const std::string& key) const;
+  // The value, or null when the key has no section or no such value.
+  const RegistryValue* FindValue(const std::string& key, const std::string& name) const;
+
+  // Adds a section for the key when none names it exactly; names that match
+  // existing keys take their spelling. False when a name cannot be written
+  // (it holds a line break or is a hive name).
+  bool AddKey(const std::string& key);
+  // Sets (adds or replaces) a value, adding the key's section when needed.
+  // False when a name cannot be written (a line break in it).
+  bool SetValue(const std::string& key, const std::string& name, uint32_t type,
+                const std::string& data);
+
+  const std::vector<RegistrySection>& sections() const { return sections_; }
+
+ private:
+  RegistrySection* FindSection(const std::vector<std::string>& key);
+  const RegistrySection* FindSection(const std::vector<std::string>& key) const;
+  RegistrySection& SectionFor(const std::vector<std::string>& key);
+
+  std::vector<RegistrySection> sections_;
+};

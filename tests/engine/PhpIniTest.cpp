@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "engine/PhpIni.h"
+#include "platform/Fault.h"
+#include "support/InstallerWorld.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const char kTitle[] = "brevoxil - Articles Module Update";
+const char kComment[] = "; brevoxil - Articles Module Update extensions";
+
+TEST(PhpIniTest, BlocksGoAfterTheAnchorOrWhereNothingIsSplit) {
+  struct Case {
+    const char* what;
+    Lines before;
+    Lines add;
+    Lines after;
+  };
+  const Case cases[] = {
+      {"anchor followed by an empty line",
+       {";extension=php_zip.dll", "", ";;;;;;;;;;;;;;;;;;;"},
+       {"extension=php_pgsql.dll"},
+       {";extension=php_zip.dll", "", "", "", kComment, "extension=php_pgsql.dll",
+        ";;;;;;;;;;;;;;;;;;;"}},
+      {"two lines stand in reverse order",
+       {"extension=php_zip.dll", "", "[Date]"},
+       {"extension=php_a.dll", "extension=php_b.dll"},
+       {"extension=php_zip.dll", "", "", "", kComment, "extension=php_b.dll", "", "", kComment,
+        "extension=php_a.dll", "[Date]"}},
+      {"present as a longer line",
+       {"extension=php_pgsql.dll.old", "extension=php_zip.dll", ""},
+       {"extension=php_pgsql.dll"},
+       {"extension=php_pgsql.dll.old", "extension=php_zip.dll", ""}},
+      {"present commented out",
+       {";extension=php_pgsql.dll", "extension=php_zip.dll", ""},
+       {"extension=php_pgsql.dll"},
+       {";extension=php_pgsql.dll", "extension=php_zip.dll", ""}},
+      {"other letter case is not present",
+       {"EXTENSION=PHP_PGSQL.DLL", "extension=php_zip.dll", "", "x"},
+       {"extension=php_pgsql.dll"},
+       {"EXTENSION=PHP_PGSQL.DLL", "extension=php_zip.dll", "", "", "", kComment,
+        "extension=php_pgsql.dll", "x"}},
+      {"no anchor: appended at the end",
+       {"[PHP]", "engine = On"},
+       {"extension=php_pgsql.dll"},
+       {"[PHP]", "engine = On", "", "", kComment, "extension=php_pgsql.dll"}},
+      {"anchor not followed by an empty line: the next line stays whole",
+       {"extension=php_zip.dll", "extension=php_gd2.dll"},
+       {"extension=php_pgsql.dll"},
+       {"extension=php_zip.dll", "", "", kComment, "extension=php_pgsql.dll",
+        "extension=php_gd2.dll"}},
+      {"anchor on the last line",
+       {"a", "extension=php_zip.dll"},
+       {"extension=php_x.dll"},
+       {"a", "extension=php_zip.dll", "", "", kComment, "extension=php_x.dll"}},
+      {"anchor line with a comment after it",
+       {"extension=php_zip.dll ; archives", "", "b"},
+       {"extension=php_x.dll"},
+       {"extension=php_zip.dll ; archives", "", "", "", kComment, "extension=php_x.dll", "b"}},
+      {"nothing to add", {"a", "", "b"}, {}, {"a", "", "b"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(AddExtensionLines(c.before, c.add, kTitle), c.after);
+  }
+}
+
+class UpdatePhpIniTest : public testing::Test {
+ protected:
+  UpdatePhpIniTest() { context.PhpFolder = "C:\\php\\"; }
+  InstallerWorld w;
+  InstallContext context;
+};
+
+TEST_F(UpdatePhpIniTest, SavesWithCrLfAfterEveryLineAndStopsAtANul) {
+  struct Case {
+    std::string before;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"a\nb\rc\r\nd", "a\r\nb\r\nc\r\nd\r\n"},
+      {"a\r\n\r\n", "a\r\n\r\n"},
+      {std::string("a\r\nb\0junk\r\n", 11), "a\r\nb\r\n"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.before));
+    w.host.AddFile("C:\\php\\php.ini", c.before);
+    UpdatePhpIni(w.installer, context);
+    EXPECT_EQ(w.host.FileContent("C:\\php\\php.ini"), c.after);
+  }
+}
+
+TEST_F(UpdatePhpIniTest, AddsTheCollectedLines) {
+  w.host.AddFile("C:\\php\\php.ini", ";extension=php_zip.dll\n\n[Date]\n");
+  context.ExtensionLines = {"extension=PHP_PGSQL.DLL"};
+  UpdatePhpIni(w.installer, context);
+  EXPECT_EQ(w.host.FileContent("C:\\php\\php.ini"),
+            ";extension=php_zip.dll\r\n\r\n\r\n\r\n"
+            "; brevoxil - Articles Module Update extensions\r\nextension=PHP_PGSQL.DLL\r\n"
+            "[Date]\r\n");
+  EXPECT_EQ(w.host.open_files(), 0);
+}
+
+TEST_F(UpdatePhpIniTest, FileFaultsKeepTheirTextAndTheOldFile) {
+  try {
+    UpdatePhpIni(w.installer, context);
+    FAIL();
+  } catch (const FileFault& e) {
+    EXPECT_STREQ(e.what(), "Cannot open file C:\\php\\\\php.ini");
+  }
+  w.host.AddFile("C:\\php\\php.ini", "old\n");
+  context.ExtensionLines = {"extension=php_x.dll"};
+  w.host.writes_before_failure = 0;
+  try {
+    UpdatePhpIni(w.installer, context);
+    FAIL();
+  } catch (const FileFault& e) {
+    EXPECT_STREQ(e.what(), "Cannot create file C:\\php\\\\php.ini");
+  }
+  EXPECT_EQ(w.host.FileContent("C:\\php\\php.ini"), "old\n");
+  EXPECT_EQ(w.host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
+}
+
+}  // namespace

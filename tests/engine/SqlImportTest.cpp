@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/Phases.h"
+#include "platform/Fault.h"
+#include "support/InstallerWorld.h"
+
+namespace {
+
+const char kImportFailed[] =
+    "An error occured whilst trying to import data into SQL Server. Continue installation?";
+
+TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
+  struct Case {
+    const char* pg_base_dir;
+    const char* work_folder;
+    const char* user;
+    const char* command_line;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\PostgreSQL\\8.1\\", "C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\123",
+       "root",
+       "\"C:\\Program Files\\PostgreSQL\\8.1\\bin\\psql.exe\" -f "
+       "\"C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\123\\brevoxil.sql\" corvantis root"},
+      {"C:\\PostgreSQL", "C:\\Temp\\0\\", "postgres",
+       "\"C:\\PostgreSQL\\bin\\psql.exe\" -f \"C:\\Temp\\0\\brevoxil.sql\" corvantis postgres"},
+      // Only one trailing backslash goes.
+      {"D:\\pg\\\\", "C:\\T\\9", "root",
+       "\"D:\\pg\\\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis root"},
+      // No PostgreSQL found: psql.exe on the current drive.
+      {"", "C:\\T\\9", "root", "\"\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis root"},
+      {"C:\\pg", "C:\\T\\9", "",
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis "},
+      // A name with blanks or quotes stays one argument.
+      {"C:\\pg", "C:\\T\\9", "corvantis admin",
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis \"corvantis admin\""},
+      {"C:\\pg", "C:\\T\\9", "a \"b\\\" -c x",
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis "
+       "\"a \\\"b\\\\\\\" -c x\""},
+      {"C:\\pg", "C:\\T\\9", "a b\\",
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis \"a b\\\\\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command_line);
+    InstallerWorld t;
+    t.settings.DbUser = c.user;
+    t.settings.DbHost = "dbserver";
+    t.settings.DbPassword = "secret";
+    InstallContext context;
+    context.PgBaseDir = c.pg_base_dir;
+    context.WorkFolder = c.work_folder;
+    EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+    EXPECT_EQ(t.host.command_lines, std::vector<std::string>{c.command_line});
+  }
+}
+
+TEST(ImportSqlScriptsTest, PsqlThatCannotStartAsksWhetherToGoOn) {
+  struct Case {
+    int answer;
+    bool result;
+  };
+  const Case cases[] = {{kIdNo, false}, {kIdYes, true}, {0, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    InstallerWorld t;
+    t.host.can_start = [](const std::string&) { return false; };
+    t.host.ExpectBox(kImportFailed, "ERROR", kMbYesNo | kMbIconError, c.answer);
+    InstallContext context;
+    context.WorkFolder = "C:\\Temp\\1";
+    EXPECT_EQ(ImportSqlScripts(t.installer, context), c.result);
+    EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
+  }
+}
+
+TEST(ImportSqlScriptsTest, WaitsForPsqlAndLeavesTheScript) {
+  InstallerWorld t;
+  t.host.AddFile("C:\\Temp\\1\\brevoxil.sql", "SELECT 1;");
+  t.host.input_waits = 3;
+  InstallContext context;
+  context.WorkFolder = "C:\\Temp\\1";
+  EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+  EXPECT_EQ(std::count(t.host.ui_log.begin(), t.host.ui_log.end(), "pump"), 3);
+  EXPECT_TRUE(t.host.HasFile("C:\\Temp\\1\\brevoxil.sql"));
+}
+
+TEST(SaveInstallFolderTest, RecordsTheDestinationFolder) {
+  for (bool key_exists : {false, true}) {
+    SCOPED_TRACE(key_exists);
+    InstallerWorld t;
+    if (key_exists) t.host.SetString("Software\\Corvantis\\v2.1", "InstallDir", "C:\\Old");
+    t.ui.destination = "E:\\Web Sites\\Intranet\\";
+    SaveInstallFolder(t.installer);
+    EXPECT_EQ(t.host.Value("Software\\Corvantis\\v2.1", "InstallDir"), "E:\\Web Sites\\Intranet\\");
+  }
+}
+
+TEST(SaveInstallFolderTest, KeyThatCannotOpenIsToldAndTheInstallGoesOn) {
+  InstallerWorld t;
+  t.host.registry_writable = false;
+  t.host.ExpectBox(
+      "Unable to save installation folder to the registry. The program will not function "
+      "without this information.  Contact your technical support.",
+      "ERROR", kMbOk | kMbIconError, kIdOk);
+  SaveInstallFolder(t.installer);
+  EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
+}
+
+TEST(SaveInstallFolderTest, ValueThatCannotBeWrittenRaises) {
+  InstallerWorld t;
+  t.host.value_writes_fail = true;
+  try {
+    SaveInstallFolder(t.installer);
+    ADD_FAILURE() << "no fault raised";
+  } catch (const RegistryFault& e) {
+    EXPECT_STREQ(e.what(), "Failed to set data for 'InstallDir'");
+  }
+}
+
+}  // namespace

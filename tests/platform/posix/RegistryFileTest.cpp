@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "platform/posix/RegistryFile.h"
+
+namespace {
+
+std::string Value(const RegistryFile& file, const std::string& key, const std::string& name,
+                  uint32_t* type = nullptr) {
+  const RegistryValue* v = file.FindValue(key, name);
+  if (v == nullptr) return "<missing>";
+  if (type != nullptr) *type = v->type;
+  return v->data;
+}
+
+TEST(RegistryFileTest, ReadsEveryValueTypeAndSectionSpelling) {
+  const std::string text =
+      "REGEDIT4\r\n"
+      "; written by hand\r\n"
+      "\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Apache Software Foundation\\Apache\\2.2.14]\r\n"
+      "\"ServerRoot\"=\"C:\\\\Apache2.2\\\\\"\r\n"
+      "[Software\\\\Corvantis\\\\v2.1]\n"
+      "@=\"default\"\n"
+      "\"Quote\"=\"say \\\"hi\\\"\"\n"
+      "\"Build\"=dword:0000002a\n"
+      "\"Path\"=hex(2):25,50,41,\\\n"
+      "   54,48,25,00\n"
+      "\"Blob\"=hex:00,ff,10\n"
+      "\"List\"=hex(7):61,00,00\n"
+      "\"HandWritten\"=\"C:\\Apache2.2\\\"\n"
+      "\"Broken\"=dword:xyz\n"
+      "[HKEY_CURRENT_USER\\Software\\Other]\n"
+      "\"Lost\"=\"x\"\n";
+  std::string error;
+  const std::optional<RegistryFile> file = RegistryFile::Parse(text, &error);
+  ASSERT_TRUE(file) << error;
+  const std::string corvantis = "Software\\Corvantis\\v2.1";
+  uint32_t type = 0;
+  EXPECT_EQ(Value(*file, "Software\\Apache Software Foundation\\Apache\\2.2.14", "ServerRoot"),
+            "C:\\Apache2.2\\");
+  EXPECT_EQ(Value(*file, corvantis, ""), "default");
+  EXPECT_EQ(Value(*file, corvantis, "Quote"), "say \"hi\"");
+  EXPECT_EQ(Value(*file, corvantis, "Build", &type), std::string("\x2a\0\0\0", 4));
+  EXPECT_EQ(type, kRegDword);
+  EXPECT_EQ(Value(*file, corvantis, "Path", &type), "%PATH%");
+  EXPECT_EQ(type, kRegExpandSz);
+  EXPECT_EQ(Value(*file, corvantis, "Blob", &type), std::string("\0\xff\x10", 3));
+  EXPECT_EQ(type, kRegBinary);
+  EXPECT_EQ(Value(*file, corvantis, "List", &type), std::string("a\0\0", 3));
+  EXPECT_EQ(type, 7u);
+  EXPECT_EQ(Value(*file, corvantis, "HandWritten"), "C:\\Apache2.2\\");
+  EXPECT_EQ(Value(*file, corvantis, "Broken"), "<missing>");
+  EXPECT_FALSE(file->KeyExists("Software\\Other"));
+}
+
+TEST(RegistryFileTest, WrittenFileReadsBackTheSameValues) {
+  RegistryFile file;
+  const std::string key = "Software\\Corvantis\\v2.1";
+  const std::string long_binary(100, '\x5a');
+  struct Case {
+    const char* name;
+    uint32_t type;
+    std::string data;
+  } cases[] = {
+      {"InstallDir", kRegSz, "C:\\Intranet\\"},
+      {"Quoted \"name\" \\", kRegSz, "a \"b\" \\\\c"},
+      {"Lines", kRegSz, "one\r\ntwo\n[Section]\n"},
+      {"", kRegSz, "the default"},
+      {"Empty", kRegSz, ""},
+      {"Build", kRegDword, std::string("\x78\x56\x34\x12", 4)},
+      {"Expand", kRegExpandSz, "%SystemRoot%\\x"},
+      {"Long", kRegBinary, long_binary},
+      {"Multi", 7, std::string("a\0b\0\0", 5)},
+  };
+  for (const Case& k : cases) ASSERT_TRUE(file.SetValue(key, k.name, k.type, k.data));
+  const std::string text = file.Write();
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+
+  std::string error;
+  const std::optional<RegistryFile> back = RegistryFile::Parse(text, &error);
+  ASSERT_TRUE(back) << error;
+  ASSERT_EQ(back->sections().size(), 1u);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    uint32_t type = 0;
+    EXPECT_EQ(Value(*back, key, k.name, &type), k.data);
+    EXPECT_EQ(type, k.type);
+  }
+}
+
+TEST(RegistryFileTest, WritesTheDocumentedLayout) {
+  RegistryFile file;
+  file.SetValue("Software\\Apache Software Foundation\\Apache\\2.2.14", "ServerRoot", kRegSz,
+                "C:\\Apache2.2\\");
+  file.SetValue("Software\\Corvantis\\v2.1", "InstallDir", kRegSz, "C:\\Intranet");
+  file.SetValue("Software\\Corvantis\\v2.1", "Build", kRegDword, std::string("\x2a\0\0\0", 4));
+  EXPECT_EQ(file.Write(),
+            "REGEDIT4\n"
+            "\n"
+            "[Software\\\\Apache Software Foundation\\\\Apache\\\\2.2.14]\n"
+            "\"ServerRoot\"=\"C:\\\\Apache2.2\\\\\"\n"
+            "\n"
+            "[Software\\\\Corvantis\\\\v2.1]\n"
+            "\"InstallDir\"=\"C:\\\\Intranet\"\n"
+            "\"Build\"=dword:0000002a\n");
+}
+
+TEST(RegistryFileTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
+  std::optional<RegistryFile> file = RegistryFile::Parse(
+      "REGEDIT4\n\n[Software\\PostgreSQL\\Installations\\pg-9.1]\n\"Base Directory\"=\"C:\\\\pg\"\n"
+      "[Software\\Apache Group\\Apache\\2.0]\n"
+      "[SOFTWARE\\postgresql\\installations\\pg-8.4]\n"
+      "[Software\\PostgreSQL\\Installations\\PG-9.1\\Sub]\n",
+      nullptr);
+  ASSERT_TRUE(file);
+  EXPECT_TRUE(file->KeyExists("software\\POSTGRESQL"));  // only keys below name it
+  EXPECT_FALSE(file->KeyExists("Software\\PostgreSQL\\Install"));
+  EXPECT_EQ(file->SubKeys("software\\postgresql\\installations"),
+            (std::vector<std::string>{"pg-9.1", "pg-8.4"}));
+  EXPECT_EQ(file->SubKeys("Software"), (std::vector<std::string>{"PostgreSQL", "Apache Group"}));
+  EXPECT_EQ(file->SubKeys(""), (std::vector<std::string>{"Software"}));
+
+  ASSERT_TRUE(file->SetValue("SOFTWARE\\POSTGRESQL\\INSTALLATIONS\\PG-9.1", "BASE DIRECTORY",
+                             kRegSz, "D:\\pg"));
+  ASSERT_TRUE(file->AddKey("software\\corvantis\\v2.1"));
+  const std::string text = file->Write();
+  EXPECT_NE(text.find("[Software\\\\PostgreSQL\\\\Installations\\\\pg-9.1]\n"
+                      "\"Base Directory\"=\"D:\\\\pg\"\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("[Software\\\\corvantis\\\\v2.1]"), std::string::npos) << text;
+}
+
+TEST(RegistryFileTest, RefusesWhatItCouldNotWriteBack) {
+  std::string error;
+  EXPECT_FALSE(RegistryFile::Parse("WINE REGISTRY Version 2\n[Software]\n", &error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_TRUE(RegistryFile::Parse("", nullptr));
+  RegistryFile file;
+  EXPECT_FALSE(file.SetValue("Software", "two\nlines", kRegSz, "x"));
+  EXPECT_FALSE(file.AddKey("Software\\new\nline"));
+  EXPECT_FALSE(file.AddKey("HKEY_CURRENT_USER\\Software"));
+  EXPECT_TRUE(file.sections().empty());
+}
+
+}  // namespace

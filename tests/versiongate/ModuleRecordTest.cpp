@@ -1,0 +1,126 @@
+#include "platform/Fault.h"
+#include "versiongate/DbTestFixture.h"
+#include "versiongate/ModuleRecord.h"
+
+namespace {
+
+const char kUpdateFailed[] =
+    "Unable to update the module version in the database. Please contact technical support.";
+
+SqlRow Row(const char* name, const char* version, const char* verdate) {
+  auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
+  return {value(name), value(version), value(verdate)};
+}
+
+using ModuleRecordTest = DbTest;
+
+TEST_F(ModuleRecordTest, RecordingMovesTheRowToThisVersion) {
+  EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
+  EXPECT_FALSE(t.connection.Connected());
+
+  EXPECT_TRUE(RecordModuleVersion(t.installer));
+  EXPECT_FALSE(t.connection.Connected());
+  EXPECT_FALSE(t.query.Active());
+  EXPECT_EQ(Modules(), std::vector<SqlRow>{Row("Articles", "2.3.8", "2010-05-31 02:03:08")});
+  EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.8");
+}
+
+TEST_F(ModuleRecordTest, WithoutARowNothingIsWrittenAndTheVersionIsEmpty) {
+  ResetModules("('News', '1.2', NULL), ('articles', '2.3.7', NULL)");
+  const std::vector<SqlRow> before = Modules();
+
+  EXPECT_EQ(ReadInstalledVersion(t.installer), "");
+  EXPECT_TRUE(RecordModuleVersion(t.installer));  // no box is scripted: none may show
+  EXPECT_EQ(Modules(), before);
+  EXPECT_FALSE(t.connection.Connected());
+}
+
+TEST_F(ModuleRecordTest, NullVersionReadsAsEmpty) {
+  ResetModules("('Articles', NULL, NULL)");
+  EXPECT_EQ(ReadInstalledVersion(t.installer), "");
+}
+
+TEST_F(ModuleRecordTest, SeveralRowsAreAllUpdatedAndTheFirstIsRead) {
+  ResetModules("('Articles', '2.3.5', NULL), ('News', '1.0', NULL), ('Articles', '2.3.7', NULL)");
+  const std::vector<SqlRow> first =
+      admin().Exec("SELECT version FROM modules WHERE name='Articles';");
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(ReadInstalledVersion(t.installer), *first[0][0]);
+
+  EXPECT_TRUE(RecordModuleVersion(t.installer));
+  EXPECT_EQ(
+      admin().Exec("SELECT version, to_char(verdate, 'YYYY-MM-DD HH24:MI:SS') FROM modules "
+                   "WHERE name='Articles'"),
+      (std::vector<SqlRow>{{"2.3.8", "2010-05-31 02:03:08"}, {"2.3.8", "2010-05-31 02:03:08"}}));
+  EXPECT_EQ(admin().Exec("SELECT version FROM modules WHERE name='News'"),
+            std::vector<SqlRow>{{"1.0"}});
+}
+
+TEST_F(ModuleRecordTest, BrokenTableRaisesAndLeavesTheConnectionOpen) {
+  struct Case {
+    const char* change;
+    const char* read_error;
+  };
+  const Case cases[] = {
+      {"DROP TABLE modules", "relation \"modules\" does not exist"},
+      {"ALTER TABLE modules DROP COLUMN version", "Field 'version' not found"},
+      {"ALTER TABLE modules DROP COLUMN verdate", nullptr},  // read works, the update fails
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    ResetModules("('Articles', '2.3.7', NULL)");
+    admin().Exec(c.change);
+
+    if (c.read_error != nullptr) {
+      try {
+        ReadInstalledVersion(t.installer);
+        ADD_FAILURE() << "no error raised";
+      } catch (const DatabaseFault& e) {
+        EXPECT_NE(std::string(e.what()).find(c.read_error), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).back(), '\n');
+      }
+      EXPECT_TRUE(t.connection.Connected());
+    }
+
+    t.host.ExpectBox(kUpdateFailed, "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_FALSE(RecordModuleVersion(t.installer));
+    EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
+    EXPECT_TRUE(t.connection.Connected());
+    t.connection.Disconnect();
+  }
+}
+
+TEST_F(ModuleRecordTest, NextOperationRunsOnTheConnectionAnErrorLeftOpen) {
+  admin().Exec("ALTER TABLE modules RENAME TO modules_away");
+  EXPECT_THROW(ReadInstalledVersion(t.installer), DatabaseFault);
+  ASSERT_TRUE(t.connection.Connected());
+  admin().Exec("ALTER TABLE modules_away RENAME TO modules");
+
+  // Credentials that no new connect could use: the record still works,
+  // because it runs on the connection left open.
+  CreateRole("corvantis admin", "right");
+  t.settings.DbUser = "corvantis admin";
+  t.settings.DbPassword = "wrong";
+  EXPECT_TRUE(RecordModuleVersion(t.installer));
+  EXPECT_EQ(Modules(), std::vector<SqlRow>{Row("Articles", "2.3.8", "2010-05-31 02:03:08")});
+  EXPECT_FALSE(t.connection.Connected());
+
+  // Closed now, so the next operation connects with the new parameters.
+  EXPECT_THROW(ReadInstalledVersion(t.installer), DatabaseFault);
+  EXPECT_FALSE(t.connection.Connected());
+}
+
+TEST_F(ModuleRecordTest, MissingClientLibraryIsReported) {
+  t.host.pq = nullptr;
+  try {
+    ReadInstalledVersion(t.installer);
+    ADD_FAILURE() << "no error raised";
+  } catch (const Fault& e) {
+    EXPECT_STREQ(e.what(), "None of the dynamic libraries can be found: libpq81.dll, libpq.dll");
+  }
+  t.host.ExpectBox(kUpdateFailed, "ERROR", kMbOk | kMbIconError, kIdOk);
+  EXPECT_FALSE(RecordModuleVersion(t.installer));
+  EXPECT_EQ(Modules(), std::vector<SqlRow>{Row("Articles", "2.3.7", "2009-11-16 10:24:00")});
+}
+
+}  // namespace
