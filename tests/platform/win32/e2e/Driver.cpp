@@ -161,10 +161,10 @@ HWND wizard_window = nullptr;
 // Asks the calling script for a picture of the wizard's window, frame and
 // all, and waits for it. The request holds the window's place on the
 // screen: "left top width height".
-void Shot(const std::string& name) {
+void Shot(const std::string& name, HWND window = nullptr) {
   Sleep(300);  // let the window finish painting
   RECT r = {};
-  GetWindowRect(wizard_window, &r);
+  GetWindowRect(window != nullptr ? window : wizard_window, &r);
   const std::string place = std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                             std::to_string(r.right - r.left) + " " +
                             std::to_string(r.bottom - r.top) + "\n";
@@ -227,16 +227,25 @@ void AnswerUntilComplete(const Wizard& w, const std::string& password) {
   using namespace wizard_ids;
   bool login_seen = false;
   for (int i = 0; i < 1200; ++i) {  // a minute
-    if (w.Showing(kUpdateComplete1)) return;
+    if (w.Showing(kUpdateComplete1)) {
+      Check(login_seen, "the DB Login dialog asked for the password");
+      return;
+    }
     if (SetupHasEnded()) Abort("setup ended during the install");
     HWND login = SetupWindow(nullptr, "DB Login");
     if (login != nullptr && !login_seen) {
       login_seen = true;
-      Shot("login");
+      Shot("login", login);
       HWND edit = Child(login, login_ids::kPassword1);
       Check(edit != nullptr && (GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD),
             "login: the password edit hides what is typed");
+      HWND server = Child(login, login_ids::kServer1);
+      HWND user = Child(login, login_ids::kUsername1);
+      Check(server != nullptr && Text(server) == "localhost", "login: the server from the settings");
+      Check(user != nullptr && Text(user) == "root", "login: the user from the settings");
+      SendMessageA(server, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
       SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+      Shot("login-filled", login);
       Click(Child(login, login_ids::kOk1));
       continue;
     }
