@@ -10,7 +10,7 @@ void SaveInstallFolder(Installer& installer) {
     registry.WriteString("InstallDir", installer.ui.DestinationFolder());
     registry.CloseKey();
   } else {
-    installer.MessageBox(
+    installer.ErrorBox(
         "Unable to save installation folder to the registry. The program will not function "
         "without this information.  Contact your technical support.",
         kMbOk | kMbIconError);

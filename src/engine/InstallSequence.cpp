@@ -74,8 +74,8 @@ bool DetectApache(Installer& installer, InstallContext& context) {
   TRegistry registry(installer.host());
   if (!registry.OpenKey("Software\\Apache Group\\Apache", false) &&
       !registry.OpenKey("Software\\Apache Software Foundation\\Apache", false)) {
-    installer.MessageBox("Apache does not appear to be installed on this computer.",
-                         kMbOk | kMbIconError);
+    installer.ErrorBox("Apache does not appear to be installed on this computer.",
+                       kMbOk | kMbIconError);
     return false;
   }
   context.ServerRootPath = ReadFirstSubKeyValue(registry, "ServerRoot");
@@ -105,8 +105,8 @@ bool DetectPhp(Installer& installer, InstallContext& context) {
   const std::optional<std::string> folder =
       PhpFolderFromHttpdConf(JoinLines(LoadLines(installer.host(), conf)));
   if (!folder) {
-    installer.MessageBox("PHP does not appear to be installed in Apache on this computer.",
-                         kMbOk | kMbIconError);
+    installer.ErrorBox("PHP does not appear to be installed in Apache on this computer.",
+                       kMbOk | kMbIconError);
     return false;
   }
   context.PhpFolder = *folder;
@@ -116,7 +116,7 @@ bool DetectPhp(Installer& installer, InstallContext& context) {
 bool DetectPostgreSql(Installer& installer, InstallContext& context) {
   TRegistry registry(installer.host());
   if (!registry.OpenKey("Software\\PostgreSQL\\Installations", false)) {
-    const int answer = installer.MessageBox(
+    const int answer = installer.ErrorBox(
         "PostgreSQL Server does not appear to be installed on this computer. Continue "
         "installation?",
         kMbYesNo | kMbIconError);

@@ -43,7 +43,7 @@ struct Installer {
 
   Host& host() const { return app.host(); }
   // A message box owned by the wizard window, captioned "ERROR".
-  int MessageBox(const std::string& text, unsigned flags) const {
+  int ErrorBox(const std::string& text, unsigned flags) const {
     return app.host().ShowMessageBox(ui.Owner(), text, "ERROR", flags);
   }
 };

@@ -47,7 +47,7 @@ bool ImportSqlScripts(Installer& installer, InstallContext& context) {
                                      ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script +
                                      "\" corvantis " + UserArgument(installer.settings.DbUser);
     if (!RunAndWait(installer.app, command_line)) {
-      const int answer = installer.MessageBox(
+      const int answer = installer.ErrorBox(
           "An error occured whilst trying to import data into SQL Server. Continue "
           "installation?",
           kMbYesNo | kMbIconError);

@@ -44,7 +44,7 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
   zip.BaseOffset = 0;
   std::unique_ptr<HostFile> file = host.OpenFileForRead(package, kShareRead);
   if (!zip.ReadDirectory(file.get())) {
-    installer.MessageBox("Invalid package!", kMbOk | kMbIconError);
+    installer.ErrorBox("Invalid package!", kMbOk | kMbIconError);
     return false;
   }
   const std::vector<EntryRow>& entries = zip.Directory->Entries;
@@ -60,7 +60,7 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
     const int32_t result =
         zip.ExtractFile(name, placement.folder, installer.settings.PackagePassword);
     if (result > 0) {
-      installer.MessageBox(TZipFile::ErrorMessage(result), kMbOk | kMbIconError);
+      installer.ErrorBox(TZipFile::ErrorMessage(result), kMbOk | kMbIconError);
       return false;
     }
     installer.ui.ShowProgress(static_cast<int>(i * 100 / count));

@@ -65,7 +65,7 @@ bool RecordModuleVersion(Installer& installer) {
     connection.Disconnect();
     return true;
   } catch (const std::exception&) {
-    installer.MessageBox(
+    installer.ErrorBox(
         "Unable to update the module version in the database. Please contact technical "
         "support.",
         kMbOk | kMbIconError);

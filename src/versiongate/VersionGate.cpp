@@ -68,16 +68,16 @@ Outcome RunGate(Installer& installer) {
       ExcludeTrailingBackslash(installer.ui.DestinationFolder()) + package.BaseVersionFile;
   const std::optional<std::string> base = ReadBaseVersion(installer.host(), path);
   if (!base) {
-    installer.MessageBox(kNoBaseVersion, kError);
+    installer.ErrorBox(kNoBaseVersion, kError);
     return Outcome::kRefuse;
   }
   // An unconvertible base version is not handled here: it leaves the gate.
   if (CompareVersions(*base, package.MinBaseVersion) == -1) {
-    installer.MessageBox(kBaseTooOld, kError);
+    installer.ErrorBox(kBaseTooOld, kError);
     return Outcome::kRefuse;
   }
   if (CompareVersions(*base, package.MaxBaseVersion) == 1) {
-    installer.MessageBox(kBaseTooNew, kError);
+    installer.ErrorBox(kBaseTooNew, kError);
     return Outcome::kRefuse;
   }
 
@@ -91,7 +91,7 @@ Outcome RunGate(Installer& installer) {
       settings.DbUser = login.Username1.text;
       settings.DbPassword = login.Password1.text;
       settings.DbHost = login.Server1.text;
-    } else if (installer.MessageBox(kContinueWithoutLogin, kErrorQuestion) == kIdNo) {
+    } else if (installer.ErrorBox(kContinueWithoutLogin, kErrorQuestion) == kIdNo) {
       return Outcome::kRefuse;
     }
   }
@@ -113,21 +113,21 @@ Outcome RunGate(Installer& installer) {
     }
   } catch (const Fault& e) {
     // A database error or an installed version that is not a version.
-    if (installer.MessageBox(e.what() + std::string(kTryAgain), kErrorQuestion) == kIdYes)
+    if (installer.ErrorBox(e.what() + std::string(kTryAgain), kErrorQuestion) == kIdYes)
       return Outcome::kRetry;
     return Outcome::kRefuse;
   }
 
   switch (verdict) {
     case Verdict::kUnknown:
-      installer.MessageBox(kNoInstalledVersion, kError);
+      installer.ErrorBox(kNoInstalledVersion, kError);
       return Outcome::kRefuse;
     case Verdict::kNewer:
-      installer.MessageBox(kInstalledIsNewer, kError);
+      installer.ErrorBox(kInstalledIsNewer, kError);
       return Outcome::kRefuse;
     case Verdict::kSame: {
       constexpr unsigned kQuestionNoDefault = kMbYesNo | kMbIconQuestion | kMbDefButton2;
-      const int answer = installer.MessageBox(kAlreadyInstalled, kQuestionNoDefault);
+      const int answer = installer.ErrorBox(kAlreadyInstalled, kQuestionNoDefault);
       return answer == kIdNo ? Outcome::kRefuse : Outcome::kAllow;
     }
     case Verdict::kPrevious:
@@ -135,7 +135,7 @@ Outcome RunGate(Installer& installer) {
     case Verdict::kOther:
       break;
   }
-  installer.MessageBox(kInstalledTooOld, kError);
+  installer.ErrorBox(kInstalledTooOld, kError);
   return Outcome::kRefuse;
 }
 

@@ -1,0 +1,28 @@
+#include "platform/win32/Win32Support.h"
+
+std::string SystemErrorText(DWORD code) {
+  char buffer[512] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, code, 0, buffer, sizeof buffer, nullptr);
+  while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' ||
+                        buffer[length - 1] == ' ' || buffer[length - 1] == '.'))
+    --length;
+  std::string text(buffer, length);
+  if (text.empty()) text = "System error";
+  return text + " (" + std::to_string(code) + ")";
+}
+
+std::string LastErrorMessage(const std::string& what) {
+  const DWORD code = GetLastError();
+  return what + ": " + SystemErrorText(code);
+}
+
+std::wstring AnsiToWide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length);
+  return wide;
+}

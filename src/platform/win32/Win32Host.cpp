@@ -1,0 +1,53 @@
+#include "platform/win32/Win32Host.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/CommandLine.h"
+#include "platform/win32/Win32Ui.h"
+
+Win32Host::Win32Host() : ui_(std::make_unique<Win32Ui>()) {
+  // The folder browser's new-style dialog needs COM on this thread.
+  com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+Win32Host::~Win32Host() {
+  ui_.reset();
+  if (com_initialized_) CoUninitialize();
+}
+
+std::vector<std::string> Win32Host::CommandLineArguments() {
+  // The C runtime's argv follows other rules for backslashes before quotes,
+  // so the line is split by the installer's own rules.
+  std::vector<std::string> arguments = SplitCommandLine(GetCommandLineA());
+  if (!arguments.empty()) arguments.erase(arguments.begin());
+  return arguments;
+}
+
+std::string Win32Host::ProgramFolder() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (length == 0) return std::string();
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+uint32_t Win32Host::TickCount() { return GetTickCount(); }
+int64_t Win32Host::Time() { return static_cast<int64_t>(std::time(nullptr)); }
+void Win32Host::SeedRandom(unsigned seed) { std::srand(seed); }
+int Win32Host::Random() { return std::rand(); }
+
+void Win32Host::OpenWebAddress(const std::string& url) {
+  ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+std::unique_ptr<Host> CreateHost(int, char**) { return std::make_unique<Win32Host>(); }

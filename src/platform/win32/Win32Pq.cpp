@@ -1,0 +1,60 @@
+// The PostgreSQL client library, loaded at its first use: "libpq81.dll",
+// else "libpq.dll", found by the system's usual search for a library (the
+// program's folder first). The first one that loads stays loaded.
+#include "platform/Fault.h"
+#include "platform/win32/Win32Host.h"
+
+namespace {
+
+const char* const kLibraryNames[] = {"libpq81.dll", "libpq.dll"};
+
+template <typename Function>
+void Bind(HMODULE library, const char* library_name, const char* name, Function* function) {
+  FARPROC address = GetProcAddress(library, name);
+  if (address == nullptr)
+    throw DatabaseFault(std::string("The function ") + name + " cannot be found in " +
+                        library_name);
+  *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+}  // namespace
+
+const PqApi& Win32Host::Pq() {
+  if (pq_library_ != nullptr) return pq_;
+  HMODULE library = nullptr;
+  const char* loaded_name = nullptr;
+  std::string tried;
+  for (const char* name : kLibraryNames) {
+    library = LoadLibraryA(name);
+    if (library != nullptr) {
+      loaded_name = name;
+      break;
+    }
+    tried += (tried.empty() ? "" : ", ") + std::string(name);
+  }
+  if (library == nullptr)
+    throw DatabaseFault(FormatMessage1("None of the dynamic libraries can be found: %s", tried));
+  PqApi api;
+  try {
+    Bind(library, loaded_name, "PQconnectdbParams", &api.PQconnectdbParams);
+    Bind(library, loaded_name, "PQstatus", &api.PQstatus);
+    Bind(library, loaded_name, "PQerrorMessage", &api.PQerrorMessage);
+    Bind(library, loaded_name, "PQfinish", &api.PQfinish);
+    Bind(library, loaded_name, "PQexec", &api.PQexec);
+    Bind(library, loaded_name, "PQresultStatus", &api.PQresultStatus);
+    Bind(library, loaded_name, "PQresultErrorMessage", &api.PQresultErrorMessage);
+    Bind(library, loaded_name, "PQntuples", &api.PQntuples);
+    Bind(library, loaded_name, "PQnfields", &api.PQnfields);
+    Bind(library, loaded_name, "PQfname", &api.PQfname);
+    Bind(library, loaded_name, "PQfnumber", &api.PQfnumber);
+    Bind(library, loaded_name, "PQgetisnull", &api.PQgetisnull);
+    Bind(library, loaded_name, "PQgetvalue", &api.PQgetvalue);
+    Bind(library, loaded_name, "PQclear", &api.PQclear);
+  } catch (...) {
+    FreeLibrary(library);
+    throw;
+  }
+  pq_ = api;
+  pq_library_ = library;
+  return pq_;
+}

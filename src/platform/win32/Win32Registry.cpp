@@ -1,0 +1,92 @@
+// The registry below HKEY_LOCAL_MACHINE: RegOpenKeyExA, RegCreateKeyExA,
+// RegEnumKeyExA, RegQueryValueExA, RegSetValueExA, RegCloseKey.
+#include "platform/win32/Win32Host.h"
+
+namespace {
+
+// RegOpenKeyExA, or RegCreateKeyExA when `create`, with full access.
+UniqueKey OpenKey(HKEY parent, const std::string& path, bool create) {
+  HKEY key = nullptr;
+  LONG status;
+  if (create)
+    status = RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                             kRegistryAccess, nullptr, &key, nullptr);
+  else
+    status = RegOpenKeyExA(parent, path.c_str(), 0, kRegistryAccess, &key);
+  return UniqueKey(status == ERROR_SUCCESS ? key : nullptr);
+}
+
+class Win32RegistryKey : public HostRegistryKey {
+ public:
+  explicit Win32RegistryKey(UniqueKey key) : key_(std::move(key)) {}
+
+  std::unique_ptr<HostRegistryKey> OpenSubKey(const std::string& path, bool create) override {
+    UniqueKey key = OpenKey(key_.get(), path, create);
+    if (key.get() == nullptr) return nullptr;
+    return std::make_unique<Win32RegistryKey>(std::move(key));
+  }
+
+  std::optional<std::string> EnumSubKey(uint32_t index) override {
+    char name[256] = {};  // a key name has at most 255 characters
+    DWORD length = sizeof name;
+    if (RegEnumKeyExA(key_.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      return std::nullopt;
+    return std::string(name, length);
+  }
+
+  RegValueType QueryValue(const std::string& name, std::string* data) override {
+    data->clear();
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LONG status = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    // The value may grow between the calls: ask again until it fits.
+    std::string bytes;
+    while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+      bytes.resize(size);
+      DWORD got = size;
+      status = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type,
+                                reinterpret_cast<BYTE*>(bytes.empty() ? nullptr : &bytes[0]), &got);
+      if (status == ERROR_SUCCESS) {
+        bytes.resize(got);
+        break;
+      }
+      if (status == ERROR_MORE_DATA) size = got;
+    }
+    if (status != ERROR_SUCCESS) return RegValueType::kMissing;
+    switch (type) {
+      case REG_SZ:
+      case REG_EXPAND_SZ:
+        // The text ends at its terminating zero, which need not be stored.
+        *data = bytes.substr(0, bytes.find('\0'));
+        return type == REG_SZ ? RegValueType::kString : RegValueType::kExpandString;
+      case REG_DWORD:
+        *data = bytes;
+        return RegValueType::kDword;
+      case REG_BINARY:
+        *data = bytes;
+        return RegValueType::kBinary;
+      default:
+        *data = bytes;
+        return RegValueType::kOther;
+    }
+  }
+
+  bool SetStringValue(const std::string& name, const std::string& value) override {
+    return RegSetValueExA(key_.get(), name.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  }
+
+ private:
+  UniqueKey key_;
+};
+
+}  // namespace
+
+std::unique_ptr<HostRegistryKey> Win32Host::OpenLocalMachineKey(const std::string& path,
+                                                                bool create) {
+  UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, path, create);
+  if (key.get() == nullptr) return nullptr;
+  return std::make_unique<Win32RegistryKey>(std::move(key));
+}

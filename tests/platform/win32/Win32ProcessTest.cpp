@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include "engine/RunAndWait.h"
+#include "platform/Application.h"
+#include "platform/Host.h"
+#include "platform/win32/Win32TestSupport.h"
+
+namespace {
+
+class Win32ProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host_ = CreateHost(0, nullptr);
+    child_ = host_->ProgramFolder() + "win32_child.exe";
+    out_ = MakeScratchFolder("process") + "command-line.txt";
+    SetEnvironmentVariableA("CORVANTIS_CHILD_OUT", out_.c_str());
+    SetEnvironmentVariableA("CORVANTIS_CHILD_DELAY", nullptr);
+  }
+  void TearDown() override { SetEnvironmentVariableA("CORVANTIS_CHILD_OUT", nullptr); }
+
+  std::unique_ptr<Host> host_;
+  std::string child_;
+  std::string out_;
+};
+
+TEST_F(Win32ProcessTest, TheChildGetsTheCommandLineByteForByte) {
+  TApplication app(*host_);
+  // The tails of command lines as the install builds them, and some that a
+  // splitting and re-joining of the arguments would change.
+  const std::string tails[] = {
+      "",
+      " -w -n \"Apache2.2\" -k stop",
+      " -q -f \"C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\123456\\brevoxil.sql\" -U \"root\"",
+      " /installdir:\"C:\\Program Files\\\" /silent",
+      "   two  blanks\tand a tab  ",
+      " \"\" empty \"quotes\"\"inside\"",
+      " 100% \\\\server\\share caf\xe9",
+  };
+  for (const std::string& tail : tails) {
+    SCOPED_TRACE(tail);
+    DeleteFileA(out_.c_str());
+    const std::string line = "\"" + child_ + "\"" + tail;
+    ASSERT_TRUE(RunAndWait(app, line));
+    EXPECT_EQ(ReadWholeFile(out_), line);
+  }
+}
+
+TEST_F(Win32ProcessTest, AProgramThatDoesNotExistIsNotStarted) {
+  TApplication app(*host_);
+  EXPECT_FALSE(RunAndWait(app, "\"C:\\nowhere\\bin\\httpd.exe\" -k stop"));
+  // A server root without its trailing backslash runs folder and "bin"
+  // together.
+  EXPECT_FALSE(RunAndWait(app, "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop"));
+  EXPECT_EQ(host_->StartProcess(""), nullptr);
+}
+
+class OneButtonForm : public Form {
+ public:
+  OneButtonForm() : Form("Form1", 200, 100), Button("Button", ControlKind::kButton, nullptr,
+                                                       {10, 10, 75, 25}) {
+    Add(Button);
+  }
+  void Click(Control&) override {
+    if (on_click) on_click();
+  }
+  Control Button;
+  std::function<void()> on_click;
+};
+
+TEST_F(Win32ProcessTest, TheWaitRunsTheHandlersOfUserInputBeforeTheChildEnds) {
+  TApplication app(*host_);
+  OneButtonForm form;
+  app.CreateForm(form);
+  form.displayed = true;
+  host_->DisplayForm(form, false);
+  HWND window = FindWindowA("CorvantisForm", nullptr);
+  ASSERT_NE(window, nullptr);
+  HWND button = FindWindowExA(window, nullptr, "Button", nullptr);
+  ASSERT_NE(button, nullptr);
+
+  std::string seen_during_wait;
+  int clicks = 0;
+  form.on_click = [&] {
+    ++clicks;
+    seen_during_wait = ReadWholeFile(out_);
+  };
+  SetEnvironmentVariableA("CORVANTIS_CHILD_DELAY", "700");
+  PostMessageA(button, BM_CLICK, 0, 0);
+  ASSERT_TRUE(RunAndWait(app, "\"" + child_ + "\" slow"));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(seen_during_wait, "<missing>");  // the click ran while the child slept
+  EXPECT_EQ(ReadWholeFile(out_), "\"" + child_ + "\" slow");
+  host_->HideForm(form);
+}
+
+TEST_F(Win32ProcessTest, AFileAnotherProcessHoldsWithoutSharingCannotBeOpened) {
+  const std::string path = MakeScratchFolder("held") + "libarticles.dll";
+  ASSERT_TRUE(WriteWholeFile(path, "MZ"));
+  std::unique_ptr<HostProcess> holder =
+      host_->StartProcess("\"" + child_ + "\" hold \"" + path + "\" 3000");
+  ASSERT_NE(holder, nullptr);
+  for (int i = 0; i < 200 && !Exists(path + ".held"); ++i) Sleep(25);
+  ASSERT_TRUE(Exists(path + ".held"));
+
+  EXPECT_EQ(host_->OpenFileForRead(path, kShareRead), nullptr);
+  EXPECT_EQ(host_->OpenFileForRead(path, kShareRead | kShareWrite), nullptr);
+  EXPECT_EQ(host_->CreateFileForWrite(path), nullptr);
+  EXPECT_FALSE(host_->RemoveFile(path));
+  EXPECT_EQ(host_->FileAttributes(path), kAttributeNormal);  // it is there all the same
+
+  while (holder->WaitForExitOrInput() == HostProcess::Wait::kInput) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  EXPECT_NE(host_->CreateFileForWrite(path), nullptr);
+}
+
+}  // namespace

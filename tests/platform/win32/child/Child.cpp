@@ -1,0 +1,46 @@
+// The child program of the process tests.
+//   child hold PATH MILLISECONDS   opens PATH without sharing, creates
+//                                  PATH.held, and keeps the file open so long
+//   child ...                      waits CORVANTIS_CHILD_DELAY milliseconds,
+//                                  then writes its whole command line, byte
+//                                  for byte, to the file CORVANTIS_CHILD_OUT
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string Environment(const char* name) {
+  char value[1024] = {};
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
+}
+
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD done = 0;
+  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(file);
+  return ok && done == bytes.size();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "hold") == 0) {
+    HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 2;
+    WriteWhole(std::string(argv[2]) + ".held", "");
+    Sleep(static_cast<DWORD>(std::atoi(argv[3])));
+    CloseHandle(file);
+    return 0;
+  }
+  const std::string delay = Environment("CORVANTIS_CHILD_DELAY");
+  if (!delay.empty()) Sleep(static_cast<DWORD>(std::atoi(delay.c_str())));
+  return WriteWhole(Environment("CORVANTIS_CHILD_OUT"), GetCommandLineA()) ? 0 : 1;
+}

@@ -1,0 +1,369 @@
+// Drives setup.exe from outside, as a person at the screen would: finds the
+// wizard's window, presses its buttons with BM_CLICK, reads back the page
+// texts and button states, answers the message boxes (dialogs of class
+// "#32770") after reading their text, and fills in the "DB Login" dialog.
+//
+//   driver SHOTS interactive|silent SETUP.EXE [arguments for setup...]
+//
+// The "DB Login" dialog, when it comes, gets the password in the variable
+// CORVANTIS_DB_PASSWORD.
+// interactive: walks the six pages, with a detour through the quit question,
+//   and asks for a picture of each page: it creates SHOTS\<name>.req and
+//   waits for SHOTS\<name>.png, which the calling script makes.
+// silent: runs setup /silent and expects it to end by itself.
+// Exits with 0 when every check held, with 1 otherwise; each check is
+// printed.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "WizardIds.h"
+
+namespace {
+
+const char kCaption[] = "Installing...brevoxil - Articles Module Update 2.3.8";
+int failures = 0;
+int checks = 0;
+std::string shots;
+PROCESS_INFORMATION setup = {};
+// CORVANTIS_EXPECT=failure: the install is to end on the failure text, with
+// exit status 1 (a machine without a database client library).
+bool expect_failure = false;
+
+void Check(bool ok, const std::string& what) {
+  ++checks;
+  if (!ok) ++failures;
+  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+  std::fflush(stdout);
+}
+
+[[noreturn]] void Abort(const std::string& why) {
+  std::printf("FAIL %s\n", why.c_str());
+  if (setup.hProcess != nullptr) TerminateProcess(setup.hProcess, 99);
+  std::exit(1);
+}
+
+// WM_GETTEXT, since GetWindowText does not read another process's controls.
+std::string Text(HWND hwnd) {
+  char buffer[8192] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                           SMTO_ABORTIFHUNG, 10000, &length))
+    return "<no answer>";
+  return std::string(buffer, length);
+}
+
+void Click(HWND button) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
+}
+
+HWND Child(HWND window, int id) {
+  struct Search {
+    int id;
+    HWND found;
+  } search = {id, nullptr};
+  EnumChildWindows(
+      window,
+      [](HWND hwnd, LPARAM lparam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lparam);
+        if (GetDlgCtrlID(hwnd) != s->id) return TRUE;
+        s->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool SetupHasEnded() { return WaitForSingleObject(setup.hProcess, 0) == WAIT_OBJECT_0; }
+
+// Waits up to `seconds` for `condition`.
+template <typename Condition>
+bool WaitFor(Condition condition, double seconds) {
+  for (int i = 0; i < static_cast<int>(seconds * 20); ++i) {
+    if (condition()) return true;
+    Sleep(50);
+  }
+  return condition();
+}
+
+// A visible top-level window of setup's process with this class and, when
+// given, this caption.
+HWND SetupWindow(const char* window_class, const char* caption) {
+  struct Search {
+    const char* window_class;
+    const char* caption;
+    HWND found;
+  } search = {window_class, caption, nullptr};
+  EnumWindows(
+      [](HWND hwnd, LPARAM lparam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lparam);
+        DWORD process = 0;
+        GetWindowThreadProcessId(hwnd, &process);
+        char name[64] = {};
+        GetClassNameA(hwnd, name, sizeof name);
+        if (process != setup.dwProcessId || !IsWindowVisible(hwnd)) return TRUE;
+        if (s->window_class != nullptr && std::string(name) != s->window_class) return TRUE;
+        if (s->caption != nullptr && Text(hwnd) != s->caption) return TRUE;
+        s->found = hwnd;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+struct Box {
+  HWND hwnd = nullptr;
+  std::string caption;
+  std::string text;
+};
+
+// The message box setup shows now, if any: its caption and its text, the
+// longest static text in it.
+Box CurrentBox() {
+  Box box;
+  box.hwnd = SetupWindow("#32770", nullptr);
+  if (box.hwnd == nullptr) return box;
+  box.caption = Text(box.hwnd);
+  EnumChildWindows(
+      box.hwnd,
+      [](HWND hwnd, LPARAM lparam) -> BOOL {
+        auto* b = reinterpret_cast<Box*>(lparam);
+        char name[64] = {};
+        GetClassNameA(hwnd, name, sizeof name);
+        if (std::string(name) == "Static") {
+          const std::string text = Text(hwnd);
+          if (text.size() > b->text.size()) b->text = text;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&box));
+  return box;
+}
+
+Box WaitForBox(double seconds) {
+  Box box;
+  WaitFor([&] { return (box = CurrentBox()).hwnd != nullptr; }, seconds);
+  return box;
+}
+
+void Answer(const Box& box, int button) {
+  HWND hwnd = GetDlgItem(box.hwnd, button);
+  if (hwnd == nullptr) Abort("the box \"" + box.caption + "\" has no button " + std::to_string(button));
+  Click(hwnd);
+  WaitFor([&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); }, 10);
+}
+
+HWND wizard_window = nullptr;
+
+// Asks the calling script for a picture of the wizard's window, frame and
+// all, and waits for it. The request holds the window's place on the
+// screen: "left top width height".
+void Shot(const std::string& name, HWND window = nullptr) {
+  Sleep(300);  // let the window finish painting
+  RECT r = {};
+  GetWindowRect(window != nullptr ? window : wizard_window, &r);
+  const std::string place = std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                            std::to_string(r.right - r.left) + " " +
+                            std::to_string(r.bottom - r.top) + "\n";
+  const std::string request = shots + "\\" + name + ".req";
+  HANDLE file = CreateFileA(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD done = 0;
+    WriteFile(file, place.data(), static_cast<DWORD>(place.size()), &done, nullptr);
+    CloseHandle(file);
+  }
+  const std::string picture = shots + "\\" + name + ".png";
+  Check(WaitFor([&] { return GetFileAttributesA(picture.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20),
+        "picture " + name + ".png taken");
+}
+
+struct Wizard {
+  HWND window;
+  HWND Of(int id) const {
+    HWND hwnd = Child(window, id);
+    if (hwnd == nullptr) Abort("no control with id " + std::to_string(id));
+    return hwnd;
+  }
+  bool Showing(int id) const { return IsWindowVisible(Of(id)) != FALSE; }
+  bool Enabled(int id) const { return IsWindowEnabled(Of(id)) != FALSE; }
+  std::string TextOf(int id) const { return Text(Of(id)); }
+
+  // The buttons' captions and states, as "<< Previous/off Next >>/on Cancel/on".
+  std::string Buttons() const {
+    using namespace wizard_ids;
+    std::string s;
+    for (int id : {kPrevious1, kNext1, kCancel1}) {
+      if (!s.empty()) s += ' ';
+      s += TextOf(id) + (Enabled(id) ? "/on" : "/off");
+    }
+    return s;
+  }
+  bool WaitForPage(int page, double seconds = 20) const {
+    return WaitFor([&] { return Showing(page); }, seconds);
+  }
+};
+
+// The window is brought up to date one control after the other: a state is
+// given a few seconds to arrive.
+void ExpectButtons(const Wizard& w, const std::string& page, const std::string& expected) {
+  std::string buttons;
+  WaitFor([&] { return (buttons = w.Buttons()) == expected; }, 5);
+  Check(buttons == expected, page + ": buttons " + buttons);
+}
+
+void ExpectText(const Wizard& w, int id, const std::string& start, const std::string& what) {
+  std::string text;
+  WaitFor([&] { return (text = w.TextOf(id)).compare(0, start.size(), start) == 0; }, 5);
+  Check(text.compare(0, start.size(), start) == 0, what + ": " + text.substr(0, 60));
+}
+
+// Answers what the install asks until the completion page shows: the login
+// dialog with the given credentials, and every box with Yes or OK.
+void AnswerUntilComplete(const Wizard& w, const std::string& password) {
+  using namespace wizard_ids;
+  bool login_seen = false;
+  for (int i = 0; i < 1200; ++i) {  // a minute
+    if (w.Showing(kUpdateComplete1)) {
+      Check(login_seen, "the DB Login dialog asked for the password");
+      return;
+    }
+    if (SetupHasEnded()) Abort("setup ended during the install");
+    HWND login = SetupWindow(nullptr, "DB Login");
+    if (login != nullptr && !login_seen) {
+      login_seen = true;
+      Shot("login", login);
+      HWND edit = Child(login, login_ids::kPassword1);
+      Check(edit != nullptr && (GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD),
+            "login: the password edit hides what is typed");
+      HWND server = Child(login, login_ids::kServer1);
+      HWND user = Child(login, login_ids::kUsername1);
+      Check(server != nullptr && Text(server) == "localhost", "login: the server from the settings");
+      Check(user != nullptr && Text(user) == "root", "login: the user from the settings");
+      SendMessageA(server, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
+      SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+      Shot("login-filled", login);
+      Click(Child(login, login_ids::kOk1));
+      continue;
+    }
+    const Box box = CurrentBox();
+    if (box.hwnd != nullptr) {
+      std::printf("     box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+      Answer(box, GetDlgItem(box.hwnd, IDYES) != nullptr ? IDYES : IDOK);
+      continue;
+    }
+    Sleep(50);
+  }
+  Abort("the completion page did not come");
+}
+
+void Interactive(const std::string& password) {
+  using namespace wizard_ids;
+  HWND window = nullptr;
+  if (!WaitFor([&] { return (window = SetupWindow(nullptr, kCaption)) != nullptr; }, 30))
+    Abort("no window \"" + std::string(kCaption) + "\"");
+  const Wizard w{window};
+  wizard_window = window;
+  RECT client;
+  GetClientRect(window, &client);
+  Check(client.right == 484 && client.bottom == 284, "the client area is 484 x 284");
+  Check(!(GetWindowLongA(window, GWL_STYLE) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)),
+        "no minimise or maximise box, no sizing border");
+
+  Check(w.Showing(kIntro1) && !w.Showing(kLicense1), "Intro1 is the only page shown");
+  ExpectText(w, kIntroText1, "Welcome to the brevoxil - Articles Module Update", "Intro1");
+  ExpectButtons(w, "Intro1", "<< Previous/off Next >>/on Cancel/on");
+  Shot("intro");
+
+  Click(w.Of(kNext1));
+  Check(w.WaitForPage(kLicense1), "Next shows License1");
+  ExpectButtons(w, "License1", "<< Previous/on Yes/on No/on");
+  ExpectText(w, kLicenseText1, "Hollinvale\r\nEnd User Licence Agreement", "License1");
+  Shot("licence");
+
+  // "No" asks the quit question; No to that stays on the page.
+  Click(w.Of(kCancel1));
+  Box box = WaitForBox(10);
+  Check(box.caption == "Exit Install", "No asks the quit question: \"" + box.caption + "\"");
+  Check(box.text.find("Install is not complete.") == 0, "the quit question's text");
+  if (box.hwnd != nullptr) Answer(box, IDNO);
+  Check(w.Showing(kLicense1) && !SetupHasEnded(), "answered No, the wizard stays on License1");
+
+  Click(w.Of(kNext1));
+  Check(w.WaitForPage(kDest1), "Yes shows Dest1");
+  ExpectButtons(w, "Dest1", "<< Previous/on Next >>/on Cancel/on");
+  ExpectText(w, kDestFolder1, "C:\\Intranet", "Dest1: the destination from the registry");
+  Check(w.Showing(kBrowse1), "Dest1: Browse is there");
+  Shot("destination");
+
+  Click(w.Of(kNext1));
+  Check(w.WaitForPage(kStartUpdate1), "Next shows StartUpdate1");
+  ExpectButtons(w, "StartUpdate1", "<< Previous/on Next >>/on Cancel/on");
+  Shot("ready");
+
+  Click(w.Of(kNext1));
+  Check(w.WaitForPage(kUpdate1, 10), "Next shows Update1 and the install starts");
+  ExpectButtons(w, "Update1", "<< Previous/off Next >>/off Cancel/on");
+  Shot("installing");
+  AnswerUntilComplete(w, password);
+
+  ExpectButtons(w, "UpdateComplete1", "<< Previous/off Finish/on Cancel/off");
+  ExpectText(w, kUpdateCompleteText1,
+             expect_failure ? "An error occured installing some or all of the necessary files"
+                            : "Install has successfully installed all necessary files on you "
+                              "computer.",
+             "UpdateComplete1");
+  Shot("complete");
+  Click(w.Of(kNext1));
+  Check(WaitFor(SetupHasEnded, 20), "Finish ends setup");
+}
+
+void Silent() {
+  // Nothing to answer: the run must end by itself.
+  const bool ended = WaitFor(
+      [] {
+        if (CurrentBox().hwnd != nullptr) Abort("a box: " + CurrentBox().text);
+        return SetupHasEnded();
+      },
+      60);
+  Check(ended, "setup /silent ends by itself");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: driver SHOTS interactive|silent SETUP.EXE [arguments...]\n");
+    return 2;
+  }
+  shots = argv[1];
+  const std::string mode = argv[2];
+  std::string command_line = std::string("\"") + argv[3] + "\"";
+  for (int i = 4; i < argc; ++i) command_line += std::string(" ") + argv[i];
+  char expect[32] = {};
+  GetEnvironmentVariableA("CORVANTIS_EXPECT", expect, sizeof expect);
+  expect_failure = std::string(expect) == "failure";
+  char password[256] = {};
+  GetEnvironmentVariableA("CORVANTIS_DB_PASSWORD", password, sizeof password);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  std::vector<char> line(command_line.begin(), command_line.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &setup))
+    Abort("setup.exe did not start: " + command_line);
+  if (mode == "silent")
+    Silent();
+  else
+    Interactive(password);
+  DWORD status = 0;
+  GetExitCodeProcess(setup.hProcess, &status);
+  const DWORD expected = expect_failure ? 1 : 0;
+  Check(status == expected,
+        "setup's exit status is " + std::to_string(expected) + ": " + std::to_string(status));
+  std::printf("%d passed, %d failed\n", checks - failures, failures);
+  return failures == 0 ? 0 : 1;
+}

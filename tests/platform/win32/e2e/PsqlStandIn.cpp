@@ -1,0 +1,107 @@
+// Stands in for PostgreSQL's command-line client psql.exe:
+//   psql.exe -f SCRIPT DATABASE USER
+// appends its command line to ..\logs\psql.log beside its own folder, then
+// runs the script's text as one query through libpq.dll, the real client
+// library, against the server in PGHOST and PGPORT. Exits with 0 when the
+// script ran, 1 otherwise (the installer does not read it).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
+
+std::string Variable(const char* name) {
+  char value[512] = {};
+  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+void Log(const std::string& line) {
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  std::string log = program;
+  log = log.substr(0, log.find_last_of('\\')) + "\\..\\logs\\psql.log";
+  HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const std::string entry = line + "\r\n";
+  DWORD done = 0;
+  WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &done, nullptr);
+  CloseHandle(file);
+}
+
+bool ReadWhole(const std::string& path, std::string* text) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[65536];
+  DWORD done = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &done, nullptr) && done > 0) text->append(buffer, done);
+  CloseHandle(file);
+  return true;
+}
+
+// A libpq function by name; null when the library lacks it.
+template <typename Function>
+Function Find(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string line = "psql.exe";
+  for (int i = 1; i < argc; ++i) line += std::string(" ") + argv[i];
+  Log(line);
+  if (argc != 5 || std::string(argv[1]) != "-f") {
+    std::fprintf(stderr, "usage: psql.exe -f SCRIPT DATABASE USER\n");
+    return 1;
+  }
+  std::string script;
+  if (!ReadWhole(argv[2], &script)) {
+    std::fprintf(stderr, "psql: %s: No such file or directory\n", argv[2]);
+    return 1;
+  }
+  HMODULE pq = LoadLibraryA("libpq.dll");
+  if (pq == nullptr) {
+    std::fprintf(stderr, "psql: libpq.dll cannot be loaded\n");
+    return 1;
+  }
+  using Connect = PGconn* (*)(const char* const*, const char* const*, int);
+  using Status = int (*)(const PGconn*);
+  using Error = char* (*)(const PGconn*);
+  using Exec = PGresult* (*)(PGconn*, const char*);
+  using ResultStatus = int (*)(const PGresult*);
+  using Clear = void (*)(PGresult*);
+  using Finish = void (*)(PGconn*);
+  auto connect = Find<Connect>(pq, "PQconnectdbParams");
+  auto status = Find<Status>(pq, "PQstatus");
+  auto error = Find<Error>(pq, "PQerrorMessage");
+  auto exec = Find<Exec>(pq, "PQexec");
+  auto result_status = Find<ResultStatus>(pq, "PQresultStatus");
+  auto clear = Find<Clear>(pq, "PQclear");
+  auto finish = Find<Finish>(pq, "PQfinish");
+  if (!connect || !status || !error || !exec || !result_status || !clear || !finish) return 1;
+
+  const std::string host = Variable("PGHOST");
+  const std::string port = Variable("PGPORT");
+  const char* keywords[] = {"host", "port", "dbname", "user", nullptr};
+  const char* values[] = {host.empty() ? "127.0.0.1" : host.c_str(),
+                          port.empty() ? "5432" : port.c_str(), argv[3], argv[4], nullptr};
+  PGconn* conn = connect(keywords, values, 0);
+  if (status(conn) != 0) {
+    std::fprintf(stderr, "psql: %s", error(conn));
+    finish(conn);
+    return 1;
+  }
+  PGresult* result = exec(conn, script.c_str());
+  const int outcome = result_status(result);  // 1 command ok, 2 tuples ok
+  if (outcome != 1 && outcome != 2) std::fprintf(stderr, "psql: %s", error(conn));
+  clear(result);
+  finish(conn);
+  return outcome == 1 || outcome == 2 ? 0 : 1;
+}
