@@ -59,9 +59,9 @@ wait_for() {
 }
 
 reference_settings=""
-# install CASE EXPECTED: setup on the case's package, its stdin a pipe the
+# install_case CASE EXPECTED: setup on the case's package, its stdin a pipe the
 # test holds, so the open files can be looked at while it waits.
-install() {
+install_case() {
   local name=$1 expected=$2 m=$work/cases/$1 pid
   cp -a "$template" "$m"
   cp "$work/packages/$name.kpv" "$m/drive_c/Setup/Data.kpv"
@@ -145,7 +145,7 @@ while IFS=$'\t' read -r name expected with_setup note; do
   fi
   kpv_cases=$((kpv_cases + 1))
   if [ "$with_setup" -eq 1 ]; then
-    install "$name" "$expected"
+    install_case "$name" "$expected"
     setup_cases=$((setup_cases + 1))
   fi
 done <"$work/packages/cases.tsv"
