@@ -226,6 +226,7 @@ void ExpectText(const Wizard& w, int id, const std::string& start, const std::st
 void AnswerUntilComplete(const Wizard& w, const std::string& password) {
   using namespace wizard_ids;
   bool login_seen = false;
+  bool retried = false;
   for (int i = 0; i < 1200; ++i) {  // a minute
     if (w.Showing(kUpdateComplete1)) {
       Check(login_seen, "the DB Login dialog asked for the password");
@@ -252,6 +253,12 @@ void AnswerUntilComplete(const Wizard& w, const std::string& password) {
     const Box box = CurrentBox();
     if (box.hwnd != nullptr) {
       std::printf("     box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
+      // A database error's "Try again?" is answered Yes once; a second one
+      // means the error stays, and No ends the install with its message shown.
+      const bool retry = box.text.size() >= 10 &&
+                         box.text.compare(box.text.size() - 10, 10, "Try again?") == 0;
+      if (retry && retried) Abort("the database error stays: " + box.text);
+      if (retry) retried = true;
       Answer(box, GetDlgItem(box.hwnd, IDYES) != nullptr ? IDYES : IDOK);
       continue;
     }
