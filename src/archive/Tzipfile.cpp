@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "archive/ZipRecords.h"
 #include "platform/Text.h"
@@ -63,20 +64,61 @@ bool WriteAll(HostFile& file, const uint8_t* data, size_t size) {
 
 // --- Names and paths ---------------------------------------------------------
 
-bool IsSafeEntryName(const std::string& name) {
-  if (name.empty() || IsSeparator(name.front())) return false;
-  for (const char c : name)
-    if (static_cast<unsigned char>(c) < 0x20 || c == ':') return false;
+namespace {
+
+std::string AsciiUpperCaseOf(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+// A component Windows opens as a device whatever folder it stands in: the
+// device's name alone, or followed by blanks, or by a dot and anything
+// ("aux.php", "NUL .txt"). COM and LPT take the digits 1 to 9 and the
+// superscripts 1 to 3 of code page 1252.
+std::string DeviceNameOf(const std::string& component) {
+  std::string base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  base = AsciiLowerCase(base);
+  static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+  for (const char* device : kDevices)
+    if (base == device) return AsciiUpperCaseOf(base);
+  if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0)) {
+    const unsigned char digit = static_cast<unsigned char>(base[3]);
+    if ((digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3)
+      return AsciiUpperCaseOf(base);
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string EntryNameFault(const std::string& name) {
+  if (name.empty()) return "the name is empty";
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return "a control character in the name";
+    if (c == ':') return "':' in the name (a drive or a stream)";
+    if (std::strchr("<>\"|?*", c) != nullptr)
+      return std::string("'") + c + "' in the name, which Windows does not allow";
+  }
+  if (IsSeparator(name.front())) return "the name starts at the root";
   size_t start = 0;
   while (start <= name.size()) {
     size_t stop = start;
     while (stop < name.size() && !IsSeparator(name[stop])) ++stop;
     const std::string part = name.substr(start, stop - start);
-    const bool dots_and_blanks = part.find_first_not_of(". ") == std::string::npos;
-    if (dots_and_blanks && std::count(part.begin(), part.end(), '.') >= 2) return false;
     start = stop + 1;
+    if (part.empty() || part == ".") continue;  // the same folder on every host
+    const bool dots_and_blanks = part.find_first_not_of(". ") == std::string::npos;
+    if (dots_and_blanks && std::count(part.begin(), part.end(), '.') >= 2)
+      return "\"" + part + "\" leads out of the target folder";
+    const std::string device = DeviceNameOf(part);
+    if (!device.empty()) return "\"" + part + "\" is the device " + device + " on Windows";
+    // Windows drops them, so "index.php." would overwrite "index.php".
+    if (part.back() == '.') return "\"" + part + "\" ends in a dot, which Windows drops";
+    if (part.back() == ' ') return "\"" + part + "\" ends in a blank, which Windows drops";
   }
-  return true;
+  return std::string();
 }
 
 namespace {
@@ -189,7 +231,11 @@ bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
     if (header == nullptr) return false;
     const std::string name = TextBeforeZero(header->name);
     if (!IsDirectoryName(name)) {
-      if (!IsSafeEntryName(header->name)) return false;
+      std::string fault = EntryNameFault(header->name);
+      if (!fault.empty()) {
+        RefusedName = NameRefusal{name, std::move(fault)};
+        return false;
+      }
       AppendRow(name, *header);
     }
     if (header->flags & kFlagEncrypted) HasEncryptedEntries = true;

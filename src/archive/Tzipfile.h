@@ -88,9 +88,18 @@ class TZipFile : public TraditionalCipher {
   // Reads the table from `archive`, a file the caller opened for reading
   // and still owns, standing at the start of the archive. True when the
   // table is complete; false for anything that is not a package this reader
-  // can use, including an entry name that would lead outside the target
-  // folder (see IsSafeEntryName). Rows appended before a failure stay.
+  // can use, including an entry name that is not safe to write on every
+  // host (see EntryNameFault; RefusedName then says which and why). Rows
+  // appended before a failure stay.
   bool ReadDirectory(HostFile* archive);
+
+  // The entry ReadDirectory refused for its name: the name up to its first
+  // zero byte, and why.
+  struct NameRefusal {
+    std::string name;
+    std::string reason;
+  };
+  std::optional<NameRefusal> RefusedName;
 
   // Writes the entry `name` (the first row whose name equals it, ASCII
   // letter case ignored) to target_folder + "\" + name, making the folders
@@ -121,14 +130,22 @@ class TZipFile : public TraditionalCipher {
   std::unique_ptr<uint8_t[]> copy_buffer_;
 };
 
-// True when a local header's name field may be written below a target
-// folder: not empty, no control character (a zero byte, or a line break that
-// would split the php.ini line made from the name; Windows takes none of
-// them in a file name), no ':' (drive letters, alternate data streams), not
-// starting with '\' or '/', and no component made only of dots and blanks
-// with two or more dots ("..", "...", ".. " all climb or read as climbing on
-// Windows). Both '\' and '/' separate components.
-bool IsSafeEntryName(const std::string& name_field);
+// Why a local header's name field may not be written below a target folder,
+// empty when it may. Refused: an empty name; a control character (a zero
+// byte, or a line break that would split the php.ini line made from the
+// name); ':' (drive letters, alternate data streams); any of <>"|?*; a
+// name starting with '\' or '/'; and any component (both '\' and '/'
+// separate them) that is made only of dots and blanks with two or more dots
+// ("..", "...", ".. " all climb or read as climbing on Windows), that
+// Windows opens as a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$,
+// CONOUT$, in any letter case, alone or followed by blanks or by a dot and
+// anything), or that ends in a dot or a blank (Windows drops them, so two
+// names would meet in one file). Every host refuses the same names, so one
+// package installs the same tree everywhere.
+std::string EntryNameFault(const std::string& name_field);
+inline bool IsSafeEntryName(const std::string& name_field) {
+  return EntryNameFault(name_field).empty();
+}
 
 // --- Paths, with '\', ':' and '/' as delimiters ----------------------------
 

@@ -39,8 +39,9 @@ bool ZipWriter::Put(const uint8_t* data, size_t size) {
 bool ZipWriter::BeginEntry(const Entry& entry, const std::string& password,
                            const EncryptionSalt& salt) {
   if (in_entry_) return Fail("an entry is still open");
-  if (!IsSafeEntryName(entry.name) || entry.name.size() > 0xFFFF)
-    return Fail("the name cannot be stored: " + entry.name);
+  const std::string fault = EntryNameFault(entry.name);
+  if (!fault.empty()) return Fail("the name cannot be stored: " + entry.name + ": " + fault);
+  if (entry.name.size() > 0xFFFF) return Fail("the name cannot be stored: " + entry.name);
   encrypting_ = !password.empty();
   const uint64_t compressed = uint64_t{entry.size} + (encrypting_ ? kEncryptionHeaderSize : 0);
   if (compressed > kLargestOffset) return Fail("the file is too large: " + entry.name);

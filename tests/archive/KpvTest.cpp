@@ -49,6 +49,7 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
   host.AddFile("C:\\pkg\\encrypted.zip", Fixture("InfoZipEncrypted.zip"));
   host.AddFile("C:\\pkg\\deflated.zip", Fixture("InfoZipDeflated.zip"));
   host.AddFile("C:\\pkg\\slip.zip", Fixture("UnsafeNamesAreRefused/dotdot.zip"));
+  host.AddFile("C:\\pkg\\break.zip", Fixture("UnsafeNamesAreRefused/line_break.zip"));
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -56,8 +57,16 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
   };
   const Case cases[] = {
       {{"list", "C:\\pkg\\missing.zip"}, 1, "kpv: cannot open C:\\pkg\\missing.zip\n"},
-      {{"list", "C:\\pkg\\slip.zip"}, 9, "Invalid package!\n"},
-      {{"extract", "C:\\pkg\\slip.zip", "--all", "C:\\out"}, 9, "Invalid package!\n"},
+      {{"list", "C:\\pkg\\slip.zip"},
+       9,
+       "Invalid package!\nentry \"../evil.txt\": \"..\" leads out of the target folder\n"},
+      {{"list", "C:\\pkg\\break.zip"},
+       9,
+       "Invalid package!\nentry \"php_x\\x0Azend_extension=evil.dll\": a control character in the "
+       "name\n"},
+      {{"extract", "C:\\pkg\\slip.zip", "--all", "C:\\out"},
+       9,
+       "Invalid package!\nentry \"../evil.txt\": \"..\" leads out of the target folder\n"},
       {{"extract", "C:\\pkg\\stored.zip", "none.txt", "C:\\out"}, 2,
        "none.txt: File not present in Zip file\n"},
       {{"extract", "C:\\pkg\\encrypted.zip", "docs/readme.txt", "C:\\out"}, 8,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -27,7 +28,8 @@ constexpr char kUsage[] =
     "         entry: name, compressed size, uncompressed size, modification time\n"
     "         (hh:mm dd/mm/yyyy), local header offset and CRC-32 (hexadecimal),\n"
     "         separated by tabs, '-' for a value the archive does not give. The\n"
-    "         archive comment follows on the last line.\n"
+    "         archive comment follows on the last line. When the installer would\n"
+    "         refuse the package for an entry's name, it says which and why.\n"
     "extract  Writes the entry NAME (letter case ignored), or with --all every\n"
     "         entry in archive order, below DIR, making the folders the names\n"
     "         hold. Encrypted entries need --password. On the first failure it\n"
@@ -83,6 +85,23 @@ int Usage(std::ostream& err) {
   return kKpvUsage;
 }
 
+// A name between double quotes, its control characters written as \xNN, so
+// a name that holds a line break stays on one line.
+std::string Printable(const std::string& name) {
+  std::string text = "\"";
+  for (const char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", u);
+      text += escape;
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
+}
+
 // Opens and reads the archive as the installer does.
 int ReadPackage(Host& host, const std::string& native_path, TZipFile* zip, std::ostream& err) {
   const std::unique_ptr<HostFile> file = host.OpenFileForRead(zip->ArchiveName, kShareRead);
@@ -92,6 +111,9 @@ int ReadPackage(Host& host, const std::string& native_path, TZipFile* zip, std::
   }
   if (!zip->ReadDirectory(file.get())) {
     err << "Invalid package!\n";
+    if (zip->RefusedName)
+      err << "entry " << Printable(zip->RefusedName->name) << ": " << zip->RefusedName->reason
+          << "\n";
     return kKpvInvalidPackage;
   }
   return 0;
