@@ -1,5 +1,7 @@
 #include "engine/InstallSequence.h"
 
+#include <algorithm>
+
 #include "engine/Phases.h"
 #include "engine/RunAndWait.h"
 #include "platform/FileUtil.h"
@@ -11,6 +13,7 @@
 
 InstallPhases::InstallPhases()
     : CheckVersions(::CheckVersions),
+      CheckPackage(::CheckPackage),
       UnpackPackage(::UnpackPackage),
       UpdatePhpIni(::UpdatePhpIni),
       ImportSqlScripts(::ImportSqlScripts),
@@ -30,6 +33,9 @@ bool RunInstall(Installer& installer, const InstallPhases& phases) {
   if (!DetectApache(installer, context)) return false;
   if (!DetectPhp(installer, context)) return false;
   if (!DetectPostgreSql(installer, context)) return false;
+  // The last check before the first change: a package that cannot be
+  // installed leaves the web server running.
+  if (!phases.CheckPackage(installer)) return false;
 
   ui.ShowStatus("Stopping Apache.  Please wait...");
   ControlApache(installer.app, context, "stop");
@@ -89,15 +95,32 @@ std::optional<std::string> PhpFolderFromHttpdConf(const std::string& text) {
   const size_t start = at + kModuleLine.size();
   size_t end = start;
   while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-  std::string rest = text.substr(start, end - start);
+  std::string path = text.substr(start, end - start);
   auto is_trimmed = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
   size_t first = 0;
-  while (first < rest.size() && is_trimmed(rest[first])) ++first;
-  size_t last = rest.size();
-  while (last > first && is_trimmed(rest[last - 1])) --last;
-  rest = rest.substr(first, last - first);
-  while (!rest.empty() && rest.back() != '\\') rest.pop_back();
-  return rest;
+  while (first < path.size() && is_trimmed(path[first])) ++first;
+  size_t last = path.size();
+  while (last > first && is_trimmed(path[last - 1])) --last;
+  path = path.substr(first, last - first);
+  // PHP's own instructions write the path quoted, with forward slashes:
+  // "C:/php/php5apache2_2.dll". The web server takes the text up to the
+  // closing quote (double or single), where a backslash before that quote
+  // or before another backslash stands for the character after it.
+  const char quote = path.empty() ? '\0' : path.front();
+  if (quote == '"' || quote == '\'') {
+    std::string unquoted;
+    for (size_t i = 1; i < path.size() && path[i] != quote; ++i) {
+      if (path[i] == '\\' && i + 1 < path.size() && (path[i + 1] == quote || path[i + 1] == '\\'))
+        ++i;
+      unquoted += path[i];
+    }
+    path = unquoted;
+  }
+  std::replace(path.begin(), path.end(), '/', '\\');
+  while (!path.empty() && path.back() != '\\') path.pop_back();
+  // A module named without a folder gives no PHP folder to write to.
+  if (path.empty()) return std::nullopt;
+  return path;
 }
 
 bool DetectPhp(Installer& installer, InstallContext& context) {

@@ -13,6 +13,7 @@
 // tested alone. The defaults are the real phases.
 struct InstallPhases {
   std::function<bool(Installer&)> CheckVersions;
+  std::function<bool(Installer&)> CheckPackage;
   std::function<bool(Installer&, InstallContext&)> UnpackPackage;
   std::function<void(Installer&, InstallContext&)> UpdatePhpIni;
   std::function<bool(Installer&, InstallContext&)> ImportSqlScripts;
@@ -33,5 +34,9 @@ bool DetectPostgreSql(Installer& installer, InstallContext& context);
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action);
 
 // The PHP folder named by the first "LoadModule php5_module " line of the
-// web server's configuration text; nullopt when there is none.
+// web server's configuration text, read as the web server reads the path: a
+// path in double quotes loses them, and '/' separates folders as '\' does.
+// The folder runs up to and including the path's last separator and ends
+// with "\". Nullopt when there is no such line, or when its path has no
+// folder part.
 std::optional<std::string> PhpFolderFromHttpdConf(const std::string& text);

@@ -5,6 +5,10 @@
 #include "engine/InstallContext.h"
 #include "engine/Installer.h"
 
+// Reads the directory of "Data.kpv" as the unpacking will, so a package the
+// reader refuses is reported ("Invalid package!") before the web server is
+// stopped; false after that message.
+bool CheckPackage(Installer& installer);
 // Lays every entry of "Data.kpv" into its folder; false after a message.
 bool UnpackPackage(Installer& installer, InstallContext& context);
 // Adds the collected extension lines to php.ini.

@@ -35,6 +35,15 @@ EntryPlacement PlaceEntry(const std::string& name, const InstallContext& context
   return {destination_folder, std::string()};
 }
 
+bool CheckPackage(Installer& installer) {
+  Host& host = installer.host();
+  TZipFile zip(host, host.ProgramFolder() + "Data.kpv");
+  const std::unique_ptr<HostFile> file = host.OpenFileForRead(zip.ArchiveName, kShareRead);
+  if (zip.ReadDirectory(file.get())) return true;
+  installer.ErrorBox("Invalid package!", kMbOk | kMbIconError);
+  return false;
+}
+
 bool UnpackPackage(Installer& installer, InstallContext& context) {
   Host& host = installer.host();
   const std::string package = host.ProgramFolder() + "Data.kpv";

@@ -29,6 +29,7 @@ struct Server {
     w.host.random_values = {7};
     w.host.ticks = 1000;
     phases.CheckVersions = [this](Installer&) { return Record("CheckVersions", check); };
+    phases.CheckPackage = [this](Installer&) { return Record("CheckPackage", package); };
     phases.UnpackPackage = [this](Installer&, InstallContext& c) {
       seen = c;
       return Record("UnpackPackage", unpack);
@@ -53,7 +54,7 @@ struct Server {
 
   InstallerWorld w;
   InstallPhases phases;
-  bool check = true, unpack = true, import = true, record = true, php_ini_fault = false;
+  bool check = true, package = true, unpack = true, import = true, record = true, php_ini_fault = false;
   InstallContext seen;
 };
 
@@ -64,6 +65,7 @@ TEST_F(InstallSequenceTest, RunsEveryPhaseInOrder) {
   EXPECT_EQ(w.ui.log, (std::vector<std::string>{
                           "status: Performing pre-install tasks.  Please wait...",
                           "phase: CheckVersions",
+                          "phase: CheckPackage",
                           "status: Stopping Apache.  Please wait...",
                           "status: Installing module.  Please wait...",
                           "phase: UnpackPackage",
@@ -113,6 +115,19 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
        false,
        {},
        "CheckVersions"},
+      {"module line without a folder",
+       true,
+       false,
+       [](Server& t) {
+         t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf",
+                          "LoadModule php5_module \"php5apache2_2.dll\"\r\n");
+         t.w.host.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
+       },
+       false,
+       {},
+       "CheckVersions"},
+      {"package refused", true, true, [](Server& t) { t.package = false; }, false, {},
+       "CheckPackage"},
       {"unpacking fails",
        true,
        true,
@@ -212,10 +227,22 @@ TEST(DetectPhpTest, FolderOfTheFirstModuleLine) {
       {"LoadModule php5_module\tC:\\php\\x.dll\r\n", std::nullopt},
       {"loadmodule php5_module C:\\php\\x.dll\r\n", std::nullopt},
       {"LoadModule php5_module\r\nC:\\php\\x.dll\r\n", std::nullopt},
-      {"LoadModule php5_module \r\nC:\\php\\x.dll\r\n", ""},
-      {"LoadModule php5_module \"C:/php/x.dll\"\r\n", ""},
-      {"LoadModule php5_module \"C:\\php\\x.dll\"", "\"C:\\php\\"},
-      {"LoadModule php5_module x.dll", ""},
+      {"LoadModule php5_module \r\nC:\\php\\x.dll\r\n", std::nullopt},
+      // Quoted, as PHP's instructions write it, and with forward slashes.
+      {"LoadModule php5_module \"C:/php/php5apache2_2.dll\"\r\n", "C:\\php\\"},
+      {"LoadModule php5_module \"C:\\php\\x.dll\"", "C:\\php\\"},
+      {"LoadModule php5_module C:/php/x.dll\r\n", "C:\\php\\"},
+      {"LoadModule php5_module \"C:/Program Files/PHP/php5apache2_2.dll\"\r\n",
+       "C:\\Program Files\\PHP\\"},
+      {"LoadModule php5_module  'D:/php 5/x.dll'  \r\n", "D:\\php 5\\"},
+      {"LoadModule php5_module \"C:\\\\php\\\\x.dll\"", "C:\\php\\"},
+      {"LoadModule php5_module \"C:/php\\\"q/x.dll\"", "C:\\php\"q\\"},
+      {"LoadModule php5_module \"C:/php/x.dll", "C:\\php\\"},
+      // No folder part: nothing to write to.
+      {"LoadModule php5_module x.dll", std::nullopt},
+      {"LoadModule php5_module \"x.dll\"\r\n", std::nullopt},
+      {"LoadModule php5_module \"\"\r\n", std::nullopt},
+      {"LoadModule php5_module C:x.dll", std::nullopt},
       {"", std::nullopt},
   };
   for (const Case& c : cases) {
