@@ -16,6 +16,25 @@ std::string TrimMessage(const char* message) {
   return text;
 }
 
+// A libpq connection string for a library older than PQconnectdbParams:
+// every value between single quotes with its '\' and '\'' escaped, which
+// libpq has read so since long before 8.1.
+std::string ConnInfo(const std::vector<const char*>& keywords,
+                     const std::vector<const char*>& values) {
+  std::string conninfo;
+  for (size_t i = 0; i < keywords.size(); ++i) {
+    if (!conninfo.empty()) conninfo += ' ';
+    conninfo += keywords[i];
+    conninfo += "='";
+    for (const char* c = values[i]; *c != '\0'; ++c) {
+      if (*c == '\\' || *c == '\'') conninfo += '\\';
+      conninfo += *c;
+    }
+    conninfo += '\'';
+  }
+  return conninfo;
+}
+
 }  // namespace
 
 struct TZConnection::Impl {
@@ -49,9 +68,9 @@ void TZConnection::Connect() {
     throw DatabaseFault("Requested database driver is not found: " + Protocol);
   const PqApi& pq = d.host.Pq();
 
-  // Each value goes to libpq as it stands, never spliced into a connection
-  // string, so no value can add options of its own. Empty values are left
-  // to libpq's defaults, as is the port when it is 0.
+  // Each value goes to libpq as a value of its own, never spliced into a
+  // connection string as it stands, so no value can add options of its own.
+  // Empty values are left to libpq's defaults, as is the port when it is 0.
   const std::string port = std::to_string(Port);
   std::vector<const char*> keywords;
   std::vector<const char*> values;
@@ -65,10 +84,15 @@ void TZConnection::Connect() {
   add("dbname", Database);
   add("user", User);
   add("password", Password);
-  keywords.push_back(nullptr);
-  values.push_back(nullptr);
 
-  PGconn* conn = pq.PQconnectdbParams(keywords.data(), values.data(), 0);
+  PGconn* conn = nullptr;
+  if (pq.PQconnectdbParams != nullptr) {
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    conn = pq.PQconnectdbParams(keywords.data(), values.data(), 0);
+  } else {
+    conn = pq.PQconnectdb(ConnInfo(keywords, values).c_str());
+  }
   if (conn == nullptr) throw DatabaseFault("Out of memory");
   d.pq = &pq;
   d.conn = conn;

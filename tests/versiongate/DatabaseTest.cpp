@@ -33,27 +33,38 @@ TEST_F(DatabaseTest, CredentialsReachTheServerAsTyped) {
       {"corvantis admin", "p\" w=x", "corvantis admin", "p\" w=x", true},
       {"o'brien", "it's 'quoted' \\ too", "o'brien", "it's 'quoted' \\ too", true},
       {"a=b c", "host=x", "a=b c", "host=x", true},
+      {"-U root", "-W \\' x", "-U root", "-W \\' x", true},
+      {"back\\slash\\", "ends in \\", "back\\slash\\", "ends in \\", true},
       {"a=b c", "host=x", "a=b c", "host=y", false},
       // Would log in as the trusted superuser if spliced into a string.
       {"corvantis admin", "p\" w=x", "corvantis admin", "x user=root", false},
       {"corvantis admin", "p\" w=x", "corvantis admin", "' user='root", false},
+      {"corvantis admin", "p\" w=x", "corvantis admin", "x\\' user='root", false},
       {"corvantis admin", "p\" w=x", "nobody user=root", "x", false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.user) + " / " + c.typed_password);
-    CreateRole(c.role, c.password);
-    t.settings.DbUser = c.user;
-    t.settings.DbPassword = c.typed_password;
-    if (c.logs_in) {
-      EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
-    } else {
-      const std::string message = FaultOf([&] { ReadInstalledVersion(t.installer); });
-      EXPECT_NE(
-          message.find("password authentication failed for user \"" + std::string(c.user) + "\""),
-          std::string::npos)
-          << message;
+  // The library as linked, and as an 8.x library offers it: no
+  // PQconnectdbParams, so the values travel in a connection string.
+  PqApi without_params = LinkedPqApi();
+  without_params.PQconnectdbParams = nullptr;
+  for (const PqApi* api : {&LinkedPqApi(), static_cast<const PqApi*>(&without_params)}) {
+    t.host.pq = api;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(api->PQconnectdbParams ? "PQconnectdbParams: " : "PQconnectdb: ") +
+                   c.user + " / " + c.typed_password);
+      CreateRole(c.role, c.password);
+      t.settings.DbUser = c.user;
+      t.settings.DbPassword = c.typed_password;
+      if (c.logs_in) {
+        EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
+      } else {
+        const std::string message = FaultOf([&] { ReadInstalledVersion(t.installer); });
+        EXPECT_NE(message.find("password authentication failed for user \"" + std::string(c.user) +
+                               "\""),
+                  std::string::npos)
+            << message;
+      }
+      EXPECT_FALSE(t.connection.Connected());
     }
-    EXPECT_FALSE(t.connection.Connected());
   }
 }
 

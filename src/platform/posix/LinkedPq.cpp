@@ -15,6 +15,7 @@ int ResultStatus(const PGresult* res) { return PQresultStatus(res); }
 PqApi MakeTable() {
   PqApi api;
   api.PQconnectdbParams = PQconnectdbParams;
+  api.PQconnectdb = PQconnectdb;
   api.PQstatus = Status;
   api.PQerrorMessage = PQerrorMessage;
   api.PQfinish = PQfinish;

@@ -1,6 +1,7 @@
 // The PostgreSQL client library, loaded at its first use: "libpq81.dll",
 // else "libpq.dll", found by the system's usual search for a library (the
-// program's folder first). The first one that loads stays loaded.
+// program's folder first). The first one that loads stays loaded. A library
+// from before 9.0 lacks PQconnectdbParams, and connects by PQconnectdb.
 #include "platform/Fault.h"
 #include "platform/win32/Win32Host.h"
 
@@ -8,13 +9,18 @@ namespace {
 
 const char* const kLibraryNames[] = {"libpq81.dll", "libpq.dll"};
 
+// The function `name` of the library; null when it has none.
+template <typename Function>
+Function Find(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
 template <typename Function>
 void Bind(HMODULE library, const char* library_name, const char* name, Function* function) {
-  FARPROC address = GetProcAddress(library, name);
-  if (address == nullptr)
+  *function = Find<Function>(library, name);
+  if (*function == nullptr)
     throw DatabaseFault(std::string("The function ") + name + " cannot be found in " +
                         library_name);
-  *function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
 }  // namespace
@@ -36,7 +42,8 @@ const PqApi& Win32Host::Pq() {
     throw DatabaseFault(FormatMessage1("None of the dynamic libraries can be found: %s", tried));
   PqApi api;
   try {
-    Bind(library, loaded_name, "PQconnectdbParams", &api.PQconnectdbParams);
+    api.PQconnectdbParams = Find<decltype(api.PQconnectdbParams)>(library, "PQconnectdbParams");
+    Bind(library, loaded_name, "PQconnectdb", &api.PQconnectdb);
     Bind(library, loaded_name, "PQstatus", &api.PQstatus);
     Bind(library, loaded_name, "PQerrorMessage", &api.PQerrorMessage);
     Bind(library, loaded_name, "PQfinish", &api.PQfinish);
