@@ -129,7 +129,8 @@ class Host {
   virtual std::unique_ptr<HostFile> OpenFileForRead(const std::string& path,
                                                     unsigned share_mode) = 0;
   // CreateFileA with GENERIC_WRITE, no sharing, CREATE_ALWAYS (an existing
-  // file is truncated). Null when it cannot be created.
+  // file is truncated). Null when it cannot be created, or when what opened
+  // is not a file on a disk (a device, a pipe).
   virtual std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) = 0;
   // GetFileAttributesW of the path: kInvalidFileAttributes when nothing
   // exists there, else kAttributeDirectory or kAttributeNormal.

@@ -57,6 +57,9 @@ std::unique_ptr<HostFile> Win32Host::CreateFileForWrite(const std::string& path)
   UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!handle.valid()) return nullptr;
+  // A device name ("aux.php", "\\.\COM1") or a pipe opens as well; only a
+  // file on a disk is a file that was written.
+  if (GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
   return std::make_unique<Win32File>(std::move(handle));
 }
 

@@ -90,6 +90,23 @@ TEST(Win32FilesTest, WrittenBytesReadBackAndSeekingStopsAtTheStart) {
   EXPECT_EQ(host->OpenFileForRead(path.substr(0, path.rfind('\\')), kShareRead), nullptr);
 }
 
+TEST(Win32FilesTest, OnlyAFileOnADiskIsCreatedForWriting) {
+  std::unique_ptr<Host> host = CreateHost(0, nullptr);
+  const std::string scratch = MakeScratchFolder("devices");
+  HANDLE pipe = CreateNamedPipeA("\\\\.\\pipe\\corvantis-files-test", PIPE_ACCESS_INBOUND,
+                                 PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
+  ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+  // Each of them opens, as a device or a pipe: none is a file written.
+  for (const std::string& path :
+       {std::string("NUL"), scratch + "nul.txt", scratch + "NUL .php",
+        std::string("\\\\.\\pipe\\corvantis-files-test")}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(host->CreateFileForWrite(path), nullptr);
+  }
+  CloseHandle(pipe);
+  EXPECT_NE(host->CreateFileForWrite(scratch + "null.txt"), nullptr);
+}
+
 TEST(Win32FilesTest, ReplacingAFileTakesTheNewBytesAndRemovesTheSource) {
   std::unique_ptr<Host> host = CreateHost(0, nullptr);
   const std::string scratch = MakeScratchFolder("replace");
