@@ -48,6 +48,14 @@ m=$(new_machine httpd-conf-empty)
 : >"$m/drive_c/Apache2.2/conf/httpd.conf"
 check httpd-conf-empty 1 "PHP does not appear to be installed in Apache on this computer."
 
+# A module named without a folder: no PHP folder to write to, refused
+# before the web server is stopped.
+m=$(new_machine httpd-conf-no-folder)
+sed -i 's|^LoadModule php5_module .*|LoadModule php5_module "php5apache2_2.dll"|' \
+  "$m/drive_c/Apache2.2/conf/httpd.conf"
+check httpd-conf-no-folder 1 "PHP does not appear to be installed in Apache on this computer."
+[ -z "$(control_log "$m")" ] || fail "httpd-conf-no-folder: the web server was stopped"
+
 m=$(new_machine httpd-conf-missing)
 rm "$m/drive_c/Apache2.2/conf/httpd.conf"
 check httpd-conf-missing 1 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"

@@ -118,6 +118,8 @@ install_case() {
     [ "$(outside "$m")" = "$template_outside" ] ||
       fail "$name: changed outside the install's folders: $(diff <(echo "$template_outside") <(outside "$m") | head -3 | cut -c1-120)"
     [ -z "$(control_log "$m" | grep restart)" ] || fail "$name: the web server was restarted"
+    # A package the reader refuses is found out before the web server stops.
+    [ "$expected" -ne 9 ] || [ -z "$(control_log "$m")" ] || fail "$name: the web server was stopped"
   fi
   rm -rf "$m"
 }
@@ -140,6 +142,10 @@ while IFS=$'\t' read -r name expected with_setup note; do
   if [ "$expected" -ne 0 ] && ! grep -qF -- "${texts[$expected]}" "$work/kpv.err"; then
     fail "$name: kpv does not say '${texts[$expected]}'"
   fi
+  case $name in
+    name_*) [ "$expected" -ne 9 ] || grep -q '^entry "' "$work/kpv.err" ||
+      fail "$name: kpv does not name the refused entry: $(head -c 200 "$work/kpv.err")" ;;
+  esac
   if grep -qE 'AddressSanitizer|LeakSanitizer|runtime error:' "$work/kpv.err"; then
     fail "$name: kpv sanitizer report"
   fi

@@ -199,6 +199,14 @@ def main():
         "name_host_root": b"Z:\\tmp\\evil.php",
         "name_zero_byte": b"evil.php\0.txt",
         "name_line_break": b"php_x\nzend_extension=evil.dll",
+        # Names Windows cannot hold as written: devices, a dropped trailing
+        # dot or blank, characters it refuses.
+        "name_device": b"aux.php",
+        "name_device_folder": b"articles/COM1/index.php",
+        "name_device_blank": b"Nul .txt",
+        "name_trailing_dot": b"articles/index.php.",
+        "name_trailing_blank": b"articles. /index.php",
+        "name_reserved_character": b"articles/a|b.php",
     }
     for key, name in names.items():
         case(key, INVALID, 1, repr(name)[1:], build(members + [plain(name, b"<?php evil();\n")]))
