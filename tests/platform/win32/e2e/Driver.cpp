@@ -6,11 +6,15 @@
 //   driver SHOTS interactive|silent SETUP.EXE [arguments for setup...]
 //
 // The "DB Login" dialog, when it comes, gets the password in the variable
-// CORVANTIS_DB_PASSWORD.
+// CORVANTIS_DB_PASSWORD and, when CORVANTIS_DB_USER is set, that user name.
 // interactive: walks the six pages, with a detour through the quit question,
 //   and asks for a picture of each page: it creates SHOTS\<name>.req and
 //   waits for SHOTS\<name>.png, which the calling script makes.
-// silent: runs setup /silent and expects it to end by itself.
+// silent: runs setup /silent and expects it to end by itself; with
+//   CORVANTIS_EXPECT_BOX set, it expects one error box with that text
+//   instead, answers it, and presses Finish on the failure page.
+// CORVANTIS_PATH_LIBRARIES=FOLDER: first checks that the search for
+//   libpq81.dll and libpq.dll finds them in FOLDER (the PATH of a server).
 // Exits with 0 when every check held, with 1 otherwise; each check is
 // printed.
 #include <windows.h>
@@ -31,6 +35,8 @@ PROCESS_INFORMATION setup = {};
 // CORVANTIS_EXPECT=failure: the install is to end on the failure text, with
 // exit status 1 (a machine without a database client library).
 bool expect_failure = false;
+std::string expected_box;  // CORVANTIS_EXPECT_BOX
+std::string db_user;       // CORVANTIS_DB_USER; empty: keep the dialog's
 
 void Check(bool ok, const std::string& what) {
   ++checks;
@@ -75,6 +81,12 @@ HWND Child(HWND window, int id) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+std::string Variable(const char* name) {
+  char value[1024] = {};
+  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
 bool SetupHasEnded() { return WaitForSingleObject(setup.hProcess, 0) == WAIT_OBJECT_0; }
@@ -221,6 +233,21 @@ void ExpectText(const Wizard& w, int id, const std::string& start, const std::st
   Check(text.compare(0, start.size(), start) == 0, what + ": " + text.substr(0, 60));
 }
 
+// Checks the "DB Login" dialog's fields and fills in the server, the
+// password and, when one was given, the user name.
+void FillLogin(HWND login, const std::string& password) {
+  HWND edit = Child(login, login_ids::kPassword1);
+  Check(edit != nullptr && (GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD),
+        "login: the password edit hides what is typed");
+  HWND server = Child(login, login_ids::kServer1);
+  HWND user = Child(login, login_ids::kUsername1);
+  Check(server != nullptr && Text(server) == "localhost", "login: the server from the settings");
+  Check(user != nullptr && Text(user) == "root", "login: the user from the settings");
+  SendMessageA(server, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
+  if (!db_user.empty()) SendMessageA(user, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(db_user.c_str()));
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+}
+
 // Answers what the install asks until the completion page shows: the login
 // dialog with the given credentials, and every box with Yes or OK.
 void AnswerUntilComplete(const Wizard& w, const std::string& password) {
@@ -237,15 +264,7 @@ void AnswerUntilComplete(const Wizard& w, const std::string& password) {
     if (login != nullptr && !login_seen) {
       login_seen = true;
       Shot("login", login);
-      HWND edit = Child(login, login_ids::kPassword1);
-      Check(edit != nullptr && (GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD),
-            "login: the password edit hides what is typed");
-      HWND server = Child(login, login_ids::kServer1);
-      HWND user = Child(login, login_ids::kUsername1);
-      Check(server != nullptr && Text(server) == "localhost", "login: the server from the settings");
-      Check(user != nullptr && Text(user) == "root", "login: the user from the settings");
-      SendMessageA(server, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
-      SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+      FillLogin(login, password);
       Shot("login-filled", login);
       Click(Child(login, login_ids::kOk1));
       continue;
@@ -328,15 +347,54 @@ void Interactive(const std::string& password) {
   Check(WaitFor(SetupHasEnded, 20), "Finish ends setup");
 }
 
-void Silent() {
-  // Nothing to answer: the run must end by itself.
+void Silent(const std::string& password) {
+  // Nothing to answer but the login dialog, when no password was given, and
+  // the one box expected: the run must end by itself, or on the failure
+  // page after that box.
+  bool login_seen = false;
+  bool box_seen = false;
   const bool ended = WaitFor(
-      [] {
-        if (CurrentBox().hwnd != nullptr) Abort("a box: " + CurrentBox().text);
+      [&] {
+        HWND login = SetupWindow(nullptr, "DB Login");
+        if (login != nullptr && !login_seen && !password.empty()) {
+          login_seen = true;
+          FillLogin(login, password);
+          Click(Child(login, login_ids::kOk1));
+          return false;
+        }
+        const Box box = CurrentBox();
+        if (box.hwnd != nullptr) {
+          if (box_seen || box.text != expected_box) Abort("a box: " + box.text);
+          box_seen = true;
+          Check(box.caption == "ERROR", "the box \"" + box.text + "\" is an error box");
+          Answer(box, IDOK);
+          return false;
+        }
+        if (!expected_box.empty() && box_seen) {
+          HWND window = SetupWindow(nullptr, kCaption);
+          if (window != nullptr) {
+            const Wizard w{window};
+            if (w.Showing(wizard_ids::kUpdateComplete1)) Click(w.Of(wizard_ids::kNext1));
+          }
+        }
         return SetupHasEnded();
       },
       60);
-  Check(ended, "setup /silent ends by itself");
+  Check(ended, expected_box.empty() ? "setup /silent ends by itself"
+                                    : "setup /silent ends after the box");
+  if (!expected_box.empty()) Check(box_seen, "the box \"" + expected_box + "\" came");
+  if (!password.empty()) Check(login_seen, "the DB Login dialog asked for the password");
+}
+
+// The PATH of a server with PostgreSQL 8.x: its bin folder, where the
+// search for the client library finds its own libpq81.dll and libpq.dll.
+void CheckLibrariesOnPath(const std::string& folder) {
+  for (const char* name : {"libpq81.dll", "libpq.dll"}) {
+    char found[MAX_PATH] = {};
+    const DWORD n = SearchPathA(nullptr, name, nullptr, MAX_PATH, found, nullptr);
+    const std::string path = n > 0 && n < MAX_PATH ? std::string(found, n) : "(none)";
+    Check(path == folder + "\\" + name, std::string("the search finds ") + name + ": " + path);
+  }
 }
 
 }  // namespace
@@ -350,11 +408,13 @@ int main(int argc, char** argv) {
   const std::string mode = argv[2];
   std::string command_line = std::string("\"") + argv[3] + "\"";
   for (int i = 4; i < argc; ++i) command_line += std::string(" ") + argv[i];
-  char expect[32] = {};
-  GetEnvironmentVariableA("CORVANTIS_EXPECT", expect, sizeof expect);
-  expect_failure = std::string(expect) == "failure";
-  char password[256] = {};
-  GetEnvironmentVariableA("CORVANTIS_DB_PASSWORD", password, sizeof password);
+  expect_failure = Variable("CORVANTIS_EXPECT") == "failure";
+  expected_box = Variable("CORVANTIS_EXPECT_BOX");
+  if (!expected_box.empty()) expect_failure = true;
+  db_user = Variable("CORVANTIS_DB_USER");
+  const std::string password = Variable("CORVANTIS_DB_PASSWORD");
+  const std::string path_libraries = Variable("CORVANTIS_PATH_LIBRARIES");
+  if (!path_libraries.empty()) CheckLibrariesOnPath(path_libraries);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   std::vector<char> line(command_line.begin(), command_line.end());
@@ -363,7 +423,7 @@ int main(int argc, char** argv) {
                       &startup, &setup))
     Abort("setup.exe did not start: " + command_line);
   if (mode == "silent")
-    Silent();
+    Silent(password);
   else
     Interactive(password);
   DWORD status = 0;

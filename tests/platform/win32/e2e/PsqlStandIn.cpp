@@ -4,6 +4,9 @@
 // runs the script's text as one query through libpq.dll, the real client
 // library, against the server in PGHOST and PGPORT. Exits with 0 when the
 // script ran, 1 otherwise (the installer does not read it).
+// The bin folder it stands in holds the server's own 32-bit libpq.dll, which
+// this 64-bit program cannot load: the real one is taken from the folder in
+// CORVANTIS_TEST_LIBPQ, with the libraries it needs beside it.
 #include <windows.h>
 
 #include <cstdio>
@@ -66,7 +69,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "psql: %s: No such file or directory\n", argv[2]);
     return 1;
   }
-  HMODULE pq = LoadLibraryA("libpq.dll");
+  const std::string folder = Variable("CORVANTIS_TEST_LIBPQ");
+  HMODULE pq = folder.empty() ? LoadLibraryA("libpq.dll")
+                              : LoadLibraryExA((folder + "\\libpq.dll").c_str(), nullptr,
+                                               LOAD_WITH_ALTERED_SEARCH_PATH);
   if (pq == nullptr) {
     std::fprintf(stderr, "psql: libpq.dll cannot be loaded\n");
     return 1;

@@ -1,10 +1,16 @@
 // A library with the names of the libpq functions the database access binds.
-// PQstatus answers 42, so a test can tell that it was this library's.
+// PQstatus answers 42, so a test can tell that it was this library's; built
+// with STUB_PQ_81, it has the names of libpq 8.1 only, and answers 81.
 extern "C" {
+#ifdef STUB_PQ_81
+__declspec(dllexport) int PQstatus(const void*) { return 81; }
+#else
 __declspec(dllexport) void* PQconnectdbParams(const char* const*, const char* const*, int) {
   return nullptr;
 }
 __declspec(dllexport) int PQstatus(const void*) { return 42; }
+#endif
+__declspec(dllexport) void* PQconnectdb(const char*) { return nullptr; }
 __declspec(dllexport) char* PQerrorMessage(const void*) { return nullptr; }
 __declspec(dllexport) void PQfinish(void*) {}
 __declspec(dllexport) void* PQexec(void*, const char*) { return nullptr; }
