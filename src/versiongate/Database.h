@@ -31,9 +31,10 @@ class TZConnection {
   // Opens the connection with the current parameters, each handed to the
   // client library as its own value (by PQconnectdbParams, or by PQconnectdb
   // with every value quoted when the library predates it), so blanks,
-  // quotes, "\" or "=" in them stay part of that value. Does nothing when the connection is open. A failed
-  // connect leaves it closed and raises the library's message. A connection
-  // the server has dropped since counts as closed and is opened anew.
+  // quotes, "\" or "=" in them stay part of that value. Does nothing when
+  // the connection is open. A failed connect leaves it closed and raises the
+  // library's message. A connection the server has dropped since counts as
+  // closed and is opened anew.
   void Connect();
   // Closes the connection; does nothing when it is closed.
   void Disconnect();

@@ -54,7 +54,8 @@ struct Server {
 
   InstallerWorld w;
   InstallPhases phases;
-  bool check = true, package = true, unpack = true, import = true, record = true, php_ini_fault = false;
+  bool check = true, package = true, unpack = true, import = true, record = true;
+  bool php_ini_fault = false;
   InstallContext seen;
 };
 

@@ -244,7 +244,8 @@ void FillLogin(HWND login, const std::string& password) {
   Check(server != nullptr && Text(server) == "localhost", "login: the server from the settings");
   Check(user != nullptr && Text(user) == "root", "login: the user from the settings");
   SendMessageA(server, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
-  if (!db_user.empty()) SendMessageA(user, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(db_user.c_str()));
+  if (!db_user.empty())
+    SendMessageA(user, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(db_user.c_str()));
   SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
 }
 
