@@ -152,20 +152,29 @@ bool CreateOneDirectory(Host& host, const std::string& path) {
 
 bool MakeDirectoryPath(Host& host, const std::string& dir) {
   // The climb, one level per missing folder, without recursion: each level
-  // is a prefix of `dir`, kept as its length, so a name of thousands of
+  // is a prefix of `dir`, kept as its length, and one buffer is cut shorter
+  // on the way up and grown on the way down, so a name of thousands of
   // folders costs neither the stack nor a copy of the path per level.
   std::vector<size_t> missing;  // deepest first
+  std::string path = dir;
   size_t length = dir.size();
   for (;;) {
     if (length == 0) return false;
     if (length >= 2 && IsSeparator(dir[length - 1])) --length;
     const size_t parent = DirectoryPartLength(dir, length);
-    if (length < 3 || parent == length || PathExists(host, dir.substr(0, length))) break;
+    if (length < 3 || parent == length) break;
+    path.resize(length);
+    if (PathExists(host, path)) break;
     missing.push_back(length);
     length = parent;
   }
-  for (auto level = missing.rbegin(); level != missing.rend(); ++level)
-    if (!CreateOneDirectory(host, dir.substr(0, *level))) return false;
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    if (path.size() > *level)
+      path.resize(*level);
+    else
+      path.append(dir, path.size(), *level - path.size());
+    if (!CreateOneDirectory(host, path)) return false;
+  }
   return true;
 }
 

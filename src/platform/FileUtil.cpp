@@ -97,21 +97,30 @@ bool IsFolder(Host& host, const std::string& path) {
 bool ForceDirectories(Host& host, const std::string& dir) {
   if (dir.empty()) throw FileFault("Unable to create directory");
   // Climbs one level per missing folder, then makes them top down. Each
-  // level is a prefix of `dir`, kept as its length: a path of thousands of
+  // level is a prefix of `dir`, kept as its length, and one buffer is cut
+  // shorter on the way up and grown on the way down: a path of thousands of
   // folders costs neither the stack nor a copy of itself per level.
   std::vector<size_t> missing;  // deepest first
+  std::string path = dir;
   size_t length = dir.size();
   for (;;) {
     // Every trailing separator goes, so a doubled one (C:\php\\ext) still climbs.
     while (length > 1 && (dir[length - 1] == '\\' || dir[length - 1] == '/')) --length;
     const size_t parent = FilePathLength(dir, length);
-    if (length < 3 || parent == length || IsFolder(host, dir.substr(0, length))) break;
+    if (length < 3 || parent == length) break;
+    path.resize(length);
+    if (IsFolder(host, path)) break;
     missing.push_back(length);
     // A relative name without a folder part has no parent left to make.
     if (parent == 0) break;
     length = parent;
   }
-  for (auto level = missing.rbegin(); level != missing.rend(); ++level)
-    if (!host.MakeOneDirectory(dir.substr(0, *level))) return false;
+  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+    if (path.size() > *level)
+      path.resize(*level);
+    else
+      path.append(dir, path.size(), *level - path.size());
+    if (!host.MakeOneDirectory(path)) return false;
+  }
   return true;
 }
