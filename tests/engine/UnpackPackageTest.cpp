@@ -66,6 +66,9 @@ TEST_F(UnpackTest, PlacesEveryEntryAndCollectsTheExtensionLines) {
            {"php_articles.dll", "MZ"},
            {"php_articles.dll.manifest", "<assembly/>"},
            {"brevoxil.sql", "CREATE TABLE x();"}});
+  ASSERT_TRUE(CheckPackage(w.installer));  // reads, and writes nothing
+  EXPECT_FALSE(w.host.HasFolder("C:\\Intranet\\images"));
+  EXPECT_EQ(w.host.open_files(), 0);
   ASSERT_TRUE(UnpackPackage(w.installer, context));
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\index.php"), "<?php ?>");
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\images\\logo.gif"), "GIF89a");
@@ -124,14 +127,24 @@ TEST_F(UnpackTest, AnUnusablePackageIsInvalid) {
        }},
       {"a name leading outside the folder",
        [](FakeHost& h) {
-         h.AddFile(kPackage, MakeArchive({{"../../boot.ini", "x"}}));
+         h.AddFile(kPackage, RenameEntry(MakeArchive({{"a.php", "x"}, {"xx_xx_xxxx.ini", "x"}}),
+                                         "xx_xx_xxxx.ini", "../../boot.ini"));
+       }},
+      {"a device name",
+       [](FakeHost& h) {
+         h.AddFile(kPackage, RenameEntry(MakeArchive({{"a.php", "x"}, {"xxx.php", "x"}}),
+                                         "xxx.php", "aux.php"));
        }},
   };
+  // The check before the web server stops and the unpacking say the same.
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     InstallerWorld world;
     c.arrange(world.host);
     world.host.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+    world.host.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_FALSE(CheckPackage(world.installer));
+    EXPECT_EQ(world.host.open_files(), 0);
     InstallContext ctx = Context();
     EXPECT_FALSE(UnpackPackage(world.installer, ctx));
     EXPECT_EQ(world.host.open_files(), 0);

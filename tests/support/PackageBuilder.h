@@ -31,3 +31,11 @@ inline std::string MakeArchive(const std::vector<std::pair<std::string, std::str
   writer.Finish(std::string());
   return bytes;
 }
+
+// `bytes` with every occurrence of `from` replaced by `to`, as long: an
+// entry name the writer refuses to store, put in place after writing.
+inline std::string RenameEntry(std::string bytes, const std::string& from, const std::string& to) {
+  for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + 1))
+    bytes.replace(at, from.size(), to);
+  return bytes;
+}
