@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Form;
@@ -85,6 +86,10 @@ class HostRegistryKey {
   virtual bool SetStringValue(const std::string& name, const std::string& value) = 0;
 };
 
+// Variables a started program gets on top of the installer's own
+// environment, as name and value; a name it has already takes the new value.
+using EnvironmentAdditions = std::vector<std::pair<std::string, std::string>>;
+
 // A started process (CreateProcessA). Destroying it closes its handles; it
 // does not end the process.
 class HostProcess {
@@ -98,6 +103,9 @@ class HostProcess {
   // the process has ended, kInput when user-interface input is waiting to be
   // processed, kFailed when the wait itself failed.
   virtual Wait WaitForExitOrInput() = 0;
+  // GetExitCodeProcess: the program's exit status once a wait has reported
+  // kExited; nullopt before that.
+  virtual std::optional<uint32_t> ExitCode() = 0;
 };
 
 // One user action on a form, queued by the front-end.
@@ -156,8 +164,10 @@ class Host {
 
   // --- Processes --------------------------------------------------------
   // CreateProcessA with no application name: the program is the command
-  // line's first token. Null when the process could not be started.
-  virtual std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) = 0;
+  // line's first token; the program gets the installer's environment with
+  // `environment` added. Null when the process could not be started.
+  virtual std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                                    const EnvironmentAdditions& environment) = 0;
 
   // --- Clock and C library generator ------------------------------------
   virtual uint32_t TickCount() = 0;            // GetTickCount

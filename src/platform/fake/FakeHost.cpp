@@ -386,27 +386,38 @@ namespace {
 
 class FakeProcess : public HostProcess {
  public:
-  FakeProcess(int input_waits, bool fails) : input_waits_(input_waits), fails_(fails) {}
+  FakeProcess(int input_waits, bool fails, uint32_t exit_code)
+      : input_waits_(input_waits), fails_(fails), exit_code_(exit_code) {}
   Wait WaitForExitOrInput() override {
     if (input_waits_ > 0) {
       --input_waits_;
       return Wait::kInput;
     }
-    return fails_ ? Wait::kFailed : Wait::kExited;
+    if (fails_) return Wait::kFailed;
+    exited_ = true;
+    return Wait::kExited;
+  }
+  std::optional<uint32_t> ExitCode() override {
+    return exited_ ? std::optional<uint32_t>(exit_code_) : std::nullopt;
   }
 
  private:
   int input_waits_;
   bool fails_;
+  uint32_t exit_code_;
+  bool exited_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<HostProcess> FakeHost::StartProcess(const std::string& command_line) {
+std::unique_ptr<HostProcess> FakeHost::StartProcess(const std::string& command_line,
+                                                     const EnvironmentAdditions& environment) {
   command_lines.push_back(command_line);
+  environments.push_back(environment);
   if (can_start && !can_start(command_line)) return nullptr;
   if (on_start) on_start(command_line);
-  return std::make_unique<FakeProcess>(input_waits, wait_fails);
+  return std::make_unique<FakeProcess>(input_waits, wait_fails,
+                                       exit_code ? exit_code(command_line) : 0);
 }
 
 int FakeHost::Random() {

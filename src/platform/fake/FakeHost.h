@@ -68,10 +68,13 @@ class FakeHost : public Host {
 
   // --- Processes --------------------------------------------------------
   std::vector<std::string> command_lines;  // every start asked for, in order
+  std::vector<EnvironmentAdditions> environments;  // what each start added
   // Whether a command line starts (default: all do).
   std::function<bool(const std::string&)> can_start;
   // Runs when a process starts: what the program would do.
   std::function<void(const std::string&)> on_start;
+  // A started program's exit status (default: 0).
+  std::function<uint32_t(const std::string&)> exit_code;
   int input_waits = 0;      // each wait reports input this many times first
   bool wait_fails = false;  // the wait fails outright
 
@@ -129,7 +132,8 @@ class FakeHost : public Host {
   std::string ShortPathName(const std::string& path) override;
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override;
-  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) override;
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                            const EnvironmentAdditions& environment) override;
   uint32_t TickCount() override { return ticks; }
   int64_t Time() override { return time; }
   void SeedRandom(unsigned seed) override { seeds.push_back(seed); }

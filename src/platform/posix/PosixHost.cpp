@@ -158,8 +158,12 @@ class PosixHost : public Host {
   }
 
   // --- Processes --------------------------------------------------------
-  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) override {
-    const std::vector<std::string> words = SplitCommandLine(command_line);
+  // The command line is split as the started program's C runtime would
+  // split it, so an argument quoted for a Windows program arrives whole. A
+  // program that cannot start is not reported here: the caller decides.
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                            const EnvironmentAdditions& environment) override {
+    const std::vector<std::string> words = SplitProgramCommandLine(command_line);
     if (words.empty() || words[0].empty()) return nullptr;
     const std::string& program = words[0];
     std::string host = paths_.ToHost(program);
@@ -174,12 +178,11 @@ class PosixHost : public Host {
     // What the installer printed comes before what the program prints.
     terminal_.EndOpenLine();
     terminal_.PumpEvents();
+    EnvironmentAdditions variables = {{kPrefixVariable, paths_.prefix()}};
+    variables.insert(variables.end(), environment.begin(), environment.end());
     int error = 0;
-    std::unique_ptr<HostProcess> process =
-        SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()),
-                     {{kPrefixVariable, paths_.prefix()}}, &error);
-    if (process == nullptr) Warn(OsErrorMessage("cannot start", program, host, error));
-    return process;
+    return SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()), variables,
+                        &error);
   }
 
   // --- Clock and C library generator ------------------------------------

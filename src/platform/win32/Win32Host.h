@@ -39,7 +39,8 @@ class Win32Host : public Host {
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override;
 
-  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) override;
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                            const EnvironmentAdditions& environment) override;
 
   uint32_t TickCount() override;
   int64_t Time() override;

@@ -3,14 +3,18 @@
 // texts and button states, answers the message boxes (dialogs of class
 // "#32770") after reading their text, and fills in the "DB Login" dialog.
 //
-//   driver SHOTS interactive|silent SETUP.EXE [arguments for setup...]
+//   driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments for setup...]
 //
 // The "DB Login" dialog, when it comes, gets the password in the variable
 // CORVANTIS_DB_PASSWORD.
 // interactive: walks the six pages, with a detour through the quit question,
 //   and asks for a picture of each page: it creates SHOTS\<name>.req and
 //   waits for SHOTS\<name>.png, which the calling script makes.
-// silent: runs setup /silent and expects it to end by itself.
+// silent: runs setup /silent and expects it to end by itself; a "DB Login"
+//   dialog is filled in with CORVANTIS_DB_USER (when set) and
+//   CORVANTIS_DB_PASSWORD, server 127.0.0.1.
+// import-fails: expects the question after a failed import, answers No, and
+//   expects the failure text, then presses Finish.
 // Exits with 0 when every check held, with 1 otherwise; each check is
 // printed.
 #include <windows.h>
@@ -24,6 +28,8 @@
 namespace {
 
 const char kCaption[] = "Installing...brevoxil - Articles Module Update 2.3.8";
+const char kImportFailed[] =
+    "An error occured whilst trying to import data into SQL Server. Continue installation?";
 int failures = 0;
 int checks = 0;
 std::string shots;
@@ -328,22 +334,63 @@ void Interactive(const std::string& password) {
   Check(WaitFor(SetupHasEnded, 20), "Finish ends setup");
 }
 
+std::string Environment(const char* name) {
+  char value[512] = {};
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return length < sizeof value ? std::string(value, length) : std::string();
+}
+
 void Silent() {
-  // Nothing to answer: the run must end by itself.
+  // Nothing to answer but the login: the run must end by itself.
+  bool login_seen = false;
   const bool ended = WaitFor(
-      [] {
+      [&] {
         if (CurrentBox().hwnd != nullptr) Abort("a box: " + CurrentBox().text);
+        HWND login = SetupWindow(nullptr, "DB Login");
+        if (login != nullptr && !login_seen) {
+          login_seen = true;
+          const std::string user = Environment("CORVANTIS_DB_USER");
+          if (!user.empty())
+            SendMessageA(Child(login, login_ids::kUsername1), WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(user.c_str()));
+          const std::string password = Environment("CORVANTIS_DB_PASSWORD");
+          SendMessageA(Child(login, login_ids::kServer1), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>("127.0.0.1"));
+          SendMessageA(Child(login, login_ids::kPassword1), WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(password.c_str()));
+          Click(Child(login, login_ids::kOk1));
+        }
         return SetupHasEnded();
       },
       60);
   Check(ended, "setup /silent ends by itself");
 }
 
+void ImportFails() {
+  using namespace wizard_ids;
+  const Box box = WaitForBox(60);
+  if (box.hwnd == nullptr) Abort("no question after the failed import");
+  Check(box.caption == "ERROR" && box.text == kImportFailed,
+        "the import question: [" + box.caption + "] " + box.text);
+  Check(GetDlgItem(box.hwnd, IDYES) != nullptr && GetDlgItem(box.hwnd, IDNO) != nullptr,
+        "the question has Yes and No");
+  Answer(box, IDNO);
+  HWND window = nullptr;
+  if (!WaitFor([&] { return (window = SetupWindow(nullptr, kCaption)) != nullptr; }, 10))
+    Abort("no window \"" + std::string(kCaption) + "\"");
+  const Wizard w{window};
+  Check(w.WaitForPage(kUpdateComplete1), "No shows UpdateComplete1");
+  ExpectText(w, kUpdateCompleteText1,
+             "An error occured installing some or all of the necessary files", "UpdateComplete1");
+  Click(w.Of(kNext1));
+  Check(WaitFor(SetupHasEnded, 20), "Finish ends setup");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: driver SHOTS interactive|silent SETUP.EXE [arguments...]\n");
+    std::fprintf(stderr, "usage: driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments...]\n");
     return 2;
   }
   shots = argv[1];
@@ -362,10 +409,14 @@ int main(int argc, char** argv) {
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &setup))
     Abort("setup.exe did not start: " + command_line);
-  if (mode == "silent")
+  if (mode == "silent") {
     Silent();
-  else
+  } else if (mode == "import-fails") {
+    expect_failure = true;
+    ImportFails();
+  } else {
     Interactive(password);
+  }
   DWORD status = 0;
   GetExitCodeProcess(setup.hProcess, &status);
   const DWORD expected = expect_failure ? 1 : 0;
