@@ -92,6 +92,7 @@ int ReadPackage(Host& host, const std::string& native_path, TZipFile* zip, std::
   }
   if (!zip->ReadDirectory(file.get())) {
     err << "Invalid package!\n";
+    if (!zip->DirectoryError.empty()) err << "kpv: " << zip->DirectoryError << "\n";
     return kKpvInvalidPackage;
   }
   return 0;
