@@ -239,9 +239,8 @@ void TZipFile::NoteLocalHeader(int64_t position, const std::string& name) {
 bool TZipFile::ClaimLocalHeader(const CentralHeader& header, const std::string& name,
                                 size_t index) {
   const int64_t offset = header.local_header_offset;
-  const std::string record =
-      "central record " + std::to_string(index) + " names \"" + name + "\" at offset " +
-      std::to_string(offset) + ", ";
+  const std::string record = "central record " + std::to_string(index) + " names \"" + name +
+                             "\" at offset " + std::to_string(offset) + ", ";
   const auto place = local_places_.find(offset);
   if (place == local_places_.end()) {
     DirectoryError = record + "where the walk found no local header";

@@ -54,7 +54,7 @@ std::vector<std::string> SplitProgramCommandLine(const std::string& command_line
     for (++p; p < n && line[p] != '"'; ++p) argument.push_back(line[p]);
     if (p < n) ++p;
   } else {
-    for (; p < n && static_cast<unsigned char>(line[p]) > ' '; ++p) argument.push_back(line[p]);
+    for (; p < n && !IsWhite(line[p]); ++p) argument.push_back(line[p]);
     if (p < n) ++p;  // the character that ended it
   }
   result.push_back(argument);

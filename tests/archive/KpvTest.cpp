@@ -56,8 +56,8 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
   Patch32(shared, setup_sql + central_header::kLocalHeaderOffset, 378);
   host.AddFile("C:\\pkg\\shared.zip", shared);
   std::string inside = Fixture("InfoZipStored.zip");
-  Patch32(inside, FindRecord(inside, kCentralHeaderSignature, 1) + central_header::kLocalHeaderOffset,
-          64);
+  Patch32(inside,
+          FindRecord(inside, kCentralHeaderSignature, 1) + central_header::kLocalHeaderOffset, 64);
   host.AddFile("C:\\pkg\\inside.zip", inside);
   struct Case {
     std::vector<std::string> args;
@@ -68,17 +68,22 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
       {{"list", "C:\\pkg\\missing.zip"}, 1, "kpv: cannot open C:\\pkg\\missing.zip\n"},
       {{"list", "C:\\pkg\\slip.zip"}, 9, "Invalid package!\n"},
       {{"extract", "C:\\pkg\\slip.zip", "--all", "C:\\out"}, 9, "Invalid package!\n"},
-      {{"list", "C:\\pkg\\shared.zip"}, 9,
+      {{"list", "C:\\pkg\\shared.zip"},
+       9,
        "Invalid package!\nkpv: central record 6 names \"Setup.SQL\" at offset 378, the local "
        "header of another name\n"},
-      {{"extract", "C:\\pkg\\inside.zip", "--all", "C:\\out"}, 9,
+      {{"extract", "C:\\pkg\\inside.zip", "--all", "C:\\out"},
+       9,
        "Invalid package!\nkpv: central record 1 names \"docs/readme.txt\" at offset 64, where the "
        "walk found no local header\n"},
-      {{"extract", "C:\\pkg\\stored.zip", "none.txt", "C:\\out"}, 2,
+      {{"extract", "C:\\pkg\\stored.zip", "none.txt", "C:\\out"},
+       2,
        "none.txt: File not present in Zip file\n"},
-      {{"extract", "C:\\pkg\\encrypted.zip", "docs/readme.txt", "C:\\out"}, 8,
+      {{"extract", "C:\\pkg\\encrypted.zip", "docs/readme.txt", "C:\\out"},
+       8,
        "docs/readme.txt: Invalid password\n"},
-      {{"extract", "C:\\pkg\\encrypted.zip", "--all", "C:\\out", "--password", "Secret"}, 8,
+      {{"extract", "C:\\pkg\\encrypted.zip", "--all", "C:\\out", "--password", "Secret"},
+       8,
        "docs/readme.txt: Invalid password\n"},
       {{"extract", "C:\\pkg\\deflated.zip", "--all", "C:\\out"}, 1, "big.txt: An error occured\n"},
   };

@@ -371,7 +371,9 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
       {"sizes disagree", resized, "readme.txt", "", none, kZipCannotRead},
       {"encrypted, shorter than its header", tiny, "tiny.txt", "secret", none, kZipCannotRead},
       {"encryption header cut", encrypted, "docs/readme.txt", "secret",
-       [&](FakeHost& h, TZipFile&) { h.AddFile(kPackage, encrypted.substr(0, FirstDataOffset(encrypted) + 5)); },
+       [&](FakeHost& h, TZipFile&) {
+         h.AddFile(kPackage, encrypted.substr(0, FirstDataOffset(encrypted) + 5));
+       },
        kZipCannotRead},
       {"zip -e, no password", encrypted, "docs/readme.txt", "", none, kZipBadPassword},
       {"zip -e, wrong password", encrypted, "docs/readme.txt", "Secret", none, kZipBadPassword},
@@ -386,8 +388,8 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
          h.AddFile(kPackage, encrypted_deflated.substr(0, FirstDataOffset(encrypted) + 5));
        },
        kZipCannotRead},
-      {"encrypted deflated, right password", encrypted_deflated, "docs/readme.txt", "secret",
-       none, kZipError},
+      {"encrypted deflated, right password", encrypted_deflated, "docs/readme.txt", "secret", none,
+       kZipError},
       {"encrypted method 12, right password", encrypted_method_12, "docs/readme.txt", "secret",
        none, kZipBadMethod},
   };

@@ -61,8 +61,9 @@ TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
 // host does for it: whatever the name holds, it arrives as one argument.
 TEST(ImportSqlScriptsTest, AnyUserNameReachesPsqlAsOneArgument) {
   const std::string users[] = {
-      "john smith", "tab\there", "a \"b\\\" -c x", "a b\\", "back\\slash", "trailing\\\\",
-      "\"", "\\\"", "  ", "line\nbreak -f other.sql", "x\r\ny", "\"\" \"\"",
+      "john smith",   "tab\there", "a \"b\\\" -c x", "a b\\", "back\\slash",
+      "trailing\\\\", "\"",        "\\\"",           "  ",    "line\nbreak -f other.sql",
+      "x\r\ny",       "\"\" \"\"",
   };
   for (const std::string& user : users) {
     SCOPED_TRACE(testing::PrintToString(user));
@@ -117,7 +118,9 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
     int answer;
     bool result;
   };
-  const auto not_started = [](FakeHost& h) { h.can_start = [](const std::string&) { return false; }; };
+  const auto not_started = [](FakeHost& h) {
+    h.can_start = [](const std::string&) { return false; };
+  };
   const auto exits_with = [](uint32_t code) {
     return [code](FakeHost& h) { h.exit_code = [code](const std::string&) { return code; }; };
   };

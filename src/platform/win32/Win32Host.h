@@ -29,6 +29,8 @@ class Win32Host : public Host {
 
   std::unique_ptr<HostFile> OpenFileForRead(const std::string& path, unsigned share_mode) override;
   std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override;
+  std::unique_ptr<HostFile> OpenFileForOverwrite(const std::string& path) override;
+  std::unique_ptr<HostFile> CreateFileBeside(const std::string& path, std::string* name) override;
   uint32_t FileAttributes(const std::string& path) override;
   bool MakeOneDirectory(const std::string& path) override;
   bool ReplaceFileWith(const std::string& from, const std::string& to) override;

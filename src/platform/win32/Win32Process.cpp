@@ -10,9 +10,7 @@ namespace {
 // The name of an environment entry "NAME=value". Entries the system keeps
 // for the current folders of drives start with '=' ("=C:=C:\x"): their
 // name runs to the second '='.
-std::string EntryName(const std::string& entry) {
-  return entry.substr(0, entry.find('=', 1));
-}
+std::string EntryName(const std::string& entry) { return entry.substr(0, entry.find('=', 1)); }
 
 // This process's environment block with `additions` set, names compared
 // ignoring letter case as Windows does: one "NAME=value" after the other,
@@ -66,7 +64,7 @@ class Win32Process : public HostProcess {
 }  // namespace
 
 std::unique_ptr<HostProcess> Win32Host::StartProcess(const std::string& command_line,
-                                                      const EnvironmentAdditions& environment) {
+                                                     const EnvironmentAdditions& environment) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;  // the size of this build's structure
   startup.dwFlags = STARTF_USESHOWWINDOW;

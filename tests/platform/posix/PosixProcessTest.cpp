@@ -86,12 +86,12 @@ TEST_F(PosixProcessTest, ArgumentsAndEnvironmentReachTheChildByteForByte) {
   unsetenv("PGHOST");
   unsetenv("PGPORT");
 
-  EXPECT_EQ(Output(), (std::vector<std::string>{"-w", "-n", "Apache2.2", "with  two blanks",
-                                                "back\\slash", "C:\\Intranet\\", "middle quoted",
-                                                "'single'", "tab", "here", "a \"b\\\" -c x",
-                                                "line\nbreak", "say \"hi", "x",
-                                                "prefix=" + prefix_.path(), "PGHOST=db server",
-                                                "PGPORT=5999", "stdin=/dev/null"}));
+  EXPECT_EQ(
+      Output(),
+      (std::vector<std::string>{
+          "-w", "-n", "Apache2.2", "with  two blanks", "back\\slash", "C:\\Intranet\\",
+          "middle quoted", "'single'", "tab", "here", "a \"b\\\" -c x", "line\nbreak", "say \"hi",
+          "x", "prefix=" + prefix_.path(), "PGHOST=db server", "PGPORT=5999", "stdin=/dev/null"}));
 }
 
 TEST_F(PosixProcessTest, ExitStatusIsTheProgramsOwnOr128PlusItsSignal) {

@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
   const std::string delay = Environment("CORVANTIS_CHILD_DELAY");
   if (!delay.empty()) Sleep(static_cast<DWORD>(std::atoi(delay.c_str())));
   const std::string show = Environment("CORVANTIS_CHILD_SHOW");
-  const std::string text = show.empty() ? GetCommandLineA() : show + "=" + Environment(show.c_str());
+  const std::string text =
+      show.empty() ? GetCommandLineA() : show + "=" + Environment(show.c_str());
   if (!WriteWhole(Environment("CORVANTIS_CHILD_OUT"), text)) return 1;
   return std::atoi(Environment("CORVANTIS_CHILD_EXIT").c_str());
 }

@@ -390,7 +390,8 @@ void ImportFails() {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments...]\n");
+    std::fprintf(stderr,
+                 "usage: driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments...]\n");
     return 2;
   }
   shots = argv[1];
