@@ -388,6 +388,16 @@ TEST(PosixHostTest, RegistryKeysLiveInSystemReg) {
   ASSERT_TRUE(product->SetStringValue("InstallDir", "C:\\Intranet"));
   EXPECT_NE(ReadHostFile(reg).find("\"InstallDir\"=\"C:\\\\Intranet\"\n"), std::string::npos);
 
+  // At start-up the wizard create-opens its key: when it exists, the file
+  // is not written at all.
+  struct stat before, after;
+  ASSERT_EQ(stat(reg.c_str(), &before), 0);
+  EXPECT_NE(host.OpenLocalMachineKey("software\\CORVANTIS\\v2.1", true), nullptr);
+  EXPECT_NE(host.OpenLocalMachineKey("Software\\Corvantis", true), nullptr);
+  ASSERT_EQ(stat(reg.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
   // An edit made outside is seen by the next call.
   WriteHostFile(reg, "REGEDIT4\n[Software\\Corvantis\\v2.1]\n\"InstallDir\"=\"D:\\\\Web\"\n");
   EXPECT_EQ(product->QueryValue("InstallDir", &data), RegValueType::kString);
