@@ -43,6 +43,22 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
+std::string JoinedLines(const std::string& text) {
+  size_t end = text.find('\0');
+  if (end == std::string::npos) end = text.size();
+  std::string joined;
+  joined.reserve(end + end / 16 + 2);
+  size_t p = 0;
+  while (p < end) {
+    const size_t start = p;
+    while (p < end && text[p] != '\r' && text[p] != '\n') ++p;
+    joined.append(text, start, p - start).append("\r\n");
+    if (p < end && text[p] == '\r') ++p;
+    if (p < end && text[p] == '\n') ++p;
+  }
+  return joined;
+}
+
 std::vector<std::string> LoadLines(Host& host, const std::string& path) {
   return SplitLines(LoadFile(host, path, kMaxLineListFile));
 }

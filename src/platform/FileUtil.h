@@ -24,6 +24,8 @@ constexpr size_t kMaxLineListFile = 64u << 20;
 std::vector<std::string> SplitLines(const std::string& text);
 // Every line followed by CR LF, the last one included.
 std::string JoinLines(const std::vector<std::string>& lines);
+// JoinLines of SplitLines, in one pass without a list.
+std::string JoinedLines(const std::string& text);
 
 // LoadFile of at most kMaxLineListFile bytes, then SplitLines.
 std::vector<std::string> LoadLines(Host& host, const std::string& path);
