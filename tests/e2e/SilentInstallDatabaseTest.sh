@@ -94,7 +94,8 @@ done
 
 # User names with each awkward character reach psql.exe as typed, as one
 # argument; the gate and psql.exe log in with them and their password.
-users=("john smith" $'tab\there' 'say "hi"' 'a "b\" -c x' 'back\slash\' $'line\nbreak -f other.sql')
+users=("john smith" $'tab\there' 'say "hi"' 'a "b\" -c x' 'back\slash\' $'line\nbreak -f other.sql'
+  $'root\n-fother.sql')
 for user in "${users[@]}"; do
   printf 'CREATE ROLE :"u" LOGIN PASSWORD %s;\n' "'pw2'" | psql -X -q -v ON_ERROR_STOP=1 -v u="$user" -d postgres ||
     fail "role '$user' not made"
