@@ -58,6 +58,10 @@ check package-fifo 1 "Invalid package!"
 m=$(new_machine package-zero)
 ln -sf /dev/zero "$m/drive_c/Setup/Data.kpv"
 check package-zero 1 "Invalid package!"
+m=$(new_machine version-fifo)
+version=$m/drive_c/Intranet/include/templates/version.dat
+rm "$version" && mkfifo "$version"
+check version-fifo 1 "Unable to determine current base system version."
 m=$(new_machine php-ini-fifo)
 rm "$m/drive_c/php/php.ini" && mkfifo "$m/drive_c/php/php.ini"
 check php-ini-fifo 1 "Cannot open file C:\\php\\\\php.ini"
