@@ -119,6 +119,9 @@ namespace {
 
 bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
 
+// In characters, as Windows counts them.
+constexpr size_t kLongestWindowsPath = 32767;
+
 // The length of the first `length` characters of `path` up to and including
 // their last delimiter; 0 when they hold none.
 size_t FilePathLength(const std::string& path, size_t length) {
@@ -145,7 +148,11 @@ bool ForceDirectories(Host& host, const std::string& dir) {
     // Every trailing separator goes, so a doubled one (C:\php\\ext) still climbs.
     while (length > 1 && (dir[length - 1] == '\\' || dir[length - 1] == '/')) --length;
     const size_t parent = FilePathLength(dir, length);
-    if (length < 3 || parent == length || IsFolder(host, dir.substr(0, length))) break;
+    // No folder has a path longer than the longest Windows path: such a
+    // level is missing without a look-up (and a copy of the path).
+    if (length < 3 || parent == length ||
+        (length <= kLongestWindowsPath && IsFolder(host, dir.substr(0, length))))
+      break;
     missing.push_back(length);
     // A relative name without a folder part has no parent left to make.
     if (parent == 0) break;

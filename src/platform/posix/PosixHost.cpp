@@ -128,7 +128,8 @@ class PosixHost : public Host {
   // makes it; the folders above it take the usual mode.
   bool MakeOneDirectory(const std::string& path) override {
     const std::string host = paths_.ToHost(path);
-    const mode_t mode = !host.empty() && host == paths_.ToHost(TempPath()) ? 0700 : 0777;
+    if (temp_host_.empty()) temp_host_ = paths_.ToHost(TempPath());
+    const mode_t mode = !host.empty() && host == temp_host_ ? 0700 : 0777;
     if (host.empty() || ::mkdir(host.c_str(), mode) != 0) return false;
     paths_.Changed(host);
     return true;
@@ -154,7 +155,10 @@ class PosixHost : public Host {
   }
 
   // Only named here: it is made when the first file is placed in it.
-  std::string TempPath() override { return "C:\\users\\" + UserName() + "\\Temp\\"; }
+  std::string TempPath() override {
+    if (temp_.empty()) temp_ = "C:\\users\\" + UserName() + "\\Temp\\";
+    return temp_;
+  }
 
   std::string ShortPathName(const std::string& path) override { return path; }
 
@@ -248,6 +252,8 @@ class PosixHost : public Host {
   const PathMap paths_;
   Terminal terminal_;
   uint32_t random_state_ = 1;  // the runtime's seed before any srand
+  std::string temp_;       // TempPath, once named
+  std::string temp_host_;  // its host path
   std::string last_warning_;
 };
 
