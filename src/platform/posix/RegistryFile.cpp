@@ -153,6 +153,13 @@ bool ParseHexBytes(const std::string& list, std::string* out) {
   return true;
 }
 
+// Whether a line (its leading blanks removed) can go on a hex list left
+// open by a '\': not a blank line, a section or a value, so that a list left
+// open at the end of the file takes no line written after it.
+bool ContinuesHexList(const std::string& line) {
+  return !TrimRight(line).empty() && line[0] != '[' && line[0] != '"' && line[0] != '@';
+}
+
 bool ParseUnsignedHex(const std::string& text, uint32_t* value) {
   const std::string t = TrimRight(TrimLeft(text));
   if (t.empty() || t.size() > 8) return false;
@@ -402,7 +409,8 @@ bool RegistryFile::Read(std::string* error) {
       }
       if (typed) {
         std::string list = TrimRight(data.substr(colon + 1));
-        while (!list.empty() && list.back() == '\\' && i + 1 < lines.size()) {
+        while (!list.empty() && list.back() == '\\' && i + 1 < lines.size() &&
+               ContinuesHexList(TrimLeft(line_text(i + 1)))) {
           list.pop_back();
           list += TrimRight(TrimLeft(line_text(++i)));
         }

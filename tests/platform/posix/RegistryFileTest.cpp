@@ -168,6 +168,18 @@ TEST(RegistryFileTest, EditsChangeOnlyTheirOwnLines) {
     EXPECT_EQ(Value(*again, "Software\\Apache Group\\Apache\\2.2", "ServerRoot"), "C:\\Apache\\");
     EXPECT_FALSE(again->KeyExists("Software\\Other"));
   }
+  // A hex list left open by a '\' at the end of the file takes none of the
+  // lines written after it.
+  std::optional<RegistryFile> open = RegistryFile::Parse(
+      "REGEDIT4\n[Software\\Corvantis\\v2.1]\n\"Blob\"=hex:01,\\", nullptr);
+  ASSERT_TRUE(open);
+  ASSERT_TRUE(open->SetValue(corvantis, "InstallDir", kRegSz, "C:\\x"));
+  ASSERT_TRUE(open->AddKey("Software\\New"));
+  std::optional<RegistryFile> again = RegistryFile::Parse(open->Write(), nullptr);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(Value(*again, corvantis, "InstallDir"), "C:\\x");
+  EXPECT_TRUE(again->KeyExists("Software\\New"));
+  EXPECT_EQ(Value(*again, corvantis, "Blob"), "<missing>");
 }
 
 TEST(RegistryFileTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
