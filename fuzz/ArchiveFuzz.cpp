@@ -1,8 +1,9 @@
 // The package reader on any bytes, as the installer uses it: ReadDirectory
 // on the whole input, then ExtractFile of every listed entry into a folder
 // of its own, on the in-memory host. Every handle is closed after each
-// call, every result is one of the codes, and nothing is written outside
-// the output folders.
+// call, every result is one of the codes, nothing is written outside the
+// output folders, and no more bytes are written than the input holds (each
+// local header's data is written under one name at most).
 #include <memory>
 
 #include "FuzzCheck.h"
@@ -46,7 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   const std::string output = AsciiLowerCase(std::string(kOutput) + "\\");
-  for (const std::string& file : host.Files())
+  size_t written = 0;
+  for (const std::string& file : host.Files()) {
     FUZZ_CHECK(file == AsciiLowerCase(kPackage) || StartsWith(file, output));
+    if (file != AsciiLowerCase(kPackage)) written += host.FileContent(file).size();
+  }
+  FUZZ_CHECK(written <= size);
   return 0;
 }

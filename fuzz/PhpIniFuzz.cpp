@@ -1,11 +1,13 @@
 // The php.ini update on any file: the input up to its first zero byte is
 // the file as loaded, each line after it the name of a package extension.
-// The update only adds lines, adds each missing extension once, and a
-// second update with the same extensions changes nothing.
+// The update only adds lines, adds each missing extension once, a second
+// update with the same extensions changes nothing, and the bytes are those
+// of the update run one line at a time over the whole text.
 #include "FuzzCheck.h"
 #include "engine/PhpIni.h"
 #include "platform/FileUtil.h"
 #include "shell/PackageDefinition.h"
+#include "support/PhpIniReference.h"
 
 namespace {
 
@@ -27,7 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string& title = ThePackage().ProductTitle;
   const std::vector<std::string> before = SplitLines(file);
-  const std::vector<std::string> after = AddExtensionLines(before, extension_lines, title);
+  const std::string joined = AddExtensionLines(JoinLines(before), extension_lines, title).Joined();
+  const std::vector<std::string> after = SplitLines(joined);
+  FUZZ_CHECK(joined == JoinLines(AddOneAtATime(before, extension_lines, title)));
 
   // Each added extension is a block of four lines.
   FUZZ_CHECK(after.size() >= before.size());
@@ -36,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(IsSubsequence(before, after));
   const std::string text = JoinLines(after);
   for (const std::string& line : extension_lines) FUZZ_CHECK(text.find(line) != std::string::npos);
-  FUZZ_CHECK(AddExtensionLines(after, extension_lines, title) == after);
+  FUZZ_CHECK(AddExtensionLines(joined, extension_lines, title).Joined() == joined);
   // What is saved reads back as the same lines.
   FUZZ_CHECK(SplitLines(text) == after);
   return 0;

@@ -227,8 +227,11 @@ EntryRow* TZipFile::FindRow(const std::string& name) {
 }
 
 bool TZipFile::ReadDirectory(HostFile* archive) {
+  DirectoryError.clear();
+  local_places_.clear();
   if (archive == nullptr) return false;
   ArchiveReader in(*archive, kDirectoryReadahead);
+  archive_start_ = in.Position();
   const bool complete = WalkLocalHeaders(in) && ReadCentralDirectory(in);
   in.Sync();
   return complete;
@@ -236,9 +239,11 @@ bool TZipFile::ReadDirectory(HostFile* archive) {
 
 bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
   for (;;) {
+    const int64_t position = in.Position();
     const std::unique_ptr<LocalHeader> header = ReadLocalHeader(in);
     if (header == nullptr) return false;
     const std::string name = TextBeforeZero(header->name);
+    NoteLocalHeader(position, name);
     if (!IsDirectoryName(name)) {
       std::string fault = EntryNameFault(header->name);
       if (!fault.empty()) {
@@ -259,13 +264,19 @@ bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
 }
 
 bool TZipFile::ReadCentralDirectory(ArchiveReader& in) {
+  size_t index = 0;
   do {
     const std::unique_ptr<CentralHeader> header = ReadCentralHeader(in);
     if (header == nullptr) return false;
     const std::string name = TextBeforeZero(header->name);
+    if (!ClaimLocalHeader(*header, name, index++)) return false;
     if (!IsDirectoryName(name)) {
       EntryRow* row = FindRow(name);
-      if (row == nullptr) return false;
+      if (row == nullptr) {
+        DirectoryError = "central record " + std::to_string(index - 1) + " names \"" + name +
+                         "\", which no local header has";
+        return false;
+      }
       (*row)[kColumnOffset] = SignedDecimal(header->local_header_offset);
       row->central = EntryRow::DataChecks{header->crc32, header->uncompressed_size};
     }
@@ -274,6 +285,30 @@ bool TZipFile::ReadCentralDirectory(ArchiveReader& in) {
   if (end == nullptr) return false;
   Directory->Comment = TextBeforeZero(end->comment);
   return true;
+}
+
+void TZipFile::NoteLocalHeader(int64_t position, const std::string& name) {
+  local_places_[position - archive_start_] = LocalPlace{AsciiLowerCase(name), std::nullopt};
+}
+
+bool TZipFile::ClaimLocalHeader(const CentralHeader& header, const std::string& name,
+                                size_t index) {
+  const int64_t offset = header.local_header_offset;
+  const std::string record = "central record " + std::to_string(index) + " names \"" + name +
+                             "\" at offset " + std::to_string(offset) + ", ";
+  const auto place = local_places_.find(offset);
+  if (place == local_places_.end()) {
+    DirectoryError = record + "where the walk found no local header";
+  } else if (place->second.folded_name != AsciiLowerCase(name)) {
+    DirectoryError = record + "the local header of another name";
+  } else if (place->second.claimed_by) {
+    DirectoryError = record + "which central record " + std::to_string(*place->second.claimed_by) +
+                     " gave already";
+  } else {
+    place->second.claimed_by = index;
+    return true;
+  }
+  return false;
 }
 
 int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target_folder,
@@ -291,11 +326,6 @@ int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target
   const std::unique_ptr<LocalHeader> header = ReadLocalHeader(in);
   if (header == nullptr) return kZipBadLocalHeader;
 
-  // Looked at first, so an entry that cannot be extracted whatever the
-  // password says so, and an existing target is left alone.
-  if (header->method != kMethodStored)
-    return header->method <= kLastKnownMethod ? kZipError : kZipBadMethod;
-
   const bool encrypted = header->flags & kFlagEncrypted;
   const bool has_descriptor = header->flags & kFlagDataDescriptor;
   const EntryRow::DataChecks local{header->crc32, header->uncompressed_size};
@@ -310,6 +340,11 @@ int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target
     if (!DecryptHeader(encryption_header, password, check_byte)) return kZipBadPassword;
     count -= kEncryptionHeaderSize;
   }
+  // The method after the encryption, in the order of the steps, but before
+  // the target is made: an entry this reader cannot decode leaves an
+  // existing target alone and makes none.
+  if (header->method != kMethodStored)
+    return header->method <= kLastKnownMethod ? kZipError : kZipBadMethod;
   // Stored data is as long as the file; when the sizes disagree, one of
   // them is damaged.
   if (count != expected.uncompressed_size) return kZipCannotRead;

@@ -20,6 +20,7 @@
 #include "platform/Host.h"
 
 class ArchiveReader;
+struct CentralHeader;
 struct LocalHeader;
 
 // The six columns of an entry row.
@@ -89,9 +90,15 @@ class TZipFile : public TraditionalCipher {
   // and still owns, standing at the start of the archive. True when the
   // table is complete; false for anything that is not a package this reader
   // can use, including an entry name that is not safe to write on every
-  // host (see EntryNameFault; RefusedName then says which and why). Rows
-  // appended before a failure stay.
+  // host (see EntryNameFault; RefusedName then says which and why) and a
+  // central record whose offset is not that of a local header the walk read
+  // for the same name, or is that of one an earlier record named already
+  // (two names would share one entry's data; DirectoryError then names the
+  // record). Rows appended before a failure stay.
   bool ReadDirectory(HostFile* archive);
+  // Why the last ReadDirectory found the central directory unusable, naming
+  // the record, for the package tool; empty otherwise.
+  std::string DirectoryError;
 
   // The entry ReadDirectory refused for its name: the name up to its first
   // zero byte, and why.
@@ -117,6 +124,13 @@ class TZipFile : public TraditionalCipher {
  private:
   bool WalkLocalHeaders(ArchiveReader& in);
   bool ReadCentralDirectory(ArchiveReader& in);
+  // Notes a local header the walk read at `position` of the file.
+  void NoteLocalHeader(int64_t position, const std::string& name);
+  // Whether central record `index` (from 0) gives the position of a local
+  // header the walk read for the same name (ASCII letter case ignored) that
+  // no earlier record gave; marks it as given. False with DirectoryError
+  // set otherwise.
+  bool ClaimLocalHeader(const CentralHeader& header, const std::string& name, size_t index);
   void AppendRow(const std::string& name, const LocalHeader& header);
   // The first row whose name equals `name` with ASCII letter case ignored.
   EntryRow* FindRow(const std::string& name);
@@ -127,6 +141,13 @@ class TZipFile : public TraditionalCipher {
   // ASCII-folded name -> first row with it; covers the first indexed_rows_.
   std::unordered_map<std::string, size_t> row_index_;
   size_t indexed_rows_ = 0;
+  // The local headers of the last walk, by offset from the archive's start.
+  struct LocalPlace {
+    std::string folded_name;
+    std::optional<size_t> claimed_by;  // the central record that gave it
+  };
+  std::unordered_map<int64_t, LocalPlace> local_places_;
+  int64_t archive_start_ = 0;
   std::unique_ptr<uint8_t[]> copy_buffer_;
 };
 

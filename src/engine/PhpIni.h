@@ -1,21 +1,34 @@
 #pragma once
 // Registration of the package's PHP extensions in php.ini.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "engine/InstallContext.h"
 #include "engine/Installer.h"
 
-// The lines of php.ini with every extension line that the text does not
-// hold yet added as a commented block: after the empty line that follows the
-// first "extension=php_zip.dll" line, at the start of the line after it when
-// no empty line follows, or at the end of the file when there is no such
-// line. Each block is inserted at the same place, so several stand in the
-// reverse of their order.
-std::vector<std::string> AddExtensionLines(std::vector<std::string> lines,
-                                           const std::vector<std::string>& extension_lines,
-                                           const std::string& product_title);
+// php.ini as its lines joined, each followed by CR LF, and the blocks of
+// extension lines added at one place in it.
+struct PhpIniText {
+  std::string text;
+  size_t at = 0;       // where `blocks` stand in `text`
+  std::string blocks;  // the blocks there, in the order they stand
+  // The whole file: `text` with `blocks` at `at`.
+  std::string Joined() const;
+};
+
+// php.ini's `text` (its lines, each followed by CR LF) with every extension
+// line that the text does not hold yet, also as part of a longer line or of
+// a block added before, added as a commented block: after the empty line
+// that follows the first "extension=php_zip.dll" line, at the start of the
+// line after it when no empty line follows, or at the end of the file when
+// there is no such line. Each block is inserted at the same place, so
+// several stand in the reverse of their order. Takes time linear in the
+// text and the lines (lines holding a line break or a zero byte, which no
+// package name has, are added one at a time as the text was once handled).
+PhpIniText AddExtensionLines(std::string text, const std::vector<std::string>& extension_lines,
+                             const std::string& product_title);
 
 // Loads PhpFolder\php.ini, adds the collected extension lines and saves it
 // (also when nothing was added). Raises "Cannot open file %s" or

@@ -1,12 +1,16 @@
 #include "engine/RunAndWait.h"
 
-bool RunAndWait(TApplication& app, const std::string& command_line) {
-  std::unique_ptr<HostProcess> process = app.host().StartProcess(command_line);
+bool RunAndWait(TApplication& app, const std::string& command_line,
+                const EnvironmentAdditions& environment, std::optional<uint32_t>* exit_code) {
+  std::unique_ptr<HostProcess> process = app.host().StartProcess(command_line, environment);
   if (process == nullptr) return false;
+  HostProcess::Wait wait;
   for (;;) {
-    const HostProcess::Wait wait = process->WaitForExitOrInput();
+    wait = process->WaitForExitOrInput();
     if (wait != HostProcess::Wait::kInput) break;  // ended, or the wait failed
     app.ProcessMessages();
   }
+  if (exit_code != nullptr)
+    *exit_code = wait == HostProcess::Wait::kExited ? process->ExitCode() : std::nullopt;
   return true;
 }

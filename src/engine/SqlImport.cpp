@@ -13,9 +13,9 @@ namespace {
 const std::vector<std::string> SqlScripts = {"brevoxil.sql"};
 
 // A user name as one argument of a command line that psql.exe splits by the
-// C runtime's rules. A plain name stays as it is; one with blanks or quotes
-// is quoted, so it can neither split into several arguments nor become an
-// option of its own.
+// C runtime's rules. A plain name stays as it is; one with blanks, tabs or
+// quotes is quoted, so it cannot split into several arguments. Line breaks
+// and other control characters separate nothing there.
 std::string UserArgument(const std::string& user) {
   if (user.find_first_of(" \t\"") == std::string::npos) return user;
   std::string quoted = "\"";
@@ -37,16 +37,25 @@ std::string UserArgument(const std::string& user) {
 
 }  // namespace
 
-// psql.exe gets neither the host nor the password: it connects with its own
-// defaults. Its exit code is not read, so a script that fails inside the
-// database does not stop the install.
+// psql.exe reaches the server the version gate read: the host and the
+// password go to it in its environment (PGHOST, PGPASSWORD), never on its
+// command line or in a file; an empty one leaves the installer's own, as it
+// did for the gate. psql.exe ends with 0 once it has run the script, also
+// when statements inside it failed (a second install relies on that), and
+// with another status when it could not read the script or reach the
+// server: that is asked about as a psql.exe that did not start.
 bool ImportSqlScripts(Installer& installer, InstallContext& context) {
+  const Settings& settings = installer.settings;
+  EnvironmentAdditions environment;
+  if (!settings.DbHost.empty()) environment.emplace_back("PGHOST", settings.DbHost);
+  if (!settings.DbPassword.empty()) environment.emplace_back("PGPASSWORD", settings.DbPassword);
   for (const std::string& script : SqlScripts) {
     const std::string command_line = "\"" + ExcludeTrailingBackslash(context.PgBaseDir) +
                                      "\\bin\\psql.exe\" -f \"" +
                                      ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script +
-                                     "\" corvantis " + UserArgument(installer.settings.DbUser);
-    if (!RunAndWait(installer.app, command_line)) {
+                                     "\" corvantis " + UserArgument(settings.DbUser);
+    std::optional<uint32_t> exit_code;
+    if (!RunAndWait(installer.app, command_line, environment, &exit_code) || exit_code != 0u) {
       const int answer = installer.ErrorBox(
           "An error occured whilst trying to import data into SQL Server. Continue "
           "installation?",

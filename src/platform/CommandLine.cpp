@@ -43,3 +43,50 @@ std::vector<std::string> SplitCommandLine(const std::string& command_line) {
   }
   return result;
 }
+
+std::vector<std::string> SplitProgramCommandLine(const std::string& command_line) {
+  const std::string& line = command_line;
+  const size_t n = line.find('\0') == std::string::npos ? line.size() : line.find('\0');
+  std::vector<std::string> result;
+  std::string argument;
+  size_t p = 0;
+  if (p < n && line[p] == '"') {
+    for (++p; p < n && line[p] != '"'; ++p) argument.push_back(line[p]);
+    if (p < n) ++p;
+  } else {
+    for (; p < n && !IsWhite(line[p]); ++p) argument.push_back(line[p]);
+    if (p < n) ++p;  // the character that ended it
+  }
+  result.push_back(argument);
+
+  bool quoted = false;
+  for (;;) {
+    while (p < n && (line[p] == ' ' || line[p] == '\t')) ++p;
+    if (p >= n) break;
+    argument.clear();
+    for (;;) {
+      size_t backslashes = 0;
+      while (p < n && line[p] == '\\') {
+        ++backslashes;
+        ++p;
+      }
+      bool copy = true;
+      if (p < n && line[p] == '"') {
+        if (backslashes % 2 == 0) {
+          if (quoted && p + 1 < n && line[p + 1] == '"')
+            ++p;  // the second quote is copied
+          else
+            copy = false;
+          quoted = !quoted;
+        }
+        backslashes /= 2;
+      }
+      argument.append(backslashes, '\\');
+      if (p >= n || (!quoted && (line[p] == ' ' || line[p] == '\t'))) break;
+      if (copy) argument.push_back(line[p]);
+      ++p;
+    }
+    result.push_back(argument);
+  }
+  return result;
+}

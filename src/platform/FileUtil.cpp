@@ -4,14 +4,14 @@
 
 #include "platform/Fault.h"
 
-std::string LoadFile(Host& host, const std::string& path) {
+std::string LoadFile(Host& host, const std::string& path, size_t max_size) {
   std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
   if (file == nullptr) throw FileFault(FormatMessage1("Cannot open file %s", path));
   std::string bytes;
   char buffer[65536];
   for (;;) {
     uint32_t done = 0;
-    if (!file->Read(buffer, sizeof buffer, &done))
+    if (!file->Read(buffer, sizeof buffer, &done) || bytes.size() + done > max_size)
       throw FileFault(FormatMessage1("Cannot open file %s", path));
     if (done == 0) break;
     bytes.append(buffer, done);
@@ -43,32 +43,72 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::vector<std::string> LoadLines(Host& host, const std::string& path) {
-  return SplitLines(LoadFile(host, path));
+std::string JoinedLines(const std::string& text) {
+  size_t end = text.find('\0');
+  if (end == std::string::npos) end = text.size();
+  std::string joined;
+  joined.reserve(end + end / 16 + 2);
+  size_t p = 0;
+  while (p < end) {
+    const size_t start = p;
+    while (p < end && text[p] != '\r' && text[p] != '\n') ++p;
+    joined.append(text, start, p - start).append("\r\n");
+    if (p < end && text[p] == '\r') ++p;
+    if (p < end && text[p] == '\n') ++p;
+  }
+  return joined;
 }
 
-void SaveFileReplacing(Host& host, const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".~update";
-  bool written = false;
-  {
-    std::unique_ptr<HostFile> file = host.CreateFileForWrite(temp);
-    if (file != nullptr) {
-      size_t at = 0;
-      written = true;
-      while (at < bytes.size()) {
-        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(bytes.size() - at, 1u << 20));
-        uint32_t done = 0;
-        if (!file->Write(bytes.data() + at, chunk, &done) || done == 0) {
-          written = false;
-          break;
-        }
-        at += done;
-      }
+std::vector<std::string> LoadLines(Host& host, const std::string& path) {
+  return SplitLines(LoadFile(host, path, kMaxLineListFile));
+}
+
+namespace {
+
+// Every byte of the pieces; false when a write fails or takes nothing.
+bool WritePieces(HostFile& file, const std::vector<std::string_view>& pieces) {
+  for (const std::string_view piece : pieces) {
+    size_t at = 0;
+    while (at < piece.size()) {
+      const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(piece.size() - at, 1u << 20));
+      uint32_t done = 0;
+      if (!file.Write(piece.data() + at, chunk, &done) || done == 0) return false;
+      at += done;
     }
-  }  // closed before the rename
-  if (written && host.ReplaceFileWith(temp, path)) return;
-  host.RemoveFile(temp);
-  throw FileFault(FormatMessage1("Cannot create file %s", path));
+  }
+  return true;
+}
+
+}  // namespace
+
+void SaveFileReplacing(Host& host, const std::string& path, const std::string& bytes) {
+  SaveFileReplacing(host, path, std::vector<std::string_view>{bytes});
+}
+
+void SaveFileReplacing(Host& host, const std::string& path,
+                       const std::vector<std::string_view>& pieces) {
+  const FileFault cannot_create(FormatMessage1("Cannot create file %s", path));
+  const uint32_t attributes = host.FileAttributes(path);
+  const bool exists = attributes != kInvalidFileAttributes;
+  if (exists && (attributes & (kAttributeDirectory | kAttributeDevice | kAttributeReadOnly)) != 0)
+    throw cannot_create;
+  std::string temp;
+  std::unique_ptr<HostFile> file = host.CreateFileBeside(path, &temp);
+  if (file != nullptr) {
+    const bool written = WritePieces(*file, pieces);
+    file.reset();  // closed before the replace
+    if (written && host.ReplaceFileWith(temp, path)) return;
+    host.RemoveFile(temp);
+    // A full disk: the old file stays whole rather than half written.
+    if (!written) throw cannot_create;
+  }
+  // The folder takes no new file, or a replace would not keep the file's
+  // identity: written where it is.
+  if (exists) {
+    file = host.OpenFileForOverwrite(path);
+    if (file != nullptr && WritePieces(*file, pieces)) return;
+  }
+  throw cannot_create;
 }
 
 void SaveLines(Host& host, const std::string& path, const std::vector<std::string>& lines) {
@@ -78,6 +118,9 @@ void SaveLines(Host& host, const std::string& path, const std::vector<std::strin
 namespace {
 
 bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
+
+// In characters, as Windows counts them.
+constexpr size_t kLongestWindowsPath = 32767;
 
 // The length of the first `length` characters of `path` up to and including
 // their last delimiter; 0 when they hold none.
@@ -108,8 +151,12 @@ bool ForceDirectories(Host& host, const std::string& dir) {
     while (length > 1 && (dir[length - 1] == '\\' || dir[length - 1] == '/')) --length;
     const size_t parent = FilePathLength(dir, length);
     if (length < 3 || parent == length) break;
-    path.resize(length);
-    if (IsFolder(host, path)) break;
+    // No folder has a path longer than the longest Windows path: such a
+    // level is missing without a look-up.
+    if (length <= kLongestWindowsPath) {
+      path.resize(length);
+      if (IsFolder(host, path)) break;
+    }
     missing.push_back(length);
     // A relative name without a folder part has no parent left to make.
     if (parent == 0) break;

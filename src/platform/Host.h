@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Form;
@@ -35,7 +36,9 @@ constexpr unsigned kShareWrite = 2;
 
 // GetFileAttributesW values.
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kAttributeReadOnly = 0x01;
 constexpr uint32_t kAttributeDirectory = 0x10;
+constexpr uint32_t kAttributeDevice = 0x40;
 constexpr uint32_t kAttributeNormal = 0x80;
 
 enum class SeekOrigin { kBegin, kCurrent };
@@ -85,6 +88,10 @@ class HostRegistryKey {
   virtual bool SetStringValue(const std::string& name, const std::string& value) = 0;
 };
 
+// Variables a started program gets on top of the installer's own
+// environment, as name and value; a name it has already takes the new value.
+using EnvironmentAdditions = std::vector<std::pair<std::string, std::string>>;
+
 // A started process (CreateProcessA). Destroying it closes its handles; it
 // does not end the process.
 class HostProcess {
@@ -98,6 +105,9 @@ class HostProcess {
   // the process has ended, kInput when user-interface input is waiting to be
   // processed, kFailed when the wait itself failed.
   virtual Wait WaitForExitOrInput() = 0;
+  // GetExitCodeProcess: the program's exit status once a wait has reported
+  // kExited; nullopt before that.
+  virtual std::optional<uint32_t> ExitCode() = 0;
 };
 
 // One user action on a form, queued by the front-end.
@@ -124,22 +134,44 @@ class Host {
   virtual std::string FromNativePath(const std::string& native_path) = 0;
 
   // --- Files and folders ------------------------------------------------
-  // CreateFileA with GENERIC_READ, OPEN_EXISTING and the share mode. Null
-  // when the file cannot be opened (missing, a folder, locked).
+  // CreateFileA with GENERIC_READ, OPEN_EXISTING and the share mode, of a
+  // regular file (a link followed to it). Null when the file cannot be
+  // opened (missing, locked) or is a folder, a pipe or a device, which are
+  // refused without waiting for them.
   virtual std::unique_ptr<HostFile> OpenFileForRead(const std::string& path,
                                                     unsigned share_mode) = 0;
-  // CreateFileA with GENERIC_WRITE, no sharing, CREATE_ALWAYS (an existing
-  // file is truncated). Null when it cannot be created, or when what opened
-  // is not a file on a disk (a device, a pipe).
+  // CreateFileA with GENERIC_WRITE, no sharing, CREATE_ALWAYS: an existing
+  // file is truncated. A link at the path (or a file with other hard links)
+  // is replaced by a new file, never written through; the folders above it
+  // are followed. A folder, pipe or device there is refused, and so is what
+  // opens but is not a file on a disk (a device name such as "aux.php").
+  // Null when the file cannot be created.
   virtual std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) = 0;
+  // CreateFileA with GENERIC_WRITE, no sharing, TRUNCATE_EXISTING: an
+  // existing regular file (a link followed to it) emptied for writing, its
+  // identity kept. Null when there is none or it may not be written.
+  virtual std::unique_ptr<HostFile> OpenFileForOverwrite(const std::string& path) = 0;
+  // A new empty file under a name no file has, created exclusively (never
+  // through a link) in the folder of the file `path` names, a link at
+  // `path` followed to its target; `*name` receives the new file's path.
+  // Null when that folder takes no new file.
+  virtual std::unique_ptr<HostFile> CreateFileBeside(const std::string& path,
+                                                     std::string* name) = 0;
   // GetFileAttributesW of the path: kInvalidFileAttributes when nothing
-  // exists there, else kAttributeDirectory or kAttributeNormal.
+  // exists there, else kAttributeDirectory, kAttributeDevice (a pipe, a
+  // device) or kAttributeNormal, the last with kAttributeReadOnly when this
+  // account may not write the file.
   virtual uint32_t FileAttributes(const std::string& path) = 0;
   // CreateDirectoryA: creates one folder. False when its parent is missing,
   // it exists already, or it cannot be made.
   virtual bool MakeOneDirectory(const std::string& path) = 0;
-  // MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH:
-  // replaces `to` by `from` in one step. False on failure, `to` untouched.
+  // ReplaceFileA: `to` takes the content of `from` in one step and keeps
+  // its identity (attributes and security; on POSIX mode and owner); a link
+  // at `to` stays and the file it names gets the content. `from` is gone
+  // afterwards, and takes the name `to` when nothing is there. False, both
+  // untouched, on failure, for a read-only `to`, and where the identity
+  // cannot be kept (on POSIX: `to` has other hard links, or its owner
+  // cannot be given to the new file).
   virtual bool ReplaceFileWith(const std::string& from, const std::string& to) = 0;
   // DeleteFileA. False when the file could not be removed.
   virtual bool RemoveFile(const std::string& path) = 0;
@@ -157,8 +189,10 @@ class Host {
 
   // --- Processes --------------------------------------------------------
   // CreateProcessA with no application name: the program is the command
-  // line's first token. Null when the process could not be started.
-  virtual std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) = 0;
+  // line's first token; the program gets the installer's environment with
+  // `environment` added. Null when the process could not be started.
+  virtual std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                                    const EnvironmentAdditions& environment) = 0;
 
   // --- Clock and C library generator ------------------------------------
   virtual uint32_t TickCount() = 0;            // GetTickCount

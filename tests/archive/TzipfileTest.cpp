@@ -197,6 +197,54 @@ TEST_F(TzipfileTest, TruncatedAndForeignFilesAreInvalid) {
   EXPECT_FALSE(zip->ReadDirectory(nullptr));
 }
 
+// Each central offset must be the position of a local header the walk
+// read for that name, and no two records may give the same one: otherwise
+// names would share, or reach into, another entry's data.
+TEST_F(TzipfileTest, CentralOffsetsAreTheWalkedHeadersOfTheirNamesOnce) {
+  const std::string two = Written({{"a.txt", "aaa"}, {"b.txt", "<?php evil();"}});
+  const size_t central_b = FindRecord(two, kCentralHeaderSignature, 1);
+  const size_t local_b = FindRecord(two, kLocalHeaderSignature, 1);
+  std::string other = two;
+  Patch32(other, central_b + central_header::kLocalHeaderOffset, 0);
+  std::string inside = two;
+  Patch32(inside, central_b + central_header::kLocalHeaderOffset,
+          static_cast<uint32_t>(local_b + 1));
+  // b.txt's central record once more, before the end record.
+  std::string twice = two;
+  const size_t end = FindRecord(two, kEndRecordSignature);
+  twice.insert(end, two.substr(central_b, end - central_b));
+  // A local header of b.txt hidden in the data of an entry of that name.
+  const std::string hidden_header = two.substr(local_b, local_header::kSize + 5);
+  std::string hidden = Written({{"b.txt", hidden_header + "<?php evil();"}});
+  Patch32(hidden, FindRecord(hidden, kCentralHeaderSignature) + central_header::kLocalHeaderOffset,
+          local_header::kSize + 5);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"another entry's header", other,
+       "central record 1 names \"b.txt\" at offset 0, the local header of another name"},
+      {"inside a header", inside,
+       "central record 1 names \"b.txt\" at offset " + std::to_string(local_b + 1) +
+           ", where the walk found no local header"},
+      {"one header twice", twice,
+       "central record 2 names \"b.txt\" at offset " + std::to_string(local_b) +
+           ", which central record 1 gave already"},
+      {"a header inside the data", hidden,
+       "central record 0 names \"b.txt\" at offset 35, where the walk found no local header"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_FALSE(Read(c.bytes));
+    EXPECT_EQ(zip->DirectoryError, c.error);
+    Reset();
+  }
+  ASSERT_TRUE(Read(two));
+  EXPECT_EQ(zip->DirectoryError, "");
+}
+
 TEST_F(TzipfileTest, UnsafeNamesAreRefused) {
   // Python zipfile archives of good.txt and one name each (see the README).
   const char* names[] = {"dotdot", "dotdot_inner", "dotdot_backslash", "dotdot_last",
@@ -380,6 +428,11 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
   Patch16(tiny, local_header::kFlags, kFlagEncrypted);
   const std::string encrypted = Fixture("InfoZipEncrypted.zip");
   const std::string seven = Fixture("SevenZipEncrypted.zip");
+  // Encrypted, and said to be deflated: the encryption is looked at first.
+  std::string encrypted_deflated = encrypted;
+  Patch16(encrypted_deflated, local_header::kMethod, 8);
+  std::string encrypted_method_12 = encrypted;
+  Patch16(encrypted_method_12, local_header::kMethod, 12);
 
   const Case cases[] = {
       {"no such name", Fixture("InfoZipStored.zip"), "missing.txt", "", none, kZipNotPresent},
@@ -399,12 +452,27 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
       {"sizes disagree", resized, "readme.txt", "", none, kZipCannotRead},
       {"encrypted, shorter than its header", tiny, "tiny.txt", "secret", none, kZipCannotRead},
       {"encryption header cut", encrypted, "docs/readme.txt", "secret",
-       [&](FakeHost& h, TZipFile&) { h.AddFile(kPackage, encrypted.substr(0, FirstDataOffset(encrypted) + 5)); },
+       [&](FakeHost& h, TZipFile&) {
+         h.AddFile(kPackage, encrypted.substr(0, FirstDataOffset(encrypted) + 5));
+       },
        kZipCannotRead},
       {"zip -e, no password", encrypted, "docs/readme.txt", "", none, kZipBadPassword},
       {"zip -e, wrong password", encrypted, "docs/readme.txt", "Secret", none, kZipBadPassword},
       {"7z, no password", seven, "docs/readme.txt", "", none, kZipBadPassword},
       {"7z, wrong password", seven, "docs/readme.txt", "secrets", none, kZipBadPassword},
+      {"encrypted deflated, no password", encrypted_deflated, "docs/readme.txt", "", none,
+       kZipBadPassword},
+      {"encrypted method 12, no password", encrypted_method_12, "docs/readme.txt", "", none,
+       kZipBadPassword},
+      {"encrypted deflated, header cut", encrypted_deflated, "docs/readme.txt", "",
+       [&](FakeHost& h, TZipFile&) {
+         h.AddFile(kPackage, encrypted_deflated.substr(0, FirstDataOffset(encrypted) + 5));
+       },
+       kZipCannotRead},
+      {"encrypted deflated, right password", encrypted_deflated, "docs/readme.txt", "secret", none,
+       kZipError},
+      {"encrypted method 12, right password", encrypted_method_12, "docs/readme.txt", "secret",
+       none, kZipBadMethod},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

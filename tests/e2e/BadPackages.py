@@ -62,7 +62,7 @@ CENTRAL_FLIPPED = {
     "name_length": INVALID,
     "extra_length": INVALID,
     "comment_length": INVALID,
-    "local_header_offset": NOT_READ_HEADER,  # points far past the end
+    "local_header_offset": INVALID,  # no local header the walk read stands there
 }
 END_FLIPPED = {"signature": INVALID, "comment_length": INVALID}
 
@@ -99,14 +99,22 @@ def crc32(data):
     return zlib.crc32(data) & 0xFFFFFFFF
 
 
-def build(members, comment=b""):
-    """A stored archive of (name, data, local extra, central extra, file comment)."""
-    out, central = bytearray(), bytearray()
-    for name, data, local_extra, central_extra, file_comment in members:
-        offset = len(out)
-        fixed = struct.pack("<HHHHHIIIHH", 10, 0, 0, 0x6000, 0x5421, crc32(data), len(data),
-                            len(data), len(name), len(local_extra))
-        out += struct.pack("<I", LOCAL) + fixed + name + local_extra + data
+def local_header(name, data, extra=b""):
+    fixed = struct.pack("<HHHHHIIIHH", 10, 0, 0, 0x6000, 0x5421, crc32(data), len(data),
+                        len(data), len(name), len(extra))
+    return struct.pack("<I", LOCAL) + fixed + name + extra
+
+
+def build(members, comment=b"", offset_of=None):
+    """A stored archive of (name, data, local extra, central extra, file comment).
+    offset_of(i, offsets) may give member i's central record another local
+    header offset; offsets are those of the local headers so far."""
+    out, central, offsets = bytearray(), bytearray(), []
+    for i, (name, data, local_extra, central_extra, file_comment) in enumerate(members):
+        offsets.append(len(out))
+        out += local_header(name, data, local_extra) + data
+    for i, (name, data, local_extra, central_extra, file_comment) in enumerate(members):
+        offset = offset_of(i, offsets) if offset_of else offsets[i]
         central += struct.pack("<IHHHHHHIIIHHHHHII", CENTRAL, 20, 10, 0, 0, 0x6000, 0x5421,
                                crc32(data), len(data), len(data), len(name), len(central_extra),
                                len(file_comment), 0, 0, 0, offset)
@@ -178,14 +186,32 @@ def main():
     case("local_sizes_ffffffff", INVALID, 1, "last entry's both sizes",
          patched(local[last] + 18, ones + ones))
     case("central_sizes_ffffffff", 0, 1, "read only", patched(central[0] + 20, ones + ones))
-    case("central_offset_past_end", NOT_READ_HEADER, 1, "", patched(central[last] + 42, length))
-    case("central_offset_ffffffff", NOT_READ_HEADER, 1, "", patched(central[0] + 42, ones))
+    case("central_offset_past_end", INVALID, 1, "", patched(central[last] + 42, length))
+    case("central_offset_ffffffff", INVALID, 1, "", patched(central[0] + 42, ones))
     case("end_central_offset_ffffffff", 0, 1, "read only", patched(end + 12, ones + ones))
 
     # A central record whose name no local header has.
     name_at = central[last] + 46
     case("central_names_nothing", INVALID, 1, "last central name's last letter changed",
          patched(name_at + len(members[last][0]) - 1, b"#"))
+
+    # Central offsets that are not the local header the walk read for that
+    # name, once: each would write another entry's data under its name.
+    case("central_offset_other_entry", INVALID, 1, "last entry's offset: the first entry's",
+         patched(central[last] + 42, struct.pack("<I", local[0])))
+    hidden = local_header(b"articles/hidden.php", b"<?php evil();\n") + b"<?php evil();\n"
+    case("central_offset_into_data", INVALID, 1,
+         "a header of the same name inside the entry's own data",
+         build(members + [plain(b"articles/hidden.php", hidden)],
+               offset_of=lambda i, o: o[i] + 30 + len(b"articles/hidden.php")
+               if i == len(members) else o[i]))
+    case("central_offset_twice", INVALID, 1, "the last central record twice",
+         build(members + [members[last]], offset_of=lambda i, o: o[min(i, last)]))
+    # 1,000 small entries whose central records all name one 1 MiB entry.
+    small = [plain(b"articles/f%04d.txt" % k, b"%d\n" % k) for k in range(1000)]
+    case("central_offsets_one_big_entry", INVALID, 1, "1,000 records, one 1 MiB header",
+         build(members + [plain(b"articles/big.bin", b"\x5a" * (1 << 20))] + small,
+               offset_of=lambda i, o: o[len(members)] if i > len(members) else o[i]))
 
     # Names: an extra entry beside the package's own.
     names = {

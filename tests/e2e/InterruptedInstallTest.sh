@@ -21,15 +21,15 @@ kill_when() {
   return 1
 }
 
-# A machine with the stand-ins; the big files of TEMPLATE are linked, not
-# copied: the installer replaces php.ini and system.reg by renaming, so it
-# never writes into the linked files themselves.
+# A machine with the stand-ins; the package and the installer of TEMPLATE
+# are linked, not copied, as the installer never writes them. php.ini is
+# copied: one with another hard link is written in place, which would change
+# the template's too.
 machine() {
   local m=$work/$1 template=$2
   rm -rf "$m"
   cp -a "$template" "$m"
-  rm "$m/drive_c/php/php.ini" "$m/drive_c/Setup/Data.kpv" "$m/drive_c/Setup/setup"
-  ln "$template/drive_c/php/php.ini" "$m/drive_c/php/php.ini"
+  rm "$m/drive_c/Setup/Data.kpv" "$m/drive_c/Setup/setup"
   ln "$template/drive_c/Setup/Data.kpv" "$m/drive_c/Setup/Data.kpv"
   ln "$template/drive_c/Setup/setup" "$m/drive_c/Setup/setup"
   echo "$m"
@@ -67,9 +67,11 @@ reset_module() { psql -X -q -d corvantis -c "UPDATE modules SET version = '2.3.7
 slow=$work/slow
 make_prefix "$slow" "$BUILD"
 install_stand_ins "$slow"
-# A comment, which a rewrite drops: the registry saved by the install is
-# then told from the one before it by its bytes.
-sed -i '1a ; the machine of the interrupted installs' "$slow/system.reg"
+# "InstallDir" written by hand with single backslashes, which the install
+# writes anew with doubled ones: the registry it saves is then told from the
+# one before it by its bytes.
+sed -i 's/^"InstallDir"=.*/"InstallDir"="C:\\Intranet"/' "$slow/system.reg"
+grep -qxF '"InstallDir"="C:\Intranet"' "$slow/system.reg" || fail "InstallDir not rewritten"
 {
   for ((i = 0; i < 65536; i++)); do echo "; padding line $i of a long php.ini, before its extensions"; done
   cat "$top/samples/prefix/drive_c/php/php.ini"

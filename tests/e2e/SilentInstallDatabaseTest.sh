@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # An unattended install against a real database server: psql.exe is run on
 # the package's script in the work folder, and the module row ends at 2.3.8.
+# psql.exe reaches the server the gate read, whatever the installer's own
+# environment says, any user name reaches it whole, and its failure is asked
+# about.
 BUILD=$1
 . "$(dirname "$0")/lib.sh"
 
@@ -43,5 +46,75 @@ block=$'extension=php_zip.dll\n\n\n\n; brevoxil - Articles Module Update extensi
   fail "silent-db: php.ini lines do not all end in CR LF"
 # The install folder is recorded.
 grep -qi '"InstallDir"="C:\\\\Intranet"' "$m/system.reg" || fail "silent-db: registry"
+
+# psql_args FILE: what the stand-in psql.exe got, one field per line with
+# its line breaks shown as \n: the arguments, then PGHOST= and PGPASSWORD=.
+psql_args() {
+  local fields=() f
+  mapfile -d '' fields <"$1" 2>/dev/null
+  for f in "${fields[@]}"; do printf '%s\n' "${f//$'\n'/\\n}"; done
+}
+import_failed='An error occured whilst trying to import data into SQL Server. Continue installation?'
+# shown FILE TEXT: TEXT was shown, whatever its lines were wrapped at.
+shown() { tr '\n' ' ' <"$1" | grep -qF -- "$2"; }
+
+# The installer's own environment names another server (a socket folder
+# without one, so psql.exe fails at once there); /dbhost: names the real
+# one, which the gate reads and psql.exe imports into.
+m=$(new_machine psql-host)
+install_stand_ins "$m"
+server=$PGHOST
+PGHOST=$work/no-server CORVANTIS_TEST_PSQL_ARGS=$m.args \
+  run_setup "$m" '' /silent "/dbhost:$server" /dbpass:pw1
+expect_status psql-host 0 "$m"
+shown "$m.out" "$import_failed" && fail "psql-host: the import failed"
+[ "$(psql_args "$m.args" | tail -2)" = "PGHOST=$server"$'\n'"PGPASSWORD=pw1" ] ||
+  fail "psql-host: psql.exe got: $(psql_args "$m.args" | tr '\n' ' ')"
+[ "$(psql -X -At -d corvantis -c "SELECT count(*) FROM articles_settings")" = 2 ] ||
+  fail "psql-host: the script was not imported into $server"
+[ "$(module_rows)" = "Articles|2.3.8|2010-05-31 02:03:08" ] || fail "psql-host: modules: $(module_rows)"
+
+# psql.exe that ends with 2, as when it cannot reach the server: the question,
+# and No ends the install with the web server stopped and the module row as
+# it was; Yes goes on to the end.
+for answer in n y; do
+  m=$(new_machine psql-fails-$answer)
+  install_stand_ins "$m"
+  CORVANTIS_TEST_PSQL_STATUS=2 run_setup "$m" "$answer\n" /silent /dbpass:unused
+  shown "$m.out" "$import_failed" || fail "psql-fails-$answer: no question"
+  if [ $answer = n ]; then
+    expect_status psql-fails-n 1 "$m"
+    [ "$(module_rows)" = "Articles|2.3.7|2009-11-16 10:24:00" ] || fail "psql-fails-n: modules: $(module_rows)"
+    [ "$(control_log "$m")" = "httpd.exe -w -n Apache2.2 -k stop" ] || fail "psql-fails-n: $(control_log "$m")"
+  else
+    expect_status psql-fails-y 0 "$m"
+    [ "$(module_rows | cut -d'|' -f2)" = 2.3.8 ] || fail "psql-fails-y: modules: $(module_rows)"
+  fi
+done
+
+# User names with each awkward character reach psql.exe as typed, as one
+# argument; the gate and psql.exe log in with them and their password.
+# (Names of their own: the database tests make roles on the same server.)
+users=("john smith" $'tab\there' 'say "hi"' 'a "b\" -c x' 'psql\back\slash\' $'line\nbreak -f other.sql'
+  $'root\n-fother.sql')
+for user in "${users[@]}"; do
+  printf 'DROP ROLE IF EXISTS :"u"; CREATE ROLE :"u" LOGIN PASSWORD %s;\n' "'pw2'" | psql -X -q -v ON_ERROR_STOP=1 -v u="$user" -d postgres ||
+    fail "role '$user' not made"
+done
+i=0
+for user in "${users[@]}"; do
+  i=$((i + 1))
+  m=$(new_machine psql-user-$i)
+  install_stand_ins "$m"
+  CORVANTIS_TEST_PSQL_ARGS=$m.args run_setup "$m" '' /silent "/dbuser:$user" /dbpass:pw2
+  expect_status "psql-user-$i" 0 "$m"
+  mapfile -d '' got <"$m.args" 2>/dev/null
+  [ "${#got[@]}" = 6 ] && [ "${got[3]}" = "$user" ] ||
+    fail "psql-user-$i: psql.exe got: $(psql_args "$m.args" | tr '\n' '|')"
+  [ "$(module_rows | cut -d'|' -f2)" = 2.3.8 ] || fail "psql-user-$i: modules: $(module_rows)"
+done
+for user in "${users[@]}"; do
+  printf 'DROP ROLE :"u";\n' | psql -X -q -v u="$user" -d postgres
+done
 
 finish

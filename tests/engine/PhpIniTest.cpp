@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "engine/PhpIni.h"
 #include "platform/Fault.h"
+#include "platform/FileUtil.h"
 #include "support/InstallerWorld.h"
+#include "support/PhpIniReference.h"
 
 namespace {
 
@@ -62,7 +66,45 @@ TEST(PhpIniTest, BlocksGoAfterTheAnchorOrWhereNothingIsSplit) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(AddExtensionLines(c.before, c.add, kTitle), c.after);
+    EXPECT_EQ(AddExtensionLines(JoinLines(c.before), c.add, kTitle).Joined(), JoinLines(c.after));
+  }
+}
+
+// Files and lines made of pieces that meet in every way that matters: the
+// anchor in and out of place, lines inside others and inside the comment,
+// repeats, blocks that bring the anchor, and lines with a line break.
+TEST(PhpIniTest, GivesTheBytesOfTheUpdateOneLineAtATime) {
+  const char* const pieces[] = {"extension=php_zip.dll",
+                                "extension=php_",
+                                "zip",
+                                ".dll",
+                                "a",
+                                ";",
+                                "",
+                                " ",
+                                "Update",
+                                "; brevoxil - Articles",
+                                "\r",
+                                "\n"};
+  std::mt19937 random(12);
+  const auto piece = [&](bool line_breaks) {
+    const size_t count = sizeof pieces / sizeof pieces[0] - (line_breaks ? 0 : 2);
+    return std::string(pieces[random() % count]);
+  };
+  const auto text = [&](bool line_breaks) {
+    std::string t;
+    for (unsigned n = random() % 4; n > 0; --n) t += piece(line_breaks);
+    return t;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    Lines before, add;
+    for (unsigned n = random() % 7; n > 0; --n) before.push_back(text(false));
+    const bool awkward = round % 10 == 0;
+    for (unsigned n = random() % 7; n > 0; --n)
+      add.push_back(random() % 3 == 0 && !add.empty() ? add[random() % add.size()] : text(awkward));
+    SCOPED_TRACE(testing::PrintToString(before) + " + " + testing::PrintToString(add));
+    ASSERT_EQ(AddExtensionLines(JoinLines(before), add, kTitle).Joined(),
+              JoinLines(AddOneAtATime(before, add, kTitle)));
   }
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "engine/Phases.h"
+#include "platform/CommandLine.h"
 #include "platform/Fault.h"
 #include "support/InstallerWorld.h"
 
@@ -55,16 +57,86 @@ TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
   }
 }
 
-TEST(ImportSqlScriptsTest, PsqlThatCannotStartAsksWhetherToGoOn) {
+// psql.exe splits its command line by the C runtime's rules, as the POSIX
+// host does for it: whatever the name holds, it arrives as one argument.
+TEST(ImportSqlScriptsTest, AnyUserNameReachesPsqlAsOneArgument) {
+  const std::string users[] = {
+      "john smith",   "tab\there", "a \"b\\\" -c x", "a b\\", "back\\slash",
+      "trailing\\\\", "\"",        "\\\"",           "  ",    "line\nbreak -f other.sql",
+      "x\r\ny",       "\"\" \"\"",
+  };
+  for (const std::string& user : users) {
+    SCOPED_TRACE(testing::PrintToString(user));
+    InstallerWorld t;
+    t.settings.DbUser = user;
+    InstallContext context;
+    context.PgBaseDir = "C:\\Program Files\\PostgreSQL\\8.3";
+    context.WorkFolder = "C:\\Temp\\7";
+    EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+    ASSERT_EQ(t.host.command_lines.size(), 1u);
+    EXPECT_EQ(SplitProgramCommandLine(t.host.command_lines[0]),
+              (std::vector<std::string>{"C:\\Program Files\\PostgreSQL\\8.3\\bin\\psql.exe", "-f",
+                                        "C:\\Temp\\7\\brevoxil.sql", "corvantis", user}));
+  }
+}
+
+// The gate read the module's version with libpq's defaults for what the
+// settings leave empty; psql.exe gets the same.
+TEST(ImportSqlScriptsTest, PsqlReachesTheGatesServerThroughItsEnvironment) {
   struct Case {
+    const char* host;
+    const char* password;
+    EnvironmentAdditions environment;
+  };
+  const Case cases[] = {
+      {"dbserver", "s3cret pass", {{"PGHOST", "dbserver"}, {"PGPASSWORD", "s3cret pass"}}},
+      {"", "secret", {{"PGPASSWORD", "secret"}}},
+      {"10.0.0.5", "", {{"PGHOST", "10.0.0.5"}}},
+      {"", "", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host);
+    InstallerWorld t;
+    t.settings.DbHost = c.host;
+    t.settings.DbPassword = c.password;
+    InstallContext context;
+    context.WorkFolder = "C:\\Temp\\1";
+    EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+    EXPECT_EQ(t.host.environments, std::vector<EnvironmentAdditions>{c.environment});
+    EXPECT_EQ(t.host.command_lines,
+              std::vector<std::string>{
+                  "\"\\bin\\psql.exe\" -f \"C:\\Temp\\1\\brevoxil.sql\" corvantis root"});
+  }
+}
+
+// psql.exe ends with 1 when it cannot read the script and 2 when it cannot
+// reach the server: asked about as a psql.exe that did not start.
+TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeHost&)> arrange;
     int answer;
     bool result;
   };
-  const Case cases[] = {{kIdNo, false}, {kIdYes, true}, {0, true}};
+  const auto not_started = [](FakeHost& h) {
+    h.can_start = [](const std::string&) { return false; };
+  };
+  const auto exits_with = [](uint32_t code) {
+    return [code](FakeHost& h) { h.exit_code = [code](const std::string&) { return code; }; };
+  };
+  const Case cases[] = {
+      {"not started, No", not_started, kIdNo, false},
+      {"not started, Yes", not_started, kIdYes, true},
+      {"not started, no answer", not_started, 0, true},
+      {"script unreadable, No", exits_with(1), kIdNo, false},
+      {"no connection, No", exits_with(2), kIdNo, false},
+      {"no connection, Yes", exits_with(2), kIdYes, true},
+      {"wait failed, No", [](FakeHost& h) { h.wait_fails = true; }, kIdNo, false},
+  };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.answer);
+    SCOPED_TRACE(c.what);
     InstallerWorld t;
-    t.host.can_start = [](const std::string&) { return false; };
+    c.arrange(t.host);
     t.host.ExpectBox(kImportFailed, "ERROR", kMbYesNo | kMbIconError, c.answer);
     InstallContext context;
     context.WorkFolder = "C:\\Temp\\1";

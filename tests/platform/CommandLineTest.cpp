@@ -36,4 +36,32 @@ TEST(CommandLineTest, SplitsAsTheWindowsStartUpDoes) {
   }
 }
 
+TEST(CommandLineTest, SplitsAProgramsLineAsItsCRuntimeDoes) {
+  struct Case {
+    std::string line;
+    std::vector<std::string> arguments;
+  };
+  const Case cases[] = {
+      {"\"C:\\Program Files\\pg\\bin\\psql.exe\" -f \"C:\\T\\1\\a.sql\" corvantis root",
+       {"C:\\Program Files\\pg\\bin\\psql.exe", "-f", "C:\\T\\1\\a.sql", "corvantis", "root"}},
+      // The program name: to the next quote, backslashes as they are.
+      {"\"C:\\a b\\\"x y", {"C:\\a b\\", "x", "y"}},
+      {"C:\\bin\\p.exe\nx", {"C:\\bin\\p.exe", "x"}},
+      // Backslashes count only before a quote.
+      {"p a\\\\b \"c\\\\\" \"d\\\"e\" f\\\\\\\"g", {"p", "a\\\\b", "c\\", "d\"e", "f\\\"g"}},
+      // Only blanks and tabs separate; a line break is part of an argument.
+      {"p a\tb  c\r\nd \x01z", {"p", "a", "b", "c\r\nd", "\x01z"}},
+      // "" inside quotes is a quote and closes the stretch; outside, nothing.
+      {"p \"a\"\"b\" c", {"p", "a\"b c"}},
+      {"p \"\" x\"\"y", {"p", "", "xy"}},
+      {"p \"open end", {"p", "open end"}},
+      {"p   ", {"p"}},
+      {"", {""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(SplitProgramCommandLine(c.line), c.arguments);
+  }
+}
+
 }  // namespace

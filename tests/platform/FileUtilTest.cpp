@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string_view>
+
 #include "platform/Fault.h"
 #include "platform/FileUtil.h"
 #include "platform/fake/FakeHost.h"
@@ -34,14 +37,24 @@ TEST(FileUtilTest, JoinLinesEndsEveryLineWithCrLf) {
   EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
 }
 
-TEST(FileUtilTest, MissingFileRaisesCannotOpen) {
+TEST(FileUtilTest, MissingFolderOrHugeFileRaisesCannotOpen) {
   FakeHost host;
-  try {
-    LoadLines(host, "C:\\Apache\\conf\\httpd.conf");
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Cannot open file C:\\Apache\\conf\\httpd.conf");
+  host.AddFolder("C:\\Apache\\conf\\folder.conf");
+  host.AddFile("C:\\Apache\\conf\\huge.conf", std::string(kMaxLineListFile + 1, '\n'));
+  for (const char* name : {"httpd.conf", "folder.conf", "huge.conf"}) {
+    SCOPED_TRACE(name);
+    const std::string path = std::string("C:\\Apache\\conf\\") + name;
+    try {
+      LoadLines(host, path);
+      ADD_FAILURE() << "no fault";
+    } catch (const FileFault& e) {
+      EXPECT_EQ(e.what(), "Cannot open file " + path);
+    }
+    EXPECT_EQ(host.open_files(), 0);
   }
+  host.AddFile("C:\\x.txt", "12345");
+  EXPECT_EQ(LoadFile(host, "C:\\x.txt", 5), "12345");
+  EXPECT_THROW(LoadFile(host, "C:\\x.txt", 4), FileFault);
 }
 
 TEST(FileUtilTest, SaveReplacesTheFileAndLeavesNoTemporary) {
@@ -62,6 +75,12 @@ TEST(FileUtilTest, FailedSaveLeavesTheOldFileWhole) {
       {"write fails", [](FakeHost& h) { h.writes_before_failure = 0; }},
       {"disk full", [](FakeHost& h) { h.disk_space = 3; }},
       {"target locked", [](FakeHost& h) { h.LockFile("C:\\php\\php.ini"); }},
+      {"target read-only", [](FakeHost& h) { h.SetReadOnly("C:\\php\\php.ini"); }},
+      {"read-only, no new file in the folder",
+       [](FakeHost& h) {
+         h.SetReadOnly("C:\\php\\php.ini");
+         h.RefuseNewFiles("C:\\php");
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -75,6 +94,29 @@ TEST(FileUtilTest, FailedSaveLeavesTheOldFileWhole) {
       EXPECT_STREQ(e.what(), "Cannot create file C:\\php\\php.ini");
     }
     EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "old\r\n");
+    EXPECT_EQ(host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
+    EXPECT_EQ(host.open_files(), 0);
+  }
+}
+
+// Where no new file can take its place, or a replace would not keep it as
+// it is, the file is written where it is.
+TEST(FileUtilTest, SaveOverwritesInPlaceWhereItCannotReplace) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeHost&)> arrange;
+  };
+  const Case cases[] = {
+      {"no new file in the folder", [](FakeHost& h) { h.RefuseNewFiles("C:\\php"); }},
+      {"identity not kept by a replace", [](FakeHost& h) { h.replace_fails = true; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost host;
+    host.AddFile("C:\\php\\php.ini", "old\r\n");
+    c.arrange(host);
+    SaveFileReplacing(host, "C:\\php\\php.ini", std::vector<std::string_view>{"new", "\r\n"});
+    EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "new\r\n");
     EXPECT_EQ(host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
     EXPECT_EQ(host.open_files(), 0);
   }

@@ -50,7 +50,8 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 on success; the result code for extract; 1 when the\n"
     "archive cannot be opened or pack fails; 9 for an archive the installer\n"
-    "would refuse (\"Invalid package!\"); 64 for a usage error.\n";
+    "would refuse (\"Invalid package!\", followed by the central record at\n"
+    "fault and why, when that is the reason); 64 for a usage error.\n";
 
 struct Arguments {
   std::vector<std::string> positional;
@@ -114,6 +115,7 @@ int ReadPackage(Host& host, const std::string& native_path, TZipFile* zip, std::
     if (zip->RefusedName)
       err << "entry " << Printable(zip->RefusedName->name) << ": " << zip->RefusedName->reason
           << "\n";
+    if (!zip->DirectoryError.empty()) err << "kpv: " << zip->DirectoryError << "\n";
     return kKpvInvalidPackage;
   }
   return 0;

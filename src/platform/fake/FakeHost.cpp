@@ -49,6 +49,7 @@ std::string ParentKey(const std::string& key) {
 
 struct FakeHost::Node {
   bool folder = false;
+  bool read_only = false;
   std::string bytes;
   struct Handle {
     const void* owner;
@@ -142,6 +143,22 @@ bool FakeHost::Locked(const std::string& key) const {
   return std::find(locked_.begin(), locked_.end(), key) != locked_.end();
 }
 
+bool FakeHost::TakesNewFiles(const std::string& folder_key) const {
+  const Node* folder = Find(folder_key);
+  return folder != nullptr && folder->folder &&
+         std::find(closed_folders_.begin(), closed_folders_.end(), folder_key) ==
+             closed_folders_.end();
+}
+
+void FakeHost::SetReadOnly(const std::string& path) {
+  Node* node = Find(Key(path));
+  if (node == nullptr || node->folder) {
+    ADD_FAILURE() << "no file " << path;
+    return;
+  }
+  node->read_only = true;
+}
+
 void FakeHost::AddFolder(const std::string& path) {
   std::string key = Key(path);
   std::vector<std::string> chain;
@@ -200,13 +217,13 @@ std::unique_ptr<HostFile> FakeHost::OpenFileForRead(const std::string& path, uns
 
 std::unique_ptr<HostFile> FakeHost::CreateFileForWrite(const std::string& path) {
   const std::string key = Key(path);
-  Node* parent = Find(ParentKey(key));
-  if (parent == nullptr || !parent->folder || Locked(key)) return nullptr;
+  if (Locked(key)) return nullptr;
   Node* node = Find(key);
   if (node != nullptr) {
-    if (node->folder || !node->CanOpen(true, kShareNone)) return nullptr;
+    if (node->folder || node->read_only || !node->CanOpen(true, kShareNone)) return nullptr;
     node->bytes.clear();
   } else {
+    if (!TakesNewFiles(ParentKey(key))) return nullptr;
     auto& slot = nodes_[key];
     slot = std::make_unique<Node>();
     node = slot.get();
@@ -214,10 +231,34 @@ std::unique_ptr<HostFile> FakeHost::CreateFileForWrite(const std::string& path) 
   return std::make_unique<FakeFile>(*this, *node, true, kShareNone);
 }
 
+std::unique_ptr<HostFile> FakeHost::OpenFileForOverwrite(const std::string& path) {
+  const std::string key = Key(path);
+  Node* node = Find(key);
+  if (node == nullptr || node->folder || node->read_only || Locked(key) ||
+      !node->CanOpen(true, kShareNone))
+    return nullptr;
+  node->bytes.clear();
+  return std::make_unique<FakeFile>(*this, *node, true, kShareNone);
+}
+
+std::unique_ptr<HostFile> FakeHost::CreateFileBeside(const std::string& path, std::string* name) {
+  const std::string key = Key(path);
+  if (!TakesNewFiles(ParentKey(key))) return nullptr;
+  std::string created;
+  do {
+    created = key + ".~" + std::to_string(++created_beside_);
+  } while (Find(created) != nullptr);
+  auto& slot = nodes_[created];
+  slot = std::make_unique<Node>();
+  *name = created;
+  return std::make_unique<FakeFile>(*this, *slot, true, kShareNone);
+}
+
 uint32_t FakeHost::FileAttributes(const std::string& path) {
   const Node* node = Find(Key(path));
   if (node == nullptr) return kInvalidFileAttributes;
-  return node->folder ? kAttributeDirectory : kAttributeNormal;
+  if (node->folder) return kAttributeDirectory;
+  return node->read_only ? kAttributeNormal | kAttributeReadOnly : kAttributeNormal;
 }
 
 bool FakeHost::MakeOneDirectory(const std::string& path) {
@@ -238,6 +279,7 @@ bool FakeHost::ReplaceFileWith(const std::string& from, const std::string& to) {
   if (source == nullptr || source->folder || source->Open()) return false;
   Node* target = Find(to_key);
   if (Locked(to_key) || (target != nullptr && (target->folder || target->Open()))) return false;
+  if (target != nullptr && (target->read_only || replace_fails)) return false;
   nodes_[to_key] = std::move(nodes_[from_key]);
   nodes_.erase(from_key);
   return true;
@@ -246,7 +288,8 @@ bool FakeHost::ReplaceFileWith(const std::string& from, const std::string& to) {
 bool FakeHost::RemoveFile(const std::string& path) {
   const std::string key = Key(path);
   Node* node = Find(key);
-  if (node == nullptr || node->folder || node->Open() || Locked(key)) return false;
+  if (node == nullptr || node->folder || node->read_only || node->Open() || Locked(key))
+    return false;
   nodes_.erase(key);
   return true;
 }
@@ -386,27 +429,38 @@ namespace {
 
 class FakeProcess : public HostProcess {
  public:
-  FakeProcess(int input_waits, bool fails) : input_waits_(input_waits), fails_(fails) {}
+  FakeProcess(int input_waits, bool fails, uint32_t exit_code)
+      : input_waits_(input_waits), fails_(fails), exit_code_(exit_code) {}
   Wait WaitForExitOrInput() override {
     if (input_waits_ > 0) {
       --input_waits_;
       return Wait::kInput;
     }
-    return fails_ ? Wait::kFailed : Wait::kExited;
+    if (fails_) return Wait::kFailed;
+    exited_ = true;
+    return Wait::kExited;
+  }
+  std::optional<uint32_t> ExitCode() override {
+    return exited_ ? std::optional<uint32_t>(exit_code_) : std::nullopt;
   }
 
  private:
   int input_waits_;
   bool fails_;
+  uint32_t exit_code_;
+  bool exited_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<HostProcess> FakeHost::StartProcess(const std::string& command_line) {
+std::unique_ptr<HostProcess> FakeHost::StartProcess(const std::string& command_line,
+                                                    const EnvironmentAdditions& environment) {
   command_lines.push_back(command_line);
+  environments.push_back(environment);
   if (can_start && !can_start(command_line)) return nullptr;
   if (on_start) on_start(command_line);
-  return std::make_unique<FakeProcess>(input_waits, wait_fails);
+  return std::make_unique<FakeProcess>(input_waits, wait_fails,
+                                       exit_code ? exit_code(command_line) : 0);
 }
 
 int FakeHost::Random() {

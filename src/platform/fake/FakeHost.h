@@ -41,6 +41,13 @@ class FakeHost : public Host {
   std::vector<std::string> Files() const;
   // Makes every open of the path fail, as a file locked by another process.
   void LockFile(const std::string& path) { locked_.push_back(Key(path)); }
+  // The file gets the read-only attribute: it cannot be written, replaced
+  // or removed.
+  void SetReadOnly(const std::string& path);
+  // A folder in which no new file can be made; its files can be written.
+  void RefuseNewFiles(const std::string& folder) { closed_folders_.push_back(Key(folder)); }
+  // ReplaceFileWith fails, as when a file's identity cannot be kept.
+  bool replace_fails = false;
   // Fails the write calls after `count` successful ones (-1: never).
   int writes_before_failure = -1;
   // Caps what one write call takes (the disk fills up after `disk_space`
@@ -68,10 +75,13 @@ class FakeHost : public Host {
 
   // --- Processes --------------------------------------------------------
   std::vector<std::string> command_lines;  // every start asked for, in order
+  std::vector<EnvironmentAdditions> environments;  // what each start added
   // Whether a command line starts (default: all do).
   std::function<bool(const std::string&)> can_start;
   // Runs when a process starts: what the program would do.
   std::function<void(const std::string&)> on_start;
+  // A started program's exit status (default: 0).
+  std::function<uint32_t(const std::string&)> exit_code;
   int input_waits = 0;      // each wait reports input this many times first
   bool wait_fails = false;  // the wait fails outright
 
@@ -121,6 +131,8 @@ class FakeHost : public Host {
   std::string FromNativePath(const std::string& path) override { return path; }
   std::unique_ptr<HostFile> OpenFileForRead(const std::string& path, unsigned share) override;
   std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override;
+  std::unique_ptr<HostFile> OpenFileForOverwrite(const std::string& path) override;
+  std::unique_ptr<HostFile> CreateFileBeside(const std::string& path, std::string* name) override;
   uint32_t FileAttributes(const std::string& path) override;
   bool MakeOneDirectory(const std::string& path) override;
   bool ReplaceFileWith(const std::string& from, const std::string& to) override;
@@ -129,7 +141,8 @@ class FakeHost : public Host {
   std::string ShortPathName(const std::string& path) override;
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override;
-  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) override;
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                            const EnvironmentAdditions& environment) override;
   uint32_t TickCount() override { return ticks; }
   int64_t Time() override { return time; }
   void SeedRandom(unsigned seed) override { seeds.push_back(seed); }
@@ -160,10 +173,13 @@ class FakeHost : public Host {
   friend class FakeKey;
   Node* Find(const std::string& key) const;
   bool Locked(const std::string& key) const;
+  bool TakesNewFiles(const std::string& folder_key) const;
   RegKey* FindKey(const std::string& path, bool create);
 
   std::map<std::string, std::unique_ptr<Node>> nodes_;
   std::vector<std::string> locked_;
+  std::vector<std::string> closed_folders_;
+  int created_beside_ = 0;
   std::unique_ptr<RegKey> registry_;
   int open_files_ = 0;
   int writes_ = 0;

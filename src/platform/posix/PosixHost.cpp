@@ -1,6 +1,5 @@
 #include "platform/posix/PosixHost.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,9 +11,7 @@
 #include <iostream>
 
 #include "platform/CommandLine.h"
-#include "platform/posix/FileDescriptor.h"
 #include "platform/posix/LinkedPq.h"
-#include "platform/posix/OsError.h"
 #include "platform/posix/PathMap.h"
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/PosixProcess.h"
@@ -30,11 +27,6 @@ std::string FolderOf(const std::string& host_path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return host_path.substr(0, slash);
-}
-
-bool IsFolder(const std::string& host_path) {
-  struct stat st;
-  return ::stat(host_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool Exists(const std::string& host_path) {
@@ -98,8 +90,28 @@ class PosixHost : public Host {
   std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override {
     int error = 0;
     const std::string host = paths_.ToHost(path);
+    if (host.empty()) return nullptr;
     std::unique_ptr<HostFile> file = CreateHostFileForWrite(host, &error);
     if (file != nullptr) paths_.Changed(host);
+    return file;
+  }
+
+  std::unique_ptr<HostFile> OpenFileForOverwrite(const std::string& path) override {
+    int error = 0;
+    const std::string host = paths_.ToHost(path);
+    if (host.empty()) return nullptr;
+    return OverwriteHostFile(host, &error);
+  }
+
+  std::unique_ptr<HostFile> CreateFileBeside(const std::string& path, std::string* name) override {
+    int error = 0;
+    const std::string host = paths_.ToHost(path);
+    if (host.empty()) return nullptr;
+    std::string created;
+    std::unique_ptr<HostFile> file = CreateHostFileBeside(host, &created, &error);
+    if (file == nullptr) return nullptr;
+    paths_.Changed(created);
+    *name = paths_.ToWindows(created);
     return file;
   }
 
@@ -107,12 +119,18 @@ class PosixHost : public Host {
     const std::string host = paths_.ToHost(path);
     struct stat st;
     if (host.empty() || ::stat(host.c_str(), &st) != 0) return kInvalidFileAttributes;
-    return S_ISDIR(st.st_mode) ? kAttributeDirectory : kAttributeNormal;
+    if (S_ISDIR(st.st_mode)) return kAttributeDirectory;
+    if (!S_ISREG(st.st_mode)) return kAttributeDevice;
+    return IsReadOnlyHostFile(host, st) ? kAttributeNormal | kAttributeReadOnly : kAttributeNormal;
   }
 
+  // The user's temp folder is made private (0700) when something first
+  // makes it; the folders above it take the usual mode.
   bool MakeOneDirectory(const std::string& path) override {
     const std::string host = paths_.ToHost(path);
-    if (host.empty() || ::mkdir(host.c_str(), 0777) != 0) return false;
+    if (temp_host_.empty()) temp_host_ = paths_.ToHost(TempPath());
+    const mode_t mode = !host.empty() && host == temp_host_ ? 0700 : 0777;
+    if (host.empty() || ::mkdir(host.c_str(), mode) != 0) return false;
     paths_.Changed(host);
     return true;
   }
@@ -120,17 +138,12 @@ class PosixHost : public Host {
   bool ReplaceFileWith(const std::string& from, const std::string& to) override {
     const std::string host_from = paths_.ToHost(from);
     const std::string host_to = paths_.ToHost(to);
-    if (host_from.empty() || host_to.empty()) return false;
-    // Write-through: the new content is on disk before it takes the name.
-    {
-      FileDescriptor fd(::open(host_from.c_str(), O_RDONLY | O_CLOEXEC));
-      if (fd.valid()) ::fsync(fd.get());
-    }
-    if (::rename(host_from.c_str(), host_to.c_str()) != 0) return false;
+    int error = 0;
+    if (host_from.empty() || host_to.empty() ||
+        !ReplaceHostFileKeepingIdentity(host_from, host_to, &error))
+      return false;
     paths_.Changed(host_from);
     paths_.Changed(host_to);
-    FileDescriptor folder(::open(FolderOf(host_to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.valid()) ::fsync(folder.get());
     return true;
   }
 
@@ -141,11 +154,10 @@ class PosixHost : public Host {
     return true;
   }
 
+  // Only named here: it is made when the first file is placed in it.
   std::string TempPath() override {
-    const std::string user = UserName();
-    const std::string temp = "C:\\users\\" + user + "\\Temp\\";
-    MakeTempFolder({"C:\\", "C:\\users", "C:\\users\\" + user}, temp);
-    return temp;
+    if (temp_.empty()) temp_ = "C:\\users\\" + UserName() + "\\Temp\\";
+    return temp_;
   }
 
   std::string ShortPathName(const std::string& path) override { return path; }
@@ -158,8 +170,12 @@ class PosixHost : public Host {
   }
 
   // --- Processes --------------------------------------------------------
-  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) override {
-    const std::vector<std::string> words = SplitCommandLine(command_line);
+  // The command line is split as the started program's C runtime would
+  // split it, so an argument quoted for a Windows program arrives whole. A
+  // program that cannot start is not reported here: the caller decides.
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                            const EnvironmentAdditions& environment) override {
+    const std::vector<std::string> words = SplitProgramCommandLine(command_line);
     if (words.empty() || words[0].empty()) return nullptr;
     const std::string& program = words[0];
     std::string host = paths_.ToHost(program);
@@ -174,12 +190,11 @@ class PosixHost : public Host {
     // What the installer printed comes before what the program prints.
     terminal_.EndOpenLine();
     terminal_.PumpEvents();
+    EnvironmentAdditions variables = {{kPrefixVariable, paths_.prefix()}};
+    variables.insert(variables.end(), environment.begin(), environment.end());
     int error = 0;
-    std::unique_ptr<HostProcess> process =
-        SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()),
-                     {{kPrefixVariable, paths_.prefix()}}, &error);
-    if (process == nullptr) Warn(OsErrorMessage("cannot start", program, host, error));
-    return process;
+    return SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()), variables,
+                        &error);
   }
 
   // --- Clock and C library generator ------------------------------------
@@ -225,20 +240,6 @@ class PosixHost : public Host {
   void OpenWebAddress(const std::string& url) override { terminal_.OpenWebAddress(url); }
 
  private:
-  // Makes the temp folder private (0700) and the folders above it as
-  // needed, all inside an existing prefix.
-  void MakeTempFolder(const std::vector<std::string>& parents, const std::string& temp) {
-    if (!IsFolder(paths_.prefix())) return;
-    for (const std::string& parent : parents) {
-      const std::string host = paths_.ToHost(parent);
-      if (!IsFolder(host) && ::mkdir(host.c_str(), 0777) != 0)
-        return Warn(OsErrorMessage("cannot create", parent, host, errno));
-    }
-    const std::string host = paths_.ToHost(temp);
-    if (!IsFolder(host) && ::mkdir(host.c_str(), 0700) != 0)
-      Warn(OsErrorMessage("cannot create", temp, host, errno));
-  }
-
   void Warn(const std::string& message) {
     if (options_.diagnostics == nullptr || message == last_warning_) return;
     last_warning_ = message;
@@ -251,6 +252,8 @@ class PosixHost : public Host {
   const PathMap paths_;
   Terminal terminal_;
   uint32_t random_state_ = 1;  // the runtime's seed before any srand
+  std::string temp_;       // TempPath, once named
+  std::string temp_host_;  // its host path
   std::string last_warning_;
 };
 

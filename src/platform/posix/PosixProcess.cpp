@@ -39,6 +39,14 @@ class PosixProcess : public HostProcess {
     if (!reaped_) Reap();
   }
 
+  std::optional<uint32_t> ExitCode() override {
+    if (!reaped_) return std::nullopt;
+    // A program ended by a signal has no status of its own: the shell's
+    // 128 plus the signal's number.
+    if (WIFSIGNALED(status_)) return 128u + static_cast<uint32_t>(WTERMSIG(status_));
+    return static_cast<uint32_t>(WEXITSTATUS(status_));
+  }
+
   Wait WaitForExitOrInput() override {
     if (reaped_) return Wait::kExited;
     Wait state = Reap();
@@ -65,6 +73,7 @@ class PosixProcess : public HostProcess {
       const pid_t r = ::waitpid(pid_, &status, WNOHANG);
       if (r == pid_) {
         reaped_ = true;
+        status_ = status;
         return Wait::kExited;
       }
       if (r == 0) return Wait::kInput;
@@ -75,6 +84,7 @@ class PosixProcess : public HostProcess {
   const pid_t pid_;
   FileDescriptor pidfd_;
   bool reaped_ = false;
+  int status_ = 0;  // waitpid's, once reaped
 };
 
 // posix_spawn's attribute and file-action objects, destroyed on every path.

@@ -21,10 +21,18 @@ std::string FolderOf(const std::string& host_path) {
   return host_path.substr(0, slash);
 }
 
-// 0, or the errno of the failure.
+// The largest registry file read: far above any real one.
+constexpr off_t kMaxRegistryFile = 64 << 20;
+
+// 0, or the errno of the failure. Only a regular file is read: a pipe or a
+// device is refused without waiting for it.
 int ReadWholeFile(const std::string& host_path, std::string* text) {
-  FileDescriptor fd(::open(host_path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fd(::open(host_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) return errno;
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0) return errno;
+  if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (st.st_size > kMaxRegistryFile) return EFBIG;
   char buffer[16384];
   for (;;) {
     const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -32,6 +40,7 @@ int ReadWholeFile(const std::string& host_path, std::string* text) {
     if (n < 0) return errno;
     if (n == 0) return 0;
     text->append(buffer, static_cast<size_t>(n));
+    if (text->size() > static_cast<size_t>(kMaxRegistryFile)) return EFBIG;
   }
 }
 
@@ -46,7 +55,8 @@ class RegistryStore {
     struct stat st;
     if (::stat(file_.c_str(), &st) == 0) {
       if (!S_ISREG(st.st_mode))
-        return Warn(OsErrorMessage("cannot use the registry", file_, EISDIR));
+        return Warn(
+            OsErrorMessage("cannot use the registry", file_, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
       if (::access(file_.c_str(), W_OK) != 0)
         return Warn(OsErrorMessage("cannot write the registry", file_, errno));
     } else if (errno != ENOENT) {

@@ -57,16 +57,25 @@ std::string TrimRight(const std::string& s) {
   return s.substr(0, n);
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
+// A line of the text: its bytes run from `begin` to `end` (a CR before its
+// LF, or before the end of the text, left out); the next line starts at
+// `next`.
+struct RawLine {
+  size_t begin, end, next;
+};
+
+// The lines between the LFs; text after the last LF is a line too.
+std::vector<RawLine> RawLines(const std::string& text) {
+  std::vector<RawLine> lines;
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find('\n', start);
+    const size_t next = end == std::string::npos ? text.size() + 1 : end + 1;
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-    start = end + 1;
+    size_t content_end = end;
+    if (content_end > start && text[content_end - 1] == '\r') --content_end;
+    lines.push_back({start, content_end, std::min(next, text.size())});
+    start = next;
   }
   return lines;
 }
@@ -144,6 +153,13 @@ bool ParseHexBytes(const std::string& list, std::string* out) {
   return true;
 }
 
+// Whether a line (its leading blanks removed) can go on a hex list left
+// open by a '\': not a blank line, a section or a value, so that a list left
+// open at the end of the file takes no line written after it.
+bool ContinuesHexList(const std::string& line) {
+  return !TrimRight(line).empty() && line[0] != '[' && line[0] != '"' && line[0] != '@';
+}
+
 bool ParseUnsignedHex(const std::string& text, uint32_t* value) {
   const std::string t = TrimRight(TrimLeft(text));
   if (t.empty() || t.size() > 8) return false;
@@ -197,7 +213,7 @@ std::string Quote(const std::string& text) {
   return out + "\"";
 }
 
-std::string HexList(const std::string& lead, const std::string& bytes) {
+std::string HexList(const std::string& lead, const std::string& bytes, const std::string& eol) {
   std::string out = lead;
   size_t line_start = 0;
   char hex[4];
@@ -207,7 +223,7 @@ std::string HexList(const std::string& lead, const std::string& bytes) {
     if (i + 1 == bytes.size()) break;
     out += ',';
     if (out.size() - line_start >= kHexLineWidth) {
-      out += "\\\n  ";
+      out += "\\" + eol + "  ";
       line_start = out.size() - 2;
     }
   }
@@ -221,7 +237,8 @@ std::string TypedHexLead(uint32_t type) {
   return lead;
 }
 
-std::string ValueLine(const RegistryValue& value) {
+// The value's lines, each but the last followed by `eol`.
+std::string ValueLine(const RegistryValue& value, const std::string& eol) {
   const std::string name = value.name.empty() ? "@" : Quote(value.name);
   const std::string lead = name + "=";
   switch (value.type) {
@@ -229,10 +246,10 @@ std::string ValueLine(const RegistryValue& value) {
       // A line break or a zero byte cannot stand in a quoted text: the
       // same bytes as a hex list of type 1, which reads back as REG_SZ.
       if (HasLineBreak(value.data) || value.data.find('\0') != std::string::npos)
-        return HexList(lead + TypedHexLead(kRegSz), value.data + std::string(1, '\0'));
+        return HexList(lead + TypedHexLead(kRegSz), value.data + std::string(1, '\0'), eol);
       return lead + Quote(value.data);
     case kRegExpandSz:
-      return HexList(lead + TypedHexLead(kRegExpandSz), value.data + std::string(1, '\0'));
+      return HexList(lead + TypedHexLead(kRegExpandSz), value.data + std::string(1, '\0'), eol);
     case kRegDword:
       if (value.data.size() == 4) {
         char text[16];
@@ -240,71 +257,119 @@ std::string ValueLine(const RegistryValue& value) {
                       static_cast<unsigned>(DwordValue(value.data)));
         return lead + text;
       }
-      return HexList(lead + TypedHexLead(kRegDword), value.data);
+      return HexList(lead + TypedHexLead(kRegDword), value.data, eol);
     default:
-      return HexList(lead + TypedHexLead(value.type), value.data);
+      return HexList(lead + TypedHexLead(value.type), value.data, eol);
   }
 }
 
-void PutValue(RegistrySection& section, RegistryValue value) {
-  for (RegistryValue& v : section.values) {
+// Sets the value in the section; its index in `values`.
+size_t PutValue(RegistrySection& section, RegistryValue value) {
+  for (size_t i = 0; i < section.values.size(); ++i) {
+    RegistryValue& v = section.values[i];
     if (SameName(v.name, value.name)) {
       v.type = value.type;
       v.data = std::move(value.data);
-      return;
+      return i;
     }
   }
   section.values.push_back(std::move(value));
+  return section.values.size() - 1;
 }
 
-void RemoveValue(RegistrySection& section, const std::string& name) {
-  for (auto it = section.values.begin(); it != section.values.end(); ++it) {
-    if (SameName(it->name, name)) {
-      section.values.erase(it);
-      return;
-    }
+// The index of the value of that name, if the section has one.
+std::optional<size_t> ValueIndex(const RegistrySection& section, const std::string& name) {
+  for (size_t i = 0; i < section.values.size(); ++i)
+    if (SameName(section.values[i].name, name)) return i;
+  return std::nullopt;
+}
+
+// The section header's text for a key: every '\' doubled, as Wine writes.
+std::string SectionHeader(const std::vector<std::string>& key) {
+  std::string out = "[";
+  // Such a key came from a header that named the root first; so does its
+  // header again, or the key and its values would be lost on the next read.
+  if (NeedsRootName(key)) out += std::string(kRootName) + "\\\\";
+  for (size_t i = 0; i < key.size(); ++i) {
+    if (i > 0) out += "\\\\";
+    out += key[i];
   }
+  return out + "]";
 }
 
 }  // namespace
 
 std::optional<RegistryFile> RegistryFile::Parse(const std::string& text, std::string* error) {
   RegistryFile file;
-  std::vector<std::string> lines = Lines(text);
+  file.text_ = text;
+  if (!file.Read(error)) return std::nullopt;
+  return file;
+}
+
+bool RegistryFile::Read(std::string* error) {
+  sections_.clear();
+  section_spans_.clear();
+  value_spans_.clear();
+  has_header_ = false;
+  const std::string& text = text_;
+  const std::vector<RawLine> lines = RawLines(text);
+  auto line_text = [&](size_t i) { return text.substr(lines[i].begin, lines[i].end - lines[i].begin); };
   size_t i = 0;
-  while (i < lines.size() && TrimRight(lines[i]).empty()) ++i;
-  if (i == lines.size()) return file;
-  std::string first = TrimRight(lines[i]);
+  while (i < lines.size() && TrimRight(line_text(i)).empty()) ++i;
+  if (i == lines.size()) return true;
+  std::string first = TrimRight(line_text(i));
   if (first.compare(0, 3, "\xEF\xBB\xBF") == 0) first.erase(0, 3);
   if (first != kHeader) {
     if (error != nullptr) *error = "not a REGEDIT4 file";
-    return std::nullopt;
+    return false;
   }
-  RegistrySection* current = nullptr;
+  has_header_ = true;
+  line_end_ = text.compare(lines[i].end, 2, "\r\n") == 0 ? "\r\n" : "\n";
+  size_t current = std::string::npos;  // the section the lines belong to
   for (++i; i < lines.size(); ++i) {
-    const std::string line = TrimLeft(lines[i]);
+    const size_t first_line = i;
+    const std::string line = TrimLeft(line_text(i));
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
       const size_t close = line.rfind(']');
-      current = nullptr;
+      current = std::string::npos;
       if (close == std::string::npos) continue;
       const std::optional<std::vector<std::string>> key = SectionKey(line.substr(1, close - 1));
-      if (key) current = &file.SectionFor(*key);
+      if (!key) continue;
+      current = static_cast<size_t>(&SectionFor(*key) - sections_.data());
+      section_spans_[current] = {lines[i].begin, lines[i].end, lines[i].next};
       continue;
     }
-    if (current == nullptr) continue;
+    if (current == std::string::npos) continue;
+    RegistrySection& section = sections_[current];
+    // Every line of a section, understood or not, is its last line so far.
+    const auto done = [&] {
+      section_spans_[current] = {lines[first_line].begin, lines[i].end, lines[i].next};
+    };
+    const auto put = [&](RegistryValue value) {
+      const size_t at = PutValue(section, std::move(value));
+      if (at == value_spans_[current].size()) value_spans_[current].emplace_back();
+      value_spans_[current][at] = {lines[first_line].begin, lines[i].end, lines[i].next};
+    };
 
     RegistryValue value;
     size_t at = 0;
     if (line[0] == '@') {
       at = 1;
     } else if (line[0] == '"') {
-      if (!ReadQuoted(line, &at, &value.name)) continue;
+      if (!ReadQuoted(line, &at, &value.name)) {
+        done();
+        continue;
+      }
     } else {
+      done();
       continue;
     }
     while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-    if (at >= line.size() || line[at] != '=') continue;
+    if (at >= line.size() || line[at] != '=') {
+      done();
+      continue;
+    }
     ++at;
     while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
     const std::string data = line.substr(at);
@@ -313,65 +378,59 @@ std::optional<RegistryFile> RegistryFile::Parse(const std::string& text, std::st
       size_t end = 0;
       if (ReadQuoted(data, &end, &value.data) && TrimRight(data.substr(end)).empty()) {
         value.type = kRegSz;
-      } else if (!ReadQuotedEndingInBackslash(data, &value.data)) {
-        continue;
+        put(std::move(value));
+      } else if (ReadQuotedEndingInBackslash(data, &value.data)) {
+        put(std::move(value));
       }
-      PutValue(*current, std::move(value));
     } else if (data == "-") {
-      RemoveValue(*current, value.name);
+      if (const std::optional<size_t> index = ValueIndex(section, value.name)) {
+        section.values.erase(section.values.begin() + static_cast<std::ptrdiff_t>(*index));
+        value_spans_[current].erase(value_spans_[current].begin() +
+                                    static_cast<std::ptrdiff_t>(*index));
+      }
     } else if (data.compare(0, 6, "dword:") == 0) {
       uint32_t v = 0;
-      if (!ParseUnsignedHex(data.substr(6), &v)) continue;
-      value.type = kRegDword;
-      value.data = DwordBytes(v);
-      PutValue(*current, std::move(value));
+      if (ParseUnsignedHex(data.substr(6), &v)) {
+        value.type = kRegDword;
+        value.data = DwordBytes(v);
+        put(std::move(value));
+      }
     } else if (data.compare(0, 3, "hex") == 0) {
       const size_t colon = data.find(':');
-      if (colon == std::string::npos) continue;
-      const std::string kind = data.substr(3, colon - 3);
-      if (kind.empty()) {
+      const std::string kind =
+          colon == std::string::npos ? std::string() : data.substr(3, colon - 3);
+      bool typed = colon != std::string::npos;
+      if (typed && kind.empty()) {
         value.type = kRegBinary;
-      } else if (kind.size() >= 3 && kind.front() == '(' && kind.back() == ')') {
-        if (!ParseUnsignedHex(kind.substr(1, kind.size() - 2), &value.type)) continue;
+      } else if (typed && kind.size() >= 3 && kind.front() == '(' && kind.back() == ')') {
+        typed = ParseUnsignedHex(kind.substr(1, kind.size() - 2), &value.type);
       } else {
-        continue;
+        typed = false;
       }
-      std::string list = TrimRight(data.substr(colon + 1));
-      while (!list.empty() && list.back() == '\\' && i + 1 < lines.size()) {
-        list.pop_back();
-        list += TrimRight(TrimLeft(lines[++i]));
+      if (typed) {
+        std::string list = TrimRight(data.substr(colon + 1));
+        while (!list.empty() && list.back() == '\\' && i + 1 < lines.size() &&
+               ContinuesHexList(TrimLeft(line_text(i + 1)))) {
+          list.pop_back();
+          list += TrimRight(TrimLeft(line_text(++i)));
+        }
+        if (ParseHexBytes(list, &value.data)) {
+          if ((value.type == kRegSz || value.type == kRegExpandSz) && !value.data.empty() &&
+              value.data.back() == '\0')
+            value.data.pop_back();
+          put(std::move(value));
+        }
       }
-      if (!ParseHexBytes(list, &value.data)) continue;
-      if ((value.type == kRegSz || value.type == kRegExpandSz) && !value.data.empty() &&
-          value.data.back() == '\0')
-        value.data.pop_back();
-      PutValue(*current, std::move(value));
     }
+    done();
   }
-  return file;
+  return true;
 }
 
-std::string RegistryFile::Write() const {
-  std::string out = std::string(kHeader) + "\n";
-  for (const RegistrySection& section : sections_) {
-    out += "\n[";
-    // Such a key came from a header that named the root first; so does its
-    // header again, or the key and its values would be lost on the next read.
-    if (NeedsRootName(section.key)) out += std::string(kRootName) + "\\\\";
-    for (size_t i = 0; i < section.key.size(); ++i) {
-      if (i > 0) out += "\\\\";
-      out += section.key[i];
-    }
-    out += "]\n";
-    for (const RegistryValue& value : section.values) out += ValueLine(value) + "\n";
-  }
-  return out;
-}
-
-RegistrySection* RegistryFile::FindSection(const std::vector<std::string>& key) {
-  for (RegistrySection& s : sections_)
-    if (SameKey(s.key, key)) return &s;
-  return nullptr;
+void RegistryFile::Edit(size_t from, size_t to, const std::string& bytes) {
+  text_.replace(from, to - from, bytes);
+  // The edited text reads as before but for the edit: it was read once.
+  Read(nullptr);
 }
 
 const RegistrySection* RegistryFile::FindSection(const std::vector<std::string>& key) const {
@@ -380,20 +439,27 @@ const RegistrySection* RegistryFile::FindSection(const std::vector<std::string>&
   return nullptr;
 }
 
-RegistrySection& RegistryFile::SectionFor(const std::vector<std::string>& key) {
-  if (RegistrySection* s = FindSection(key)) return *s;
-  RegistrySection section;
-  section.key = key;
-  // Names of keys that exist already keep their spelling.
+std::vector<std::string> RegistryFile::Spelled(const std::vector<std::string>& key) const {
+  std::vector<std::string> spelled = key;
   for (size_t depth = 0; depth < key.size(); ++depth) {
     for (const RegistrySection& s : sections_) {
       if (s.key.size() > depth && StartsWithKey(s.key, {key.begin(), key.begin() + depth + 1})) {
-        section.key[depth] = s.key[depth];
+        spelled[depth] = s.key[depth];
         break;
       }
     }
   }
+  return spelled;
+}
+
+RegistrySection& RegistryFile::SectionFor(const std::vector<std::string>& key) {
+  for (size_t i = 0; i < sections_.size(); ++i)
+    if (SameKey(sections_[i].key, key)) return sections_[i];
+  RegistrySection section;
+  section.key = Spelled(key);
   sections_.push_back(std::move(section));
+  section_spans_.emplace_back();
+  value_spans_.emplace_back();
   return sections_.back();
 }
 
@@ -433,17 +499,39 @@ bool RegistryFile::AddKey(const std::string& key) {
     if (HasLineBreak(name)) return false;
   // A path that starts with a hive name or a deletion is a caller's mistake.
   if (NeedsRootName(names)) return false;
-  SectionFor(names);
+  if (FindSection(names) != nullptr) return true;
+  // Blank lines only: the file starts anew.
+  if (!has_header_) Edit(0, text_.size(), std::string(kHeader) + line_end_);
+  std::string added;
+  if (!text_.empty() && text_.back() != '\n') added += line_end_;
+  added += line_end_ + SectionHeader(Spelled(names)) + line_end_;
+  Edit(text_.size(), text_.size(), added);
   return true;
 }
 
 bool RegistryFile::SetValue(const std::string& key, const std::string& name, uint32_t type,
                             const std::string& data) {
   if (HasLineBreak(name) || !AddKey(key)) return false;
+  const RegistrySection* section = FindSection(KeyNames(key));
+  const size_t index = static_cast<size_t>(section - sections_.data());
   RegistryValue value;
   value.name = name;
   value.type = type;
   value.data = data;
-  PutValue(*FindSection(KeyNames(key)), std::move(value));
+  const std::string line = ValueLine(value, line_end_);
+  if (const std::optional<size_t> existing = ValueIndex(*section, name)) {
+    // In the place of its lines, their last line end kept, and its name
+    // spelled as before.
+    value.name = section->values[*existing].name;
+    const Span span = value_spans_[index][*existing];
+    Edit(span.begin, span.end, ValueLine(value, line_end_));
+    return true;
+  }
+  // After the last line of the key's last section.
+  const Span last = section_spans_[index];
+  std::string added;
+  if (last.next == 0 || text_[last.next - 1] != '\n') added += line_end_;  // it had no LF
+  added += line + line_end_;
+  Edit(last.next, last.next, added);
   return true;
 }

@@ -1,6 +1,9 @@
 #pragma once
 // RegistryFile: HKEY_LOCAL_MACHINE as a REGEDIT4 text file, parsed into
-// sections and written back.
+// sections, edited and written back. The file's own text is kept: writing
+// it back changes only the lines of the values set and adds those of new
+// keys and values; every other byte (comments, other hives, deletions,
+// lines it does not understand, its line ends) stays as it was.
 //
 //   REGEDIT4
 //
@@ -14,8 +17,8 @@
 // names. Values: "text" (REG_SZ, escapes \\ and \"), dword:, hex: (REG_BINARY),
 // hex(N): (type N; REG_EXPAND_SZ is hex(2) and its data ends in a zero that
 // is not part of the value). Hex lists may go on over lines ending in '\'.
-// ';' and '#' lines are comments; they, and lines that are not understood,
-// are not kept when the file is written again.
+// ';' and '#' lines are comments; they and lines that are not understood
+// are skipped when reading.
 //
 // Key and value names compare ignoring letter case (code page 1252) and keep
 // the case they were first written with. A key exists when a section names
@@ -48,8 +51,11 @@ class RegistryFile {
   // Empty text is an empty registry. Nullopt, with the reason in `error`,
   // when the text does not start with the REGEDIT4 line.
   static std::optional<RegistryFile> Parse(const std::string& text, std::string* error);
-  // The whole file, every section preceded by a blank line.
-  std::string Write() const;
+  // The whole file: the text read, with the edits made since. New lines end
+  // as the file's first line does (LF in a new file); a new key's section
+  // comes at the end, after a blank line, a new value after the last line
+  // of its key's last section, a changed value in the place of its lines.
+  std::string Write() const { return text_; }
 
   // `key` paths name keys below HKEY_LOCAL_MACHINE with '\' between names;
   // empty names (doubled or leading '\') are skipped. "" is the root.
@@ -61,7 +67,8 @@ class RegistryFile {
 
   // Adds a section for the key when none names it exactly; names that match
   // existing keys take their spelling. False when a name cannot be written
-  // (it holds a line break or is a hive name).
+  // (it holds a line break or is a hive name). A file with nothing but
+  // blank lines is started anew with the REGEDIT4 line.
   bool AddKey(const std::string& key);
   // Sets (adds or replaces) a value, adding the key's section when needed.
   // False when a name cannot be written (a line break in it).
@@ -71,9 +78,29 @@ class RegistryFile {
   const std::vector<RegistrySection>& sections() const { return sections_; }
 
  private:
-  RegistrySection* FindSection(const std::vector<std::string>& key);
+  // Where a section's or a value's lines stand in the text: from `begin` to
+  // `end`, the end of the last line's text before its line end, and `next`,
+  // where the line after it starts.
+  struct Span {
+    size_t begin = 0, end = 0, next = 0;
+  };
+  // Reads `text_` into the sections; false when it is no REGEDIT4 text.
+  bool Read(std::string* error);
+  // Replaces text_[from, to) by `bytes` and reads the text again.
+  void Edit(size_t from, size_t to, const std::string& bytes);
   const RegistrySection* FindSection(const std::vector<std::string>& key) const;
+  // The section of the key, made (and spelled as the existing keys) when
+  // missing; reading only.
   RegistrySection& SectionFor(const std::vector<std::string>& key);
+  // The key's names, each spelled as an existing key spells it.
+  std::vector<std::string> Spelled(const std::vector<std::string>& key) const;
 
+  std::string text_;
+  std::string line_end_ = "\n";
+  bool has_header_ = false;
   std::vector<RegistrySection> sections_;
+  // Per section: the span of its last line (over every section naming the
+  // key), and of each value's last definition, in the order of `values`.
+  std::vector<Span> section_spans_;
+  std::vector<std::vector<Span>> value_spans_;
 };

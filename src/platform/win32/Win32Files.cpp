@@ -1,9 +1,41 @@
 // Files and folders: CreateFileA, ReadFile, WriteFile, SetFilePointer,
-// GetFileAttributesW, CreateDirectoryA, MoveFileExA, DeleteFileA,
-// GetTempPathA, GetShortPathNameA.
+// GetFileAttributesW, CreateDirectoryA, ReplaceFileA, MoveFileExA,
+// DeleteFileA, GetTempPathA, GetShortPathNameA.
+#include <string>
+
 #include "platform/win32/Win32Host.h"
 
 namespace {
+
+// The path of the file a path names, links resolved (GetFinalPathNameByHandleA);
+// the path itself when it names nothing or cannot be resolved.
+std::string FinalPath(const std::string& path) {
+  UniqueHandle handle(CreateFileA(path.c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle.valid()) return path;
+  char buffer[MAX_PATH * 4] = {};
+  const DWORD length = GetFinalPathNameByHandleA(handle.get(), buffer, sizeof buffer,
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= sizeof buffer) return path;
+  std::string final_path(buffer, length);
+  // "\\?\C:\..." for a drive path; "\\?\UNC\server\..." for a share.
+  if (final_path.compare(0, 8, "\\\\?\\UNC\\") == 0) return "\\" + final_path.substr(7);
+  if (final_path.compare(0, 4, "\\\\?\\") == 0) return final_path.substr(4);
+  return final_path;
+}
+
+// Something at the path that a new file replaces rather than writes
+// through: a link (a reparse point) or a file with other hard links.
+bool IsLinkToReplace(const std::string& path) {
+  UniqueHandle handle(CreateFileA(
+      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) return false;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1;
+}
 
 class Win32File : public HostFile {
  public:
@@ -54,13 +86,45 @@ std::unique_ptr<HostFile> Win32Host::OpenFileForRead(const std::string& path,
 }
 
 std::unique_ptr<HostFile> Win32Host::CreateFileForWrite(const std::string& path) {
+  // A link's target is not the installer's to write: the link goes and a
+  // new file takes its place.
+  if (IsLinkToReplace(path) && !DeleteFileA(path.c_str())) return nullptr;
   UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle.valid()) return nullptr;
   // A device name ("aux.php", "\\.\COM1") or a pipe opens as well; only a
   // file on a disk is a file that was written.
-  if (GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+  if (!handle.valid() || GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
   return std::make_unique<Win32File>(std::move(handle));
+}
+
+std::unique_ptr<HostFile> Win32Host::OpenFileForOverwrite(const std::string& path) {
+  UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.valid() || GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+  return std::make_unique<Win32File>(std::move(handle));
+}
+
+std::unique_ptr<HostFile> Win32Host::CreateFileBeside(const std::string& path, std::string* name) {
+  // A fresh name each time, made with CREATE_NEW, which fails on anything
+  // already there, a link included.
+  const std::string base = FinalPath(path) + ".~";
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[32];
+    wsprintfA(suffix, "%08lx",
+              static_cast<unsigned long>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^
+                                         (++counter * 2654435761u)));
+    const std::string candidate = base + suffix;
+    UniqueHandle handle(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle.valid()) {
+      *name = candidate;
+      return std::make_unique<Win32File>(std::move(handle));
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return nullptr;
+  }
+  return nullptr;
 }
 
 uint32_t Win32Host::FileAttributes(const std::string& path) {
@@ -68,7 +132,10 @@ uint32_t Win32Host::FileAttributes(const std::string& path) {
   if (wide.empty()) return kInvalidFileAttributes;
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return kInvalidFileAttributes;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? kAttributeDirectory : kAttributeNormal;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kAttributeDirectory;
+  if (attributes & FILE_ATTRIBUTE_DEVICE) return kAttributeDevice;
+  return (attributes & FILE_ATTRIBUTE_READONLY) ? kAttributeNormal | kAttributeReadOnly
+                                                : kAttributeNormal;
 }
 
 bool Win32Host::MakeOneDirectory(const std::string& path) {
@@ -76,8 +143,19 @@ bool Win32Host::MakeOneDirectory(const std::string& path) {
 }
 
 bool Win32Host::ReplaceFileWith(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+  // ReplaceFileA gives the new file the old one's attributes, security and
+  // creation time; a failure to merge them fails the call. The attributes
+  // are set on the new file first as well, for the systems whose ReplaceFileA
+  // leaves them out (Wine).
+  const std::string target = FinalPath(to);
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES)
+    SetFileAttributesA(from.c_str(),
+                       attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                                     FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+  return ReplaceFileA(target.c_str(), from.c_str(), nullptr, 0, nullptr, nullptr) != FALSE;
 }
 
 bool Win32Host::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }

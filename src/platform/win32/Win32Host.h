@@ -29,6 +29,8 @@ class Win32Host : public Host {
 
   std::unique_ptr<HostFile> OpenFileForRead(const std::string& path, unsigned share_mode) override;
   std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override;
+  std::unique_ptr<HostFile> OpenFileForOverwrite(const std::string& path) override;
+  std::unique_ptr<HostFile> CreateFileBeside(const std::string& path, std::string* name) override;
   uint32_t FileAttributes(const std::string& path) override;
   bool MakeOneDirectory(const std::string& path) override;
   bool ReplaceFileWith(const std::string& from, const std::string& to) override;
@@ -39,7 +41,8 @@ class Win32Host : public Host {
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override;
 
-  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line) override;
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                            const EnvironmentAdditions& environment) override;
 
   uint32_t TickCount() override;
   int64_t Time() override;

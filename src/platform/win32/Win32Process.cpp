@@ -1,8 +1,36 @@
 // Processes: CreateProcessA, and MsgWaitForMultipleObjects that wakes for
 // user-interface input as well as for the process's end.
+#include <cstring>
+
+#include "platform/Text.h"
 #include "platform/win32/Win32Host.h"
 
 namespace {
+
+// The name of an environment entry "NAME=value". Entries the system keeps
+// for the current folders of drives start with '=' ("=C:=C:\x"): their
+// name runs to the second '='.
+std::string EntryName(const std::string& entry) { return entry.substr(0, entry.find('=', 1)); }
+
+// This process's environment block with `additions` set, names compared
+// ignoring letter case as Windows does: one "NAME=value" after the other,
+// each ended by a zero byte, the block by one more.
+std::string EnvironmentBlock(const EnvironmentAdditions& additions) {
+  std::string block;
+  if (LPCH own = GetEnvironmentStringsA(); own != nullptr) {
+    for (const char* p = own; *p != '\0'; p += std::strlen(p) + 1) {
+      const std::string entry = p;
+      bool replaced = false;
+      for (const auto& addition : additions)
+        replaced = replaced || EqualsIgnoreAsciiCase(EntryName(entry), addition.first);
+      if (!replaced) block.append(entry).push_back('\0');
+    }
+    FreeEnvironmentStringsA(own);
+  }
+  for (const auto& [name, value] : additions) block.append(name + "=" + value).push_back('\0');
+  block.push_back('\0');
+  return block;
+}
 
 class Win32Process : public HostProcess {
  public:
@@ -22,6 +50,12 @@ class Win32Process : public HostProcess {
     return Wait::kFailed;
   }
 
+  std::optional<uint32_t> ExitCode() override {
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process_.get(), &code) || code == STILL_ACTIVE) return std::nullopt;
+    return static_cast<uint32_t>(code);
+  }
+
  private:
   UniqueHandle process_;
   UniqueHandle thread_;
@@ -29,7 +63,8 @@ class Win32Process : public HostProcess {
 
 }  // namespace
 
-std::unique_ptr<HostProcess> Win32Host::StartProcess(const std::string& command_line) {
+std::unique_ptr<HostProcess> Win32Host::StartProcess(const std::string& command_line,
+                                                     const EnvironmentAdditions& environment) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;  // the size of this build's structure
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -38,8 +73,10 @@ std::unique_ptr<HostProcess> Win32Host::StartProcess(const std::string& command_
   // CreateProcessA may write into the command line: give it a copy.
   std::string line = command_line;
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                      nullptr, &startup, &info))
+  // With nothing to add the child inherits this process's environment as is.
+  std::string block = environment.empty() ? std::string() : EnvironmentBlock(environment);
+  if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
+                      block.empty() ? nullptr : &block[0], nullptr, &startup, &info))
     return nullptr;
   return std::make_unique<Win32Process>(UniqueHandle(info.hProcess), UniqueHandle(info.hThread));
 }

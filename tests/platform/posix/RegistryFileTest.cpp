@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/posix/RegistryFile.h"
 
 namespace {
@@ -106,6 +108,80 @@ TEST(RegistryFileTest, WritesTheDocumentedLayout) {
             "\"Build\"=dword:0000002a\n");
 }
 
+// Writing back changes only the lines of what was set: comments, other
+// hives, deletions, lines not understood and the line ends stay as read.
+TEST(RegistryFileTest, EditsChangeOnlyTheirOwnLines) {
+  const std::string text =
+      "REGEDIT4\r\n"
+      "; written by hand\r\n"
+      "\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+      "\"Lost\"=\"x\"\r\n"
+      "[-Software\\Old]\r\n"
+      "[Software\\\\Corvantis\\\\v2.1]\r\n"
+      "\"InstallDir\"=\"C:\\\\Old\"\r\n"
+      "\"Path\"=hex(2):43,\\\r\n"
+      "  3a,00\r\n"
+      "\"Broken\"=dword:xyz\r\n"
+      "# about Apache\r\n"
+      "[Software\\Apache Group\\Apache\\2.2]\r\n"
+      "\"ServerRoot\"=\"C:\\\\Apache\\\\\"";
+  const std::string corvantis = "Software\\Corvantis\\v2.1";
+  struct Case {
+    const char* what;
+    std::function<bool(RegistryFile&)> edit;
+    std::string written;
+  };
+  const auto replaced = [&](const std::string& from, const std::string& to) {
+    std::string t = text;
+    return t.replace(t.find(from), from.size(), to);
+  };
+  const Case cases[] = {
+      {"nothing", [](RegistryFile&) { return true; }, text},
+      {"a value set anew",
+       [&](RegistryFile& f) { return f.SetValue(corvantis, "installdir", kRegSz, "C:\\Intranet"); },
+       replaced("\"InstallDir\"=\"C:\\\\Old\"", "\"InstallDir\"=\"C:\\\\Intranet\"")},
+      {"a value over two lines",
+       [&](RegistryFile& f) { return f.SetValue(corvantis, "Path", kRegSz, "D:"); },
+       replaced("\"Path\"=hex(2):43,\\\r\n  3a,00", "\"Path\"=\"D:\"")},
+      {"a new value",
+       [&](RegistryFile& f) { return f.SetValue(corvantis, "Build", kRegSz, "42"); },
+       replaced("\"Broken\"=dword:xyz\r\n", "\"Broken\"=dword:xyz\r\n\"Build\"=\"42\"\r\n")},
+      {"a new value in the last section, without a last line end",
+       [](RegistryFile& f) {
+         return f.SetValue("Software\\Apache Group\\Apache\\2.2", "Port", kRegSz, "80");
+       },
+       text + "\r\n\"Port\"=\"80\"\r\n"},
+      {"a new key",
+       [](RegistryFile& f) { return f.SetValue("software\\NEW", "A", kRegSz, "1"); },
+       text + "\r\n\r\n[Software\\\\NEW]\r\n\"A\"=\"1\"\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::optional<RegistryFile> file = RegistryFile::Parse(text, nullptr);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(c.edit(*file));
+    EXPECT_EQ(file->Write(), c.written);
+    // What was set reads back, and so does everything else.
+    std::optional<RegistryFile> again = RegistryFile::Parse(file->Write(), nullptr);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(Value(*again, "Software\\Apache Group\\Apache\\2.2", "ServerRoot"), "C:\\Apache\\");
+    EXPECT_FALSE(again->KeyExists("Software\\Other"));
+  }
+  // A hex list left open by a '\' at the end of the file takes none of the
+  // lines written after it.
+  std::optional<RegistryFile> open = RegistryFile::Parse(
+      "REGEDIT4\n[Software\\Corvantis\\v2.1]\n\"Blob\"=hex:01,\\", nullptr);
+  ASSERT_TRUE(open);
+  ASSERT_TRUE(open->SetValue(corvantis, "InstallDir", kRegSz, "C:\\x"));
+  ASSERT_TRUE(open->AddKey("Software\\New"));
+  std::optional<RegistryFile> again = RegistryFile::Parse(open->Write(), nullptr);
+  ASSERT_TRUE(again);
+  EXPECT_EQ(Value(*again, corvantis, "InstallDir"), "C:\\x");
+  EXPECT_TRUE(again->KeyExists("Software\\New"));
+  EXPECT_EQ(Value(*again, corvantis, "Blob"), "<missing>");
+}
+
 TEST(RegistryFileTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
   std::optional<RegistryFile> file = RegistryFile::Parse(
       "REGEDIT4\n\n[Software\\PostgreSQL\\Installations\\pg-9.1]\n\"Base Directory\"=\"C:\\\\pg\"\n"
@@ -125,7 +201,7 @@ TEST(RegistryFileTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {
                              kRegSz, "D:\\pg"));
   ASSERT_TRUE(file->AddKey("software\\corvantis\\v2.1"));
   const std::string text = file->Write();
-  EXPECT_NE(text.find("[Software\\\\PostgreSQL\\\\Installations\\\\pg-9.1]\n"
+  EXPECT_NE(text.find("[Software\\PostgreSQL\\Installations\\pg-9.1]\n"
                       "\"Base Directory\"=\"D:\\\\pg\"\n"),
             std::string::npos)
       << text;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "platform/Fault.h"
 #include "platform/FileUtil.h"
 #include "platform/Host.h"
 #include "platform/win32/Win32TestSupport.h"
@@ -119,6 +122,45 @@ TEST(Win32FilesTest, ReplacingAFileTakesTheNewBytesAndRemovesTheSource) {
   EXPECT_EQ(ReadWholeFile(scratch + "php.ini"), "new");
   EXPECT_TRUE(host->RemoveFile(scratch + "php.ini"));
   EXPECT_FALSE(host->RemoveFile(scratch + "php.ini"));
+}
+
+// The save of php.ini: a fresh name beside the file each time, the file's
+// attributes kept, a read-only file left as it is.
+TEST(Win32FilesTest, SavedFilesKeepTheirAttributesAndReadOnlyOnesStay) {
+  std::unique_ptr<Host> host = CreateHost(0, nullptr);
+  const std::string scratch = MakeScratchFolder("save");
+  const std::string ini = scratch + "php.ini";
+  std::string first, second;
+  {
+    std::unique_ptr<HostFile> a = host->CreateFileBeside(ini, &first);
+    std::unique_ptr<HostFile> b = host->CreateFileBeside(ini, &second);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+  }
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.compare(0, ini.size(), ini), 0) << first;
+  ASSERT_TRUE(host->RemoveFile(first) && host->RemoveFile(second));
+
+  ASSERT_TRUE(WriteWholeFile(ini, "old\r\n"));
+  ASSERT_TRUE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  SaveFileReplacing(*host, ini, "new\r\n");
+  EXPECT_EQ(ReadWholeFile(ini), "new\r\n");
+  EXPECT_NE(GetFileAttributesA(ini.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+
+  ASSERT_TRUE(SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(host->FileAttributes(ini), kAttributeNormal | kAttributeReadOnly);
+  EXPECT_THROW(SaveFileReplacing(*host, ini, "newer\r\n"), FileFault);
+  EXPECT_EQ(ReadWholeFile(ini), "new\r\n");
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((scratch + "*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  std::vector<std::string> names;
+  do {
+    if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  EXPECT_EQ(names, std::vector<std::string>{"php.ini"});
+  SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

@@ -51,7 +51,36 @@ TEST_F(Win32ProcessTest, AProgramThatDoesNotExistIsNotStarted) {
   // A server root without its trailing backslash runs folder and "bin"
   // together.
   EXPECT_FALSE(RunAndWait(app, "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop"));
-  EXPECT_EQ(host_->StartProcess(""), nullptr);
+  EXPECT_EQ(host_->StartProcess("", {}), nullptr);
+}
+
+TEST_F(Win32ProcessTest, TheChildGetsTheAddedVariablesAndItsExitStatusIsRead) {
+  TApplication app(*host_);
+  SetEnvironmentVariableA("PGHOST", "elsewhere");
+  SetEnvironmentVariableA("CORVANTIS_CHILD_EXIT", "2");
+  struct Case {
+    EnvironmentAdditions additions;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {{}, "PGHOST=elsewhere"},
+      {{{"PGHOST", "db server"}, {"PGPASSWORD", "s3cret"}}, "PGHOST=db server"},
+      {{{"pghost", "named in other case"}}, "PGHOST=named in other case"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    DeleteFileA(out_.c_str());
+    SetEnvironmentVariableA("CORVANTIS_CHILD_SHOW", "PGHOST");
+    std::optional<uint32_t> exit_code;
+    ASSERT_TRUE(RunAndWait(app, "\"" + child_ + "\"", c.additions, &exit_code));
+    EXPECT_EQ(ReadWholeFile(out_), c.shown);  // the child found CORVANTIS_CHILD_OUT too
+    EXPECT_EQ(exit_code, 2u);
+  }
+  SetEnvironmentVariableA("CORVANTIS_CHILD_SHOW", "PGPASSWORD");
+  ASSERT_TRUE(RunAndWait(app, "\"" + child_ + "\"", {{"PGPASSWORD", "s3cret"}}));
+  EXPECT_EQ(ReadWholeFile(out_), "PGPASSWORD=s3cret");
+  for (const char* name : {"PGHOST", "CORVANTIS_CHILD_EXIT", "CORVANTIS_CHILD_SHOW"})
+    SetEnvironmentVariableA(name, nullptr);
 }
 
 class OneButtonForm : public Form {
@@ -97,7 +126,7 @@ TEST_F(Win32ProcessTest, AFileAnotherProcessHoldsWithoutSharingCannotBeOpened) {
   const std::string path = MakeScratchFolder("held") + "libarticles.dll";
   ASSERT_TRUE(WriteWholeFile(path, "MZ"));
   std::unique_ptr<HostProcess> holder =
-      host_->StartProcess("\"" + child_ + "\" hold \"" + path + "\" 3000");
+      host_->StartProcess("\"" + child_ + "\" hold \"" + path + "\" 3000", {});
   ASSERT_NE(holder, nullptr);
   for (int i = 0; i < 200 && !Exists(path + ".held"); ++i) Sleep(25);
   ASSERT_TRUE(Exists(path + ".held"));

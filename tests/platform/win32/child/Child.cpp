@@ -4,6 +4,9 @@
 //   child ...                      waits CORVANTIS_CHILD_DELAY milliseconds,
 //                                  then writes its whole command line, byte
 //                                  for byte, to the file CORVANTIS_CHILD_OUT
+//                                  (NAME=value instead when the variable
+//                                  CORVANTIS_CHILD_SHOW names NAME), and
+//                                  exits with CORVANTIS_CHILD_EXIT (or 0)
 #include <windows.h>
 
 #include <cstdlib>
@@ -42,5 +45,9 @@ int main(int argc, char** argv) {
   }
   const std::string delay = Environment("CORVANTIS_CHILD_DELAY");
   if (!delay.empty()) Sleep(static_cast<DWORD>(std::atoi(delay.c_str())));
-  return WriteWhole(Environment("CORVANTIS_CHILD_OUT"), GetCommandLineA()) ? 0 : 1;
+  const std::string show = Environment("CORVANTIS_CHILD_SHOW");
+  const std::string text =
+      show.empty() ? GetCommandLineA() : show + "=" + Environment(show.c_str());
+  if (!WriteWhole(Environment("CORVANTIS_CHILD_OUT"), text)) return 1;
+  return std::atoi(Environment("CORVANTIS_CHILD_EXIT").c_str());
 }

@@ -3,7 +3,7 @@
 // texts and button states, answers the message boxes (dialogs of class
 // "#32770") after reading their text, and fills in the "DB Login" dialog.
 //
-//   driver SHOTS interactive|silent SETUP.EXE [arguments for setup...]
+//   driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments for setup...]
 //
 // The "DB Login" dialog, when it comes, gets the password in the variable
 // CORVANTIS_DB_PASSWORD and, when CORVANTIS_DB_USER is set, that user name.
@@ -13,6 +13,8 @@
 // silent: runs setup /silent and expects it to end by itself; with
 //   CORVANTIS_EXPECT_BOX set, it expects one error box with that text
 //   instead, answers it, and presses Finish on the failure page.
+// import-fails: expects the question after a failed import, answers No, and
+//   expects the failure text, then presses Finish.
 // CORVANTIS_PATH_LIBRARIES=FOLDER: first checks that the search for
 //   libpq81.dll and libpq.dll finds them in FOLDER (the PATH of a server).
 // Exits with 0 when every check held, with 1 otherwise; each check is
@@ -28,6 +30,8 @@
 namespace {
 
 const char kCaption[] = "Installing...brevoxil - Articles Module Update 2.3.8";
+const char kImportFailed[] =
+    "An error occured whilst trying to import data into SQL Server. Continue installation?";
 int failures = 0;
 int checks = 0;
 std::string shots;
@@ -398,11 +402,32 @@ void CheckLibrariesOnPath(const std::string& folder) {
   }
 }
 
+void ImportFails() {
+  using namespace wizard_ids;
+  const Box box = WaitForBox(60);
+  if (box.hwnd == nullptr) Abort("no question after the failed import");
+  Check(box.caption == "ERROR" && box.text == kImportFailed,
+        "the import question: [" + box.caption + "] " + box.text);
+  Check(GetDlgItem(box.hwnd, IDYES) != nullptr && GetDlgItem(box.hwnd, IDNO) != nullptr,
+        "the question has Yes and No");
+  Answer(box, IDNO);
+  HWND window = nullptr;
+  if (!WaitFor([&] { return (window = SetupWindow(nullptr, kCaption)) != nullptr; }, 10))
+    Abort("no window \"" + std::string(kCaption) + "\"");
+  const Wizard w{window};
+  Check(w.WaitForPage(kUpdateComplete1), "No shows UpdateComplete1");
+  ExpectText(w, kUpdateCompleteText1,
+             "An error occured installing some or all of the necessary files", "UpdateComplete1");
+  Click(w.Of(kNext1));
+  Check(WaitFor(SetupHasEnded, 20), "Finish ends setup");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: driver SHOTS interactive|silent SETUP.EXE [arguments...]\n");
+    std::fprintf(stderr,
+                 "usage: driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments...]\n");
     return 2;
   }
   shots = argv[1];
@@ -423,10 +448,14 @@ int main(int argc, char** argv) {
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &setup))
     Abort("setup.exe did not start: " + command_line);
-  if (mode == "silent")
+  if (mode == "silent") {
     Silent(password);
-  else
+  } else if (mode == "import-fails") {
+    expect_failure = true;
+    ImportFails();
+  } else {
     Interactive(password);
+  }
   DWORD status = 0;
   GetExitCodeProcess(setup.hProcess, &status);
   const DWORD expected = expect_failure ? 1 : 0;

@@ -2,14 +2,24 @@
 //   psql.exe -f SCRIPT DATABASE USER
 // appends its command line to ..\logs\psql.log beside its own folder, then
 // runs the script's text as one query through libpq.dll, the real client
-// library, against the server in PGHOST and PGPORT. Exits with 0 when the
-// script ran, 1 otherwise (the installer does not read it).
+// library, against the server in PGHOST and PGPORT with the password in
+// PGPASSWORD. Exits as psql does: 0 when the script ran, its statements
+// failing or not, 1 when it could not be read, 2 when the server could not
+// be reached.
 // The bin folder it stands in holds the server's own 32-bit libpq.dll, which
 // this 64-bit program cannot load: the real one is taken from the folder in
 // CORVANTIS_TEST_LIBPQ, with the libraries it needs beside it.
+// For the tests:
+//   CORVANTIS_TEST_PSQL_ARGS=FILE    each argument as the C runtime split it,
+//                                    then PGHOST=... and PGPASSWORD=... as
+//                                    the program got them, each ended by a
+//                                    zero byte, appended to FILE;
+//   CORVANTIS_TEST_PSQL_STATUS=N     exit with N instead (psql's 2: no
+//                                    connection).
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -23,18 +33,21 @@ std::string Variable(const char* name) {
   return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
+void Append(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD done = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(file);
+}
+
 void Log(const std::string& line) {
   char program[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, program, MAX_PATH);
   std::string log = program;
   log = log.substr(0, log.find_last_of('\\')) + "\\..\\logs\\psql.log";
-  HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  const std::string entry = line + "\r\n";
-  DWORD done = 0;
-  WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &done, nullptr);
-  CloseHandle(file);
+  Append(log, line + "\r\n");
 }
 
 bool ReadWhole(const std::string& path, std::string* text) {
@@ -60,6 +73,16 @@ int main(int argc, char** argv) {
   std::string line = "psql.exe";
   for (int i = 1; i < argc; ++i) line += std::string(" ") + argv[i];
   Log(line);
+  const std::string args_file = Variable("CORVANTIS_TEST_PSQL_ARGS");
+  if (!args_file.empty()) {
+    std::string fields;
+    for (int i = 1; i < argc; ++i) fields.append(argv[i]).push_back('\0');
+    fields.append("PGHOST=" + Variable("PGHOST")).push_back('\0');
+    fields.append("PGPASSWORD=" + Variable("PGPASSWORD")).push_back('\0');
+    Append(args_file, fields);
+  }
+  const std::string status_asked = Variable("CORVANTIS_TEST_PSQL_STATUS");
+  if (!status_asked.empty()) return std::atoi(status_asked.c_str());
   if (argc != 5 || std::string(argv[1]) != "-f") {
     std::fprintf(stderr, "usage: psql.exe -f SCRIPT DATABASE USER\n");
     return 1;
@@ -102,12 +125,14 @@ int main(int argc, char** argv) {
   if (status(conn) != 0) {
     std::fprintf(stderr, "psql: %s", error(conn));
     finish(conn);
-    return 1;
+    return 2;
   }
   PGresult* result = exec(conn, script.c_str());
   const int outcome = result_status(result);  // 1 command ok, 2 tuples ok
   if (outcome != 1 && outcome != 2) std::fprintf(stderr, "psql: %s", error(conn));
   clear(result);
   finish(conn);
-  return outcome == 1 || outcome == 2 ? 0 : 1;
+  // An error inside the script ends psql with 0 all the same (no
+  // ON_ERROR_STOP), as the installer relies on.
+  return 0;
 }
