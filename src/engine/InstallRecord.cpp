@@ -1,5 +1,5 @@
 #include "engine/Phases.h"
-#include "platform/Registry.h"
+#include "formlib/Registry.h"
 
 // The wizard reads the value back as the default destination folder on its
 // next start. A key that cannot be opened is told and the install goes on;

@@ -2,8 +2,8 @@
 // The phases of the install sequence that work on the package, php.ini, the
 // database client and the registry.
 
-#include "engine/InstallContext.h"
-#include "engine/Installer.h"
+#include "install/InstallContext.h"
+#include "install/Installer.h"
 
 // Reads the directory of "Data.kpv" as the unpacking will, so a package the
 // reader refuses is reported ("Invalid package!") before the web server is

@@ -1,5 +1,3 @@
-#include "Kpv.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,7 +7,8 @@
 #include <sstream>
 
 #include "ArchiveFixtures.h"
-#include "platform/fake/FakeHost.h"
+#include "Kpv.h"
+#include "support/FakeHost.h"
 
 namespace fs = std::filesystem;
 
@@ -124,11 +123,15 @@ TEST(Kpv, ExtractMakesTheFolderAndWritesTheEntries) {
   FakeHost host;
   host.AddFile("C:\\pkg\\encrypted.zip", Fixture("InfoZipEncrypted.zip"));
   EXPECT_EQ(Kpv(host, {"extract", "C:\\pkg\\encrypted.zip", "--all", "C:\\out\\new", "--password",
-                       "secret"}).status, 0);
+                       "secret"})
+                .status,
+            0);
   EXPECT_EQ(host.FileContent("C:\\out\\new\\docs\\readme.txt"), "Read me first.\r\n");
   EXPECT_EQ(host.FileContent("C:\\out\\new\\images\\icons\\a.gif").size(), 14u);
   EXPECT_EQ(Kpv(host, {"extract", "C:\\pkg\\encrypted.zip", "IMAGES/ICONS/A.GIF", "C:\\one",
-                       "--password", "secret"}).status, 0);
+                       "--password", "secret"})
+                .status,
+            0);
   EXPECT_TRUE(host.HasFile("C:\\one\\images\\icons\\a.gif"));
   EXPECT_FALSE(host.HasFile("C:\\one\\docs\\readme.txt"));
 }
@@ -139,7 +142,9 @@ bool HasTool(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+int Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
 struct TempDir {
   TempDir() {
@@ -209,11 +214,15 @@ TEST(Kpv, InfoZipArchivesExtractWithKpv) {
     SCOPED_TRACE(password);
     const std::string archive = dir / ("zipped" + password + ".zip");
     const std::string key = password.empty() ? "" : " -e -P " + password;
-    ASSERT_EQ(Shell("cd '" + (dir / "tree") + "' && zip -q -0 -r" + key + " '" + archive + "' ."), 0);
+    ASSERT_EQ(Shell("cd '" + (dir / "tree") + "' && zip -q -0 -r" + key + " '" + archive + "' ."),
+              0);
     FakeHost host;
     host.AddFile("C:\\Data.kpv", ReadBinaryFile(archive));
-    ASSERT_EQ(Kpv(host, {"extract", "C:\\Data.kpv", "--all", "C:\\out", "--password", "s3cret"}).status, 0);
-    for (const auto& [name, bytes] : tree) EXPECT_TRUE(host.FileContent("C:\\out\\" + name) == bytes) << name;
+    ASSERT_EQ(
+        Kpv(host, {"extract", "C:\\Data.kpv", "--all", "C:\\out", "--password", "s3cret"}).status,
+        0);
+    for (const auto& [name, bytes] : tree)
+      EXPECT_TRUE(host.FileContent("C:\\out\\" + name) == bytes) << name;
     EXPECT_EQ(host.Files().size(), tree.size() + 1);
   }
 }
@@ -227,7 +236,8 @@ TEST(Kpv, PackTakesLocalTimesAndLeavesItsOwnArchiveOut) {
   ASSERT_EQ(Kpv(host, {"pack", dir / "", dir / "self.zip"}).status, 0);
   ASSERT_EQ(Kpv(host, {"pack", dir / "", dir / "self.zip"}).status, 0);  // over the old one
   host.AddFile("C:\\self.zip", ReadBinaryFile(dir / "self.zip"));
-  EXPECT_EQ(Kpv(host, {"list", "C:\\self.zip"}).out, "a.txt\t1\t1\t14:05 02/06/2010\t0\tE8B7BE43\n\n");
+  EXPECT_EQ(Kpv(host, {"list", "C:\\self.zip"}).out,
+            "a.txt\t1\t1\t14:05 02/06/2010\t0\tE8B7BE43\n\n");
 }
 
 }  // namespace

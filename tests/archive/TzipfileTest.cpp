@@ -1,12 +1,11 @@
-#include "archive/Tzipfile.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "ArchiveFixtures.h"
+#include "archive/Tzipfile.h"
 #include "archive/ZipWriter.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
 
 namespace {
 
@@ -161,7 +160,7 @@ TEST_F(TzipfileTest, DataDescriptorsAreSteppedOverOnlyWithTheirSignature) {
     bool valid;
   };
   const Case cases[] = {
-      {"BsdtarStored.zip", true},  // bsdtar: bit 3, local CRC 0, sizes set, signed descriptors
+      {"BsdtarStored.zip", true},      // bsdtar: bit 3, local CRC 0, sizes set, signed descriptors
       {"InfoZipEncrypted.zip", true},  // zip -e: bit 3 with signed descriptors
       {"BsdtarDescriptorWithoutSignature.zip", false},  // the first signature cut out
       {"PythonStreamed.zip", false},  // sizes only in the descriptor: the walk lands in the data
@@ -188,7 +187,7 @@ TEST_F(TzipfileTest, TruncatedAndForeignFilesAreInvalid) {
                    "readme.txx");
   const std::string others[] = {
       "This is not an archive.\n",
-      "MZ\x90" + std::string(61, '\0') + whole,  // data before the first header
+      "MZ\x90" + std::string(61, '\0') + whole,              // data before the first header
       whole.substr(FindRecord(whole, kEndRecordSignature)),  // the end record alone
       unlisted,
   };
@@ -247,10 +246,12 @@ TEST_F(TzipfileTest, CentralOffsetsAreTheWalkedHeadersOfTheirNamesOnce) {
 
 TEST_F(TzipfileTest, UnsafeNamesAreRefused) {
   // Python zipfile archives of good.txt and one name each (see the README).
-  const char* names[] = {"dotdot", "dotdot_inner", "dotdot_backslash", "dotdot_last",
-                         "three_dots", "dotdot_blank", "slash", "backslash", "unc", "drive",
-                         "drive_relative", "stream", "empty", "zero_byte", "line_break", "tab",
-                         "blank_dot"};
+  const char* names[] = {"dotdot",      "dotdot_inner",   "dotdot_backslash",
+                         "dotdot_last", "three_dots",     "dotdot_blank",
+                         "slash",       "backslash",      "unc",
+                         "drive",       "drive_relative", "stream",
+                         "empty",       "zero_byte",      "line_break",
+                         "tab",         "blank_dot"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(Read(Fixture(std::string("UnsafeNamesAreRefused/") + name + ".zip")));
@@ -272,8 +273,8 @@ std::string Renamed(const std::string& from, const std::string& to) {
 TEST_F(TzipfileTest, NamesWindowsCannotHoldAreRefusedOnEveryHost) {
   // On Windows these would write to a device, or lose a trailing dot or
   // blank and overwrite another file; elsewhere they are ordinary names.
-  const char* names[] = {"AUX.php", "articles/com1/x.php", "nul ", "index.php.", "a|b.txt",
-                         "docs. /readme.txt"};
+  const char* names[] = {"AUX.php", "articles/com1/x.php", "nul ", "index.php.",
+                         "a|b.txt", "docs. /readme.txt"};
   for (const std::string name : names) {
     SCOPED_TRACE(name);
     const std::string stand_in = std::string(name.size() - 1, 'x') + "y";
@@ -338,8 +339,7 @@ TEST(TzipfileNames, EntryNameFaultSaysWhy) {
 }
 
 TEST_F(TzipfileTest, OddButSafeNamesExtractInsideTheTarget) {
-  const char* names[] = {"double_slash", "dot_first", "dot_inner", "dots_in_name",
-                         "dots_between"};
+  const char* names[] = {"double_slash", "dot_first", "dot_inner", "dots_in_name", "dots_between"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(Read(Fixture(std::string("OddButSafeNamesAreListed/") + name + ".zip")));
@@ -367,7 +367,8 @@ TEST_F(TzipfileTest, ExtractionWritesTheEntryBelowTheFolder) {
     std::string fixture, name, folder, password, path, content;
   };
   const Case cases[] = {
-      {"InfoZipStored.zip", "docs/readme.txt", kTarget, "", kTarget + "\\docs\\readme.txt", kReadme},
+      {"InfoZipStored.zip", "docs/readme.txt", kTarget, "", kTarget + "\\docs\\readme.txt",
+       kReadme},
       {"InfoZipStored.zip", "DOCS/README.TXT", kTarget + "\\", "", kTarget + "\\docs\\readme.txt",
        kReadme},
       {"InfoZipStored.zip", "images/icons/a.gif", kTarget + "/", "",
@@ -376,8 +377,8 @@ TEST_F(TzipfileTest, ExtractionWritesTheEntryBelowTheFolder) {
       {"PythonStoredComment.zip", "lib/php_articles.dll", "C:\\php\\ext", "",
        "C:\\php\\ext\\lib\\php_articles.dll", kDll},
       // zip -e: bit 3, so the check byte is the DOS time's high byte.
-      {"InfoZipEncrypted.zip", "docs/readme.txt", kTarget, "secret",
-       kTarget + "\\docs\\readme.txt", kReadme},
+      {"InfoZipEncrypted.zip", "docs/readme.txt", kTarget, "secret", kTarget + "\\docs\\readme.txt",
+       kReadme},
       // 7-Zip ZipCrypto: no bit 3, so the check byte is the CRC-32's high byte.
       {"SevenZipEncrypted.zip", "images/icons/a.gif", kTarget, "secret",
        kTarget + "\\images\\icons\\a.gif", kGif},
@@ -402,7 +403,8 @@ std::string Noise(size_t size) {
 
 // Offset of the first entry's data (after any encryption header).
 size_t FirstDataOffset(const std::string& bytes) {
-  return local_header::kSize + Get16(reinterpret_cast<const uint8_t*>(&bytes[local_header::kNameLength])) +
+  return local_header::kSize +
+         Get16(reinterpret_cast<const uint8_t*>(&bytes[local_header::kNameLength])) +
          Get16(reinterpret_cast<const uint8_t*>(&bytes[local_header::kExtraLength]));
 }
 
@@ -421,7 +423,8 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
   Patch32(resized, local_header::kUncompressedSize, 10);
   std::string method11 = method10;
   Patch16(method11, local_header::kMethod, 11);
-  std::string unnamed = Written({{"a.txt", "aaa"}, {"b.txt", "bbb"}});  // b.txt's central record cut out
+  std::string unnamed =
+      Written({{"a.txt", "aaa"}, {"b.txt", "bbb"}});  // b.txt's central record cut out
   const size_t second = FindRecord(unnamed, kCentralHeaderSignature, 1);
   unnamed.erase(second, FindRecord(unnamed, kEndRecordSignature) - second);
   std::string tiny = Written({{"tiny.txt", "12345"}});  // flagged encrypted, 5 bytes of data
@@ -547,14 +550,21 @@ TEST(TzipfileErrorMessage, EachResultCodeHasItsText) {
 }
 
 TEST(TzipfilePaths, DelimitersSplitTheFolderPart) {
-  const std::pair<const char*, const char*> parts[] = {
-      {"images/icons/a.gif", "images/icons"}, {"a\\b.txt", "a"}, {"C:x", "C"},
-      {"/a", ""}, {"a", ""}, {"", ""}, {"ab/", "ab"}};
+  const std::pair<const char*, const char*> parts[] = {{"images/icons/a.gif", "images/icons"},
+                                                       {"a\\b.txt", "a"},
+                                                       {"C:x", "C"},
+                                                       {"/a", ""},
+                                                       {"a", ""},
+                                                       {"", ""},
+                                                       {"ab/", "ab"}};
   for (const auto& [path, part] : parts) EXPECT_EQ(DirectoryPart(path), part) << path;
-  const std::pair<const char*, const char*> stripped[] = {
-      {"C:\\Intranet\\", "C:\\Intranet"}, {"C:\\Intranet/", "C:\\Intranet"}, {"\\", "\\"},
-      {"a", "a"}, {"ab\\\\", "ab\\"}};
-  for (const auto& [path, result] : stripped) EXPECT_EQ(StripTrailingSeparator(path), result) << path;
+  const std::pair<const char*, const char*> stripped[] = {{"C:\\Intranet\\", "C:\\Intranet"},
+                                                          {"C:\\Intranet/", "C:\\Intranet"},
+                                                          {"\\", "\\"},
+                                                          {"a", "a"},
+                                                          {"ab\\\\", "ab\\"}};
+  for (const auto& [path, result] : stripped)
+    EXPECT_EQ(StripTrailingSeparator(path), result) << path;
 }
 
 TEST(TzipfilePaths, MakeDirectoryPathMakesTheMissingFoldersTopDown) {
@@ -563,7 +573,7 @@ TEST(TzipfilePaths, MakeDirectoryPathMakesTheMissingFoldersTopDown) {
   EXPECT_TRUE(MakeDirectoryPath(host, "C:\\Intranet\\images/icons\\"));
   EXPECT_TRUE(host.HasFolder("C:\\Intranet\\images\\icons"));
   EXPECT_TRUE(MakeDirectoryPath(host, "C:\\Intranet"));  // exists
-  EXPECT_TRUE(MakeDirectoryPath(host, "C:\\"));  // too short to make
+  EXPECT_TRUE(MakeDirectoryPath(host, "C:\\"));          // too short to make
   EXPECT_FALSE(MakeDirectoryPath(host, ""));
   EXPECT_FALSE(MakeDirectoryPath(host, "C:\\file.txt\\sub"));  // a file is in the way
 }

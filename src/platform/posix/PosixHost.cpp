@@ -16,7 +16,6 @@
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/PosixProcess.h"
 #include "platform/posix/PosixRegistry.h"
-#include "platform/posix/Terminal.h"
 
 namespace {
 
@@ -56,14 +55,7 @@ std::string RunningProgram() {
 
 class PosixHost : public Host {
  public:
-  explicit PosixHost(const PosixHostOptions& options)
-      : options_(options),
-        paths_(options.prefix),
-        terminal_(options.input != nullptr ? *options.input : std::cin,
-                  options.output != nullptr ? *options.output : std::cout,
-                  options.input_is_terminal, options.output_is_terminal) {
-    terminal_.SetWindowsName([this](const std::string& p) { return paths_.ToWindows(p); });
-  }
+  explicit PosixHost(const PosixHostOptions& options) : options_(options), paths_(options.prefix) {}
 
   // --- Start-up ---------------------------------------------------------
   std::vector<std::string> CommandLineArguments() override { return options_.arguments; }
@@ -188,8 +180,7 @@ class PosixHost : public Host {
       if (Exists(exe)) host = exe;
     }
     // What the installer printed comes before what the program prints.
-    terminal_.EndOpenLine();
-    terminal_.PumpEvents();
+    EndConsoleOutput();
     EnvironmentAdditions variables = {{kPrefixVariable, paths_.prefix()}};
     variables.insert(variables.end(), environment.begin(), environment.end());
     int error = 0;
@@ -219,41 +210,29 @@ class PosixHost : public Host {
   // --- PostgreSQL client library ----------------------------------------
   const PqApi& Pq() override { return LinkedPqApi(); }
 
-  // --- User interface ---------------------------------------------------
-  void SetApplicationTitle(const std::string& title) override {
-    terminal_.SetApplicationTitle(title);
+  // --- Console --------------------------------------------------------
+  void ShareConsole(std::function<void()> before_other_output) override {
+    before_other_output_ = std::move(before_other_output);
   }
-  void AttachForm(Form& form) override { terminal_.AttachForm(form); }
-  void DisplayForm(Form& form, bool modal) override { terminal_.DisplayForm(form, modal); }
-  void HideForm(Form& form) override { terminal_.HideForm(form); }
-  void BringToFront(Form& form) override { terminal_.BringToFront(form); }
-  void Repaint(Form& form, const Control* control) override { terminal_.Repaint(form, control); }
-  void PumpEvents() override { terminal_.PumpEvents(); }
-  bool NextEvent(UiEvent* event, bool wait) override { return terminal_.NextEvent(event, wait); }
-  int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
-                     unsigned flags) override {
-    return terminal_.ShowMessageBox(owner, text, caption, flags);
-  }
-  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override {
-    return terminal_.BrowseForFolder(owner, title);
-  }
-  void OpenWebAddress(const std::string& url) override { terminal_.OpenWebAddress(url); }
 
  private:
   void Warn(const std::string& message) {
     if (options_.diagnostics == nullptr || message == last_warning_) return;
     last_warning_ = message;
-    terminal_.EndOpenLine();
-    terminal_.PumpEvents();
+    EndConsoleOutput();
     *options_.diagnostics << "warning: " << message << std::endl;
+  }
+
+  void EndConsoleOutput() {
+    if (before_other_output_) before_other_output_();
   }
 
   const PosixHostOptions options_;
   const PathMap paths_;
-  Terminal terminal_;
+  std::function<void()> before_other_output_;
   uint32_t random_state_ = 1;  // the runtime's seed before any srand
-  std::string temp_;       // TempPath, once named
-  std::string temp_host_;  // its host path
+  std::string temp_;           // TempPath, once named
+  std::string temp_host_;      // its host path
   std::string last_warning_;
 };
 
@@ -278,8 +257,6 @@ std::unique_ptr<Host> CreateHost(int argc, char** argv) {
   PosixHostOptions options;
   options.prefix = DefaultPrefix();
   for (int i = 1; i < argc; ++i) options.arguments.push_back(argv[i]);
-  options.input_is_terminal = ::isatty(STDIN_FILENO) == 1;
-  options.output_is_terminal = ::isatty(STDOUT_FILENO) == 1;
   options.diagnostics = &std::cerr;
   return CreatePosixHost(options);
 }

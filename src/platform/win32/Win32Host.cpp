@@ -1,23 +1,9 @@
 #include "platform/win32/Win32Host.h"
 
-#include <objbase.h>
-#include <shellapi.h>
-
 #include <cstdlib>
 #include <ctime>
 
 #include "platform/CommandLine.h"
-#include "platform/win32/Win32Ui.h"
-
-Win32Host::Win32Host() : ui_(std::make_unique<Win32Ui>()) {
-  // The folder browser's new-style dialog needs COM on this thread.
-  com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-}
-
-Win32Host::~Win32Host() {
-  ui_.reset();
-  if (com_initialized_) CoUninitialize();
-}
 
 std::vector<std::string> Win32Host::CommandLineArguments() {
   // The C runtime's argv follows other rules for backslashes before quotes,
@@ -45,9 +31,5 @@ uint32_t Win32Host::TickCount() { return GetTickCount(); }
 int64_t Win32Host::Time() { return static_cast<int64_t>(std::time(nullptr)); }
 void Win32Host::SeedRandom(unsigned seed) { std::srand(seed); }
 int Win32Host::Random() { return std::rand(); }
-
-void Win32Host::OpenWebAddress(const std::string& url) {
-  ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOW);
-}
 
 std::unique_ptr<Host> CreateHost(int, char**) { return std::make_unique<Win32Host>(); }

@@ -2,15 +2,14 @@
 // The Windows host: every host operation on the Win32 API. Private to
 // src/platform/win32; the core reaches it through CreateHost and Host.
 // The operations are spread over one file per concern: Win32Files.cpp,
-// Win32Registry.cpp, Win32Process.cpp, Win32Pq.cpp, Win32Window.cpp.
+// Win32Registry.cpp, Win32Process.cpp, Win32Pq.cpp; start-up and the clock
+// in Win32Host.cpp. The windows are the front-end's (frontend/win32).
 
 #include <memory>
 
 #include "platform/Host.h"
 #include "platform/PqApi.h"
 #include "platform/win32/Win32Support.h"
-
-class Win32Ui;
 
 // Registry keys are opened in the 32-bit view of the registry, where the
 // 32-bit web server, PHP and PostgreSQL installers of these servers record
@@ -20,8 +19,7 @@ constexpr REGSAM kRegistryAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
 
 class Win32Host : public Host {
  public:
-  Win32Host();
-  ~Win32Host() override;
+  Win32Host() = default;
 
   std::vector<std::string> CommandLineArguments() override;
   std::string ProgramFolder() override;
@@ -51,22 +49,10 @@ class Win32Host : public Host {
 
   const PqApi& Pq() override;
 
-  void SetApplicationTitle(const std::string& title) override;
-  void AttachForm(Form& form) override;
-  void DisplayForm(Form& form, bool modal) override;
-  void HideForm(Form& form) override;
-  void BringToFront(Form& form) override;
-  void Repaint(Form& form, const Control* control) override;
-  void PumpEvents() override;
-  bool NextEvent(UiEvent* event, bool wait) override;
-  int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
-                     unsigned flags) override;
-  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override;
-  void OpenWebAddress(const std::string& url) override;
+  // A window program has no console to share.
+  void ShareConsole(std::function<void()>) override {}
 
  private:
-  std::unique_ptr<Win32Ui> ui_;
   HMODULE pq_library_ = nullptr;  // stays loaded for the rest of the run
   PqApi pq_;
-  bool com_initialized_ = false;
 };

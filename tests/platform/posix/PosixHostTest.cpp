@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "TempFolder.h"
+#include "formlib/FileUtil.h"
 #include "platform/Fault.h"
-#include "platform/FileUtil.h"
 #include "platform/posix/PosixHost.h"
 
 namespace {
@@ -33,13 +33,9 @@ struct TestHost {
   explicit TestHost(const std::string& prefix) {
     PosixHostOptions options;
     options.prefix = prefix;
-    options.input = &in;
-    options.output = &out;
     options.diagnostics = &diagnostics;
     host = CreatePosixHost(options);
   }
-  std::istringstream in;
-  std::ostringstream out;
   std::ostringstream diagnostics;
   std::unique_ptr<Host> host;
 };

@@ -4,9 +4,8 @@
 // Files and folders live in memory with Windows path rules (letter case
 // ignored, '\' and '/' both separators, repeated separators read as one,
 // "." and ".." resolved, no drive meaning C:). The registry is an in-memory
-// tree below HKEY_LOCAL_MACHINE. Message boxes follow a script: a box the
-// script does not expect, or one whose text, caption or flags differ, fails
-// the running test. Processes are recorded, not run.
+// tree below HKEY_LOCAL_MACHINE. Processes are recorded, not run. The
+// screen and the user are FakeUi's (FakeUi.h).
 
 #include <cstdint>
 #include <deque>
@@ -17,13 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/Forms.h"
 #include "platform/Host.h"
 
 class FakeHost : public Host {
  public:
   FakeHost();
-  ~FakeHost() override;  // fails the test when scripted boxes were not shown
+  ~FakeHost() override;
 
   // --- Start-up ---------------------------------------------------------
   std::vector<std::string> arguments;
@@ -74,7 +72,7 @@ class FakeHost : public Host {
   bool value_writes_fail = false;
 
   // --- Processes --------------------------------------------------------
-  std::vector<std::string> command_lines;  // every start asked for, in order
+  std::vector<std::string> command_lines;          // every start asked for, in order
   std::vector<EnvironmentAdditions> environments;  // what each start added
   // Whether a command line starts (default: all do).
   std::function<bool(const std::string&)> can_start;
@@ -94,36 +92,6 @@ class FakeHost : public Host {
   // --- PostgreSQL client library ----------------------------------------
   const PqApi* pq = nullptr;  // null: Pq() raises a Fault
   std::string pq_error = "None of the dynamic libraries can be found: libpq81.dll, libpq.dll";
-
-  // --- User interface ---------------------------------------------------
-  struct Box {
-    std::string text;
-    std::string caption;
-    unsigned flags;
-    int answer;
-  };
-  // Scripts the next box: it must show this text, caption and flags; the
-  // answer is returned. `then` runs before the answer is returned.
-  void ExpectBox(const std::string& text, const std::string& caption, unsigned flags, int answer,
-                 std::function<void()> then = nullptr);
-  std::vector<Box> boxes;  // every box shown, in order
-  const Form* last_box_owner = nullptr;
-
-  std::deque<std::optional<std::string>> browse_answers;  // nullopt: cancelled
-  std::vector<std::string> browse_titles;
-  std::vector<std::string> web_addresses;
-  std::vector<std::string> titles;
-
-  // Queued user actions for NextEvent.
-  void QueueClick(Form& form, Control& control) { events.push_back({&form, &control}); }
-  void QueueCloseBox(Form& form) { events.push_back({&form, nullptr}); }
-  std::deque<UiEvent> events;
-  // Runs when a form is displayed modally: plays the user's part in it.
-  std::function<void(Form&)> on_modal;
-  // "repaint <control>" / "repaint <form>", "pump", "display <form>", "hide <form>".
-  std::vector<std::string> ui_log;
-  // The text of each control at the time it was repainted, in order.
-  std::vector<std::pair<std::string, std::string>> repaints;
 
   // Host.
   std::vector<std::string> CommandLineArguments() override { return arguments; }
@@ -148,18 +116,7 @@ class FakeHost : public Host {
   void SeedRandom(unsigned seed) override { seeds.push_back(seed); }
   int Random() override;
   const PqApi& Pq() override;
-  void SetApplicationTitle(const std::string& title) override { titles.push_back(title); }
-  void AttachForm(Form& form) override;
-  void DisplayForm(Form& form, bool modal) override;
-  void HideForm(Form& form) override;
-  void BringToFront(Form& form) override;
-  void Repaint(Form& form, const Control* control) override;
-  void PumpEvents() override { ui_log.push_back("pump"); }
-  bool NextEvent(UiEvent* event, bool wait) override;
-  int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
-                     unsigned flags) override;
-  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override;
-  void OpenWebAddress(const std::string& url) override { web_addresses.push_back(url); }
+  void ShareConsole(std::function<void()>) override {}
 
   // The normalized form of a path: lower case, "\" separators, drive first.
   static std::string Key(const std::string& path);
@@ -183,9 +140,4 @@ class FakeHost : public Host {
   std::unique_ptr<RegKey> registry_;
   int open_files_ = 0;
   int writes_ = 0;
-  struct ScriptedBox {
-    Box box;
-    std::function<void()> then;
-  };
-  std::deque<ScriptedBox> script_;
 };

@@ -1,4 +1,4 @@
-#include "platform/posix/Terminal.h"
+#include "frontend/posix/Terminal.h"
 
 #include <signal.h>
 #include <termios.h>
@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <iostream>
 #include <istream>
 #include <ostream>
+
+#include "platform/Host.h"
 
 namespace {
 
@@ -463,3 +466,29 @@ void Terminal::OpenWebAddress(const std::string& url) {
   out_ << "Open " << url << " in a web browser.\n";
   out_.flush();
 }
+
+namespace {
+
+// The program's own terminal: the standard input and output, sharing the
+// console with the host, which ends a progress line drawn in place before
+// it or a program it starts prints.
+class ConsoleTerminal final : public Terminal {
+ public:
+  explicit ConsoleTerminal(Host& host)
+      : Terminal(std::cin, std::cout, ::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1),
+        host_(host) {
+    SetWindowsName([&host](const std::string& p) { return host.FromNativePath(p); });
+    host_.ShareConsole([this] {
+      EndOpenLine();
+      PumpEvents();
+    });
+  }
+  ~ConsoleTerminal() override { host_.ShareConsole(nullptr); }
+
+ private:
+  Host& host_;
+};
+
+}  // namespace
+
+std::unique_ptr<Ui> CreateUi(Host& host) { return std::make_unique<ConsoleTerminal>(host); }

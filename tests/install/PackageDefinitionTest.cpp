@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/FileUtil.h"
-#include "shell/PackageDefinition.h"
+#include "formlib/FileUtil.h"
+#include "install/PackageDefinition.h"
 
 namespace {
 

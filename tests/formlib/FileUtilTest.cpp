@@ -3,9 +3,9 @@
 #include <functional>
 #include <string_view>
 
+#include "formlib/FileUtil.h"
 #include "platform/Fault.h"
-#include "platform/FileUtil.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
 
 namespace {
 

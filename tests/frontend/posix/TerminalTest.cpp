@@ -2,11 +2,11 @@
 
 #include <sstream>
 
-#include "platform/Application.h"
+#include "formlib/Application.h"
+#include "frontend/posix/Terminal.h"
+#include "install/Settings.h"
 #include "platform/posix/PathMap.h"
 #include "platform/posix/PosixHost.h"
-#include "platform/posix/Terminal.h"
-#include "shell/Settings.h"
 #include "versiongate/Dblogin.h"
 
 namespace {
@@ -188,10 +188,9 @@ TEST(TerminalTest, LoginDialogKeepsOrReplacesEachFieldAndMasksThePassword) {
   std::ostringstream out;
   PosixHostOptions options;
   options.prefix = "/nonexistent";
-  options.input = &in;
-  options.output = &out;
   std::unique_ptr<Host> host = CreatePosixHost(options);
-  TApplication app(*host);
+  Terminal terminal(in, out, false);
+  TApplication app(*host, terminal);
   Settings settings;
   settings.DbUser = "admin";
   settings.DbHost = "localhost";

@@ -1,4 +1,4 @@
-#include "platform/FileUtil.h"
+#include "formlib/FileUtil.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "shell/PackageDefinition.h"
+#include "install/PackageDefinition.h"
 
 #include "platform/Text.h"
 

@@ -22,31 +22,37 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/Forms.h"
-#include "platform/Host.h"
+#include "formlib/Forms.h"
+#include "formlib/Ui.h"
 #include "platform/win32/Win32Support.h"
 
 constexpr int kFirstControlId = 100;
 extern const char kFormWindowClass[];  // the class of every form's window
 
-class Win32Ui {
+class Win32Ui final : public Ui {
  public:
   Win32Ui();
-  ~Win32Ui();
-  Win32Ui(const Win32Ui&) = delete;
-  Win32Ui& operator=(const Win32Ui&) = delete;
+  ~Win32Ui() override;
 
-  void SetApplicationTitle(const std::string& title);
-  void AttachForm(Form& form);
-  void DisplayForm(Form& form, bool modal);
-  void HideForm(Form& form);
-  void BringToFront(Form& form);
-  void Repaint(Form& form, const Control* control);
-  void PumpEvents();
-  bool NextEvent(UiEvent* event, bool wait);
+  void SetApplicationTitle(const std::string& title) override;
+  void AttachForm(Form& form) override;
+  void DisplayForm(Form& form, bool modal) override;
+  void HideForm(Form& form) override;
+  void BringToFront(Form& form) override;
+  void Repaint(Form& form, const Control* control) override;
+  void PumpEvents() override;
+  bool NextEvent(UiEvent* event, bool wait) override;
+  // MessageBoxA, over the windows as the model has them now.
+  int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
+                     unsigned flags) override;
+  // SHBrowseForFolderA (Win32Shell.cpp).
+  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override;
+  // ShellExecuteA "open" (Win32Shell.cpp).
+  void OpenWebAddress(const std::string& url) override;
   // The window of an attached form, or null.
   HWND WindowOf(const Form* form) const;
   // Brings every form's windows up to date with its model.
@@ -74,4 +80,5 @@ class Win32Ui {
   std::vector<std::unique_ptr<FormWindow>> forms_;
   std::deque<UiEvent> events_;
   bool quit_ = false;
+  bool com_initialized_ = false;  // for the folder browser's new-style dialog
 };

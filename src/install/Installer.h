@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/Application.h"
+#include "formlib/Application.h"
 #include "platform/Host.h"
 
 struct PackageDefinition;
@@ -44,6 +44,6 @@ struct Installer {
   Host& host() const { return app.host(); }
   // A message box owned by the wizard window, captioned "ERROR".
   int ErrorBox(const std::string& text, unsigned flags) const {
-    return app.host().ShowMessageBox(ui.Owner(), text, "ERROR", flags);
+    return app.ui().ShowMessageBox(ui.Owner(), text, "ERROR", flags);
   }
 };

@@ -1,5 +1,6 @@
 #pragma once
-// TApplication: the form library's application object, on top of the host.
+// TApplication: the form library's application object, on top of the host
+// (the machine) and the front-end (the screen and the user).
 // It holds the title, runs the event loop of the main form and the modal
 // loops of dialogs, pumps pending events on request, and shows an exception
 // that escapes an event handler.
@@ -7,16 +8,18 @@
 #include <exception>
 #include <string>
 
-#include "platform/Forms.h"
+#include "formlib/Forms.h"
+#include "formlib/Ui.h"
 #include "platform/Host.h"
 
 class TApplication {
  public:
-  explicit TApplication(Host& host) : host_(host) {}
+  TApplication(Host& host, Ui& ui) : host_(host), ui_(ui) {}
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
   Host& host() { return host_; }
+  Ui& ui() { return ui_; }
 
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
@@ -45,6 +48,7 @@ class TApplication {
   void Dispatch(const UiEvent& event);
 
   Host& host_;
+  Ui& ui_;
   std::string title_;
   Form* main_form_ = nullptr;
 };

@@ -1,13 +1,13 @@
-#include "platform/Application.h"
+#include "formlib/Application.h"
 
 void TApplication::SetTitle(const std::string& title) {
   title_ = title;
-  host_.SetApplicationTitle(title);
+  ui_.SetApplicationTitle(title);
 }
 
 void TApplication::CreateForm(Form& form) {
   if (main_form_ == nullptr) main_form_ = &form;  // the first form is the main form
-  host_.AttachForm(form);
+  ui_.AttachForm(form);
 }
 
 std::string TApplication::ExceptionText(const std::string& message) {
@@ -16,7 +16,7 @@ std::string TApplication::ExceptionText(const std::string& message) {
 }
 
 void TApplication::ShowException(const std::exception& e) {
-  host_.ShowMessageBox(main_form_, ExceptionText(e.what()), title_, kMbOk | kMbIconError);
+  ui_.ShowMessageBox(main_form_, ExceptionText(e.what()), title_, kMbOk | kMbIconError);
 }
 
 void TApplication::Dispatch(const UiEvent& event) {
@@ -41,10 +41,10 @@ void TApplication::Run(Form& main_form) {
   }
   if (main_form.close_requested()) return;
   main_form.displayed = true;
-  host_.DisplayForm(main_form, false);
+  ui_.DisplayForm(main_form, false);
   while (!main_form.close_requested()) {
     UiEvent event;
-    if (!host_.NextEvent(&event, true)) {
+    if (!ui_.NextEvent(&event, true)) {
       // No more input will come: as if the window's close box were used.
       event.form = &main_form;
       event.control = nullptr;
@@ -52,17 +52,17 @@ void TApplication::Run(Form& main_form) {
     Dispatch(event);
   }
   main_form.displayed = false;
-  host_.HideForm(main_form);
+  ui_.HideForm(main_form);
 }
 
 void TApplication::ShowModal(Form& dialog) {
   dialog.ResetClose();
   dialog.DoShow();
   dialog.displayed = true;
-  host_.DisplayForm(dialog, true);
+  ui_.DisplayForm(dialog, true);
   while (!dialog.close_requested()) {
     UiEvent event;
-    if (!host_.NextEvent(&event, true)) {
+    if (!ui_.NextEvent(&event, true)) {
       event.form = &dialog;
       event.control = nullptr;
     }
@@ -71,11 +71,11 @@ void TApplication::ShowModal(Form& dialog) {
     Dispatch(event);
   }
   dialog.displayed = false;
-  host_.HideForm(dialog);
+  ui_.HideForm(dialog);
 }
 
 void TApplication::ProcessMessages() {
-  host_.PumpEvents();
+  ui_.PumpEvents();
   UiEvent event;
-  while (host_.NextEvent(&event, false)) Dispatch(event);
+  while (ui_.NextEvent(&event, false)) Dispatch(event);
 }

@@ -1,12 +1,12 @@
-// The forms as native windows; see Win32Ui.h.
-#include "platform/win32/Win32Ui.h"
+// The forms as native windows; see Win32Window.h.
+#include "frontend/win32/Win32Window.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <algorithm>
 
 #include "platform/Fault.h"
-#include "platform/win32/Win32Host.h"
 
 const char kFormWindowClass[] = "CorvantisForm";
 
@@ -117,6 +117,8 @@ struct Win32Ui::FormWindow {
 };
 
 Win32Ui::Win32Ui() : instance_(GetModuleHandleA(nullptr)) {
+  // The folder browser's new-style dialog needs COM on this thread.
+  com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
@@ -146,6 +148,7 @@ Win32Ui::~Win32Ui() {
       if (IsContainer(cw->kind)) SetWindowLongPtrA(cw->hwnd, GWLP_USERDATA, 0);
   }
   for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) DestroyWindow((*it)->hwnd);
+  if (com_initialized_) CoUninitialize();
 }
 
 void Win32Ui::SetApplicationTitle(const std::string& title) {
@@ -169,9 +172,9 @@ void Win32Ui::AttachForm(Form& form) {
   // Dialogs belong to the main window: they stay in front of it and share
   // its task-bar button.
   HWND owner = forms_.empty() ? nullptr : forms_.front()->hwnd;
-  fw->hwnd = CreateWindowExA(ex_style, kFormWindowClass, form.caption.c_str(), style,
-                             CW_USEDEFAULT, CW_USEDEFAULT, rect.right - rect.left,
-                             rect.bottom - rect.top, owner, nullptr, instance_, nullptr);
+  fw->hwnd = CreateWindowExA(ex_style, kFormWindowClass, form.caption.c_str(), style, CW_USEDEFAULT,
+                             CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, owner,
+                             nullptr, instance_, nullptr);
   if (fw->hwnd == nullptr) throw Fault(LastErrorMessage("Cannot create the window " + form.name));
   SetWindowLongPtrA(fw->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(fw.get()));
   fw->font = UniqueGdiObject(CreateFontA(form.font_height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
@@ -265,8 +268,7 @@ void Win32Ui::CreateControlWindow(FormWindow& fw, Control& control, int id) {
   cw.hwnd = CreateWindowExA(ex_style, window_class, "", style, b.left, b.top, b.width, b.height,
                             parent_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                             instance_, nullptr);
-  if (cw.hwnd == nullptr)
-    throw Fault(LastErrorMessage("Cannot create the window " + control.name));
+  if (cw.hwnd == nullptr) throw Fault(LastErrorMessage("Cannot create the window " + control.name));
   if (IsContainer(control.kind))
     SetWindowLongPtrA(cw.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&cw));
   SendMessageA(cw.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(cw.font), FALSE);
@@ -281,7 +283,8 @@ void Win32Ui::CreateControlWindow(FormWindow& fw, Control& control, int id) {
       break;
     case ControlKind::kImage: {
       // Resource names ignore letter case.
-      cw.bitmap = UniqueGdiObject(LoadImageA(instance_, control.name.c_str(), IMAGE_BITMAP, 0, 0, 0));
+      cw.bitmap =
+          UniqueGdiObject(LoadImageA(instance_, control.name.c_str(), IMAGE_BITMAP, 0, 0, 0));
       if (cw.bitmap.get() != nullptr)
         SendMessageA(cw.hwnd, STM_SETIMAGE, IMAGE_BITMAP,
                      reinterpret_cast<LPARAM>(cw.bitmap.get()));
@@ -384,8 +387,8 @@ void Win32Ui::SyncAll() {
 void Win32Ui::FixFocus(FormWindow& fw) {
   if (!fw.shown || GetActiveWindow() != fw.hwnd) return;
   HWND focus = GetFocus();
-  if (focus != nullptr && (focus == fw.hwnd || IsChild(fw.hwnd, focus)) &&
-      IsWindowEnabled(focus) && IsWindowVisible(focus))
+  if (focus != nullptr && (focus == fw.hwnd || IsChild(fw.hwnd, focus)) && IsWindowEnabled(focus) &&
+      IsWindowVisible(focus))
     return;
   const ControlWindow* def = fw.ButtonWith(&Control::default_button);
   SetFocus(def != nullptr ? def->hwnd : fw.hwnd);
@@ -552,8 +555,8 @@ LRESULT Win32Ui::HandleFormMessage(FormWindow& fw, UINT message, WPARAM wparam, 
       return 0;
     }
     case WM_NEXTDLGCTL: {  // Tab and Shift+Tab, from IsDialogMessage
-      HWND next = lparam != 0 ? reinterpret_cast<HWND>(wparam)
-                              : fw.NextTabStop(GetFocus(), wparam != 0);
+      HWND next =
+          lparam != 0 ? reinterpret_cast<HWND>(wparam) : fw.NextTabStop(GetFocus(), wparam != 0);
       if (next != nullptr) SetFocus(next);
       return 0;
     }
@@ -649,20 +652,9 @@ LRESULT CALLBACK Win32Ui::ContainerProc(HWND hwnd, UINT message, WPARAM wparam, 
   return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
-// --- The host's side ------------------------------------------------------------
-
-void Win32Host::SetApplicationTitle(const std::string& title) { ui_->SetApplicationTitle(title); }
-void Win32Host::AttachForm(Form& form) { ui_->AttachForm(form); }
-void Win32Host::DisplayForm(Form& form, bool modal) { ui_->DisplayForm(form, modal); }
-void Win32Host::HideForm(Form& form) { ui_->HideForm(form); }
-void Win32Host::BringToFront(Form& form) { ui_->BringToFront(form); }
-void Win32Host::Repaint(Form& form, const Control* control) { ui_->Repaint(form, control); }
-void Win32Host::PumpEvents() { ui_->PumpEvents(); }
-bool Win32Host::NextEvent(UiEvent* event, bool wait) { return ui_->NextEvent(event, wait); }
-
-int Win32Host::ShowMessageBox(const Form* owner, const std::string& text,
-                              const std::string& caption, unsigned flags) {
+int Win32Ui::ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
+                            unsigned flags) {
   // The box shows over the window as the model has it now.
-  ui_->SyncAll();
-  return MessageBoxA(ui_->WindowOf(owner), text.c_str(), caption.c_str(), flags);
+  SyncAll();
+  return MessageBoxA(WindowOf(owner), text.c_str(), caption.c_str(), flags);
 }

@@ -1,9 +1,9 @@
-// The shell's folder browser.
-#include "platform/win32/Win32Host.h"
-
+// The shell's folder browser and web addresses.
+#include "frontend/win32/Win32Window.h"
+#include "platform/Host.h"
+// The shell's headers after <windows.h>, which Win32Window.h brings.
+#include <shellapi.h>
 #include <shlobj.h>
-
-#include "platform/win32/Win32Ui.h"
 
 namespace {
 
@@ -12,14 +12,13 @@ constexpr UINT kBrowseFlags = 0x53;
 
 }  // namespace
 
-std::optional<std::string> Win32Host::BrowseForFolder(const Form* owner,
-                                                      const std::string& title) {
+std::optional<std::string> Win32Ui::BrowseForFolder(const Form* owner, const std::string& title) {
   IMalloc* allocator = nullptr;
   if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) return std::nullopt;
-  ui_->SyncAll();
+  SyncAll();
   char display_name[MAX_PATH] = {};
   BROWSEINFOA info = {};
-  info.hwndOwner = ui_->WindowOf(owner);
+  info.hwndOwner = WindowOf(owner);
   info.pidlRoot = nullptr;  // the desktop; no callback, so nothing is preselected
   info.pszDisplayName = display_name;
   info.lpszTitle = title.c_str();
@@ -34,3 +33,9 @@ std::optional<std::string> Win32Host::BrowseForFolder(const Form* owner,
   allocator->Release();
   return chosen;
 }
+
+void Win32Ui::OpenWebAddress(const std::string& url) {
+  ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+std::unique_ptr<Ui> CreateUi(Host&) { return std::make_unique<Win32Ui>(); }

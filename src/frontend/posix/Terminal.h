@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/Forms.h"
-#include "platform/Host.h"
+#include "formlib/Forms.h"
+#include "formlib/Ui.h"
 
-class Terminal {
+class Terminal : public Ui {
  public:
   // Turns a host path typed in the folder browser into its Windows name.
   using WindowsName = std::function<std::string(const std::string&)>;
@@ -39,28 +39,26 @@ class Terminal {
   // progress is drawn in place. The four-argument form tells the two apart.
   Terminal(std::istream& in, std::ostream& out, bool is_terminal);
   Terminal(std::istream& in, std::ostream& out, bool input_is_terminal, bool output_is_terminal);
-  Terminal(const Terminal&) = delete;
-  Terminal& operator=(const Terminal&) = delete;
 
   void SetWindowsName(WindowsName windows_name) { windows_name_ = std::move(windows_name); }
 
   const std::string& application_title() const { return title_; }
-  void SetApplicationTitle(const std::string& title) { title_ = title; }
+  void SetApplicationTitle(const std::string& title) override { title_ = title; }
 
-  void AttachForm(Form& form);
-  void DisplayForm(Form& form, bool modal);
-  void HideForm(Form& form);
-  void BringToFront(Form& form);
+  void AttachForm(Form& form) override;
+  void DisplayForm(Form& form, bool modal) override;
+  void HideForm(Form& form) override;
+  void BringToFront(Form& form) override;
   // The topmost displayed form, or null.
   Form* TopForm() const { return stack_.empty() ? nullptr : stack_.back(); }
 
-  void Repaint(Form& form, const Control* control);
-  void PumpEvents();
-  bool NextEvent(UiEvent* event, bool wait);
+  void Repaint(Form& form, const Control* control) override;
+  void PumpEvents() override;
+  bool NextEvent(UiEvent* event, bool wait) override;
   int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
-                     unsigned flags);
-  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title);
-  void OpenWebAddress(const std::string& url);
+                     unsigned flags) override;
+  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override;
+  void OpenWebAddress(const std::string& url) override;
 
   // Ends a progress line drawn in place, before anything else is printed.
   void EndOpenLine();

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "platform/Application.h"
+#include "formlib/Application.h"
 #include "platform/Fault.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
+#include "support/FakeUi.h"
 
 namespace {
 
@@ -43,30 +44,32 @@ class ThrowingForm : public Form {
 
 TEST(ApplicationTest, AFaultInAHandlerIsShownAndTheLoopGoesOn) {
   FakeHost host;
-  TApplication app(host);
+  FakeUi screen;
+  TApplication app(host, screen);
   ThrowingForm form;
   app.CreateForm(form);
   app.SetTitle("Installing...");
-  host.QueueClick(form, form.Button);
-  host.QueueClick(form, form.Button);
-  host.ExpectBox("Cannot open file C:\\a.ini.", "Installing...", kMbOk | kMbIconError, kIdOk);
-  host.ExpectBox("Cannot open file C:\\a.ini.", "Installing...", kMbOk | kMbIconError, kIdOk);
+  screen.QueueClick(form, form.Button);
+  screen.QueueClick(form, form.Button);
+  screen.ExpectBox("Cannot open file C:\\a.ini.", "Installing...", kMbOk | kMbIconError, kIdOk);
+  screen.ExpectBox("Cannot open file C:\\a.ini.", "Installing...", kMbOk | kMbIconError, kIdOk);
   app.Run(form);  // the end of input closes the form
   EXPECT_EQ(form.clicks, 2);
-  EXPECT_EQ(host.last_box_owner, &form);
+  EXPECT_EQ(screen.last_box_owner, &form);
 }
 
 TEST(ApplicationTest, DisabledOrHiddenControlsGetNoClicks) {
   FakeHost host;
-  TApplication app(host);
+  FakeUi screen;
+  TApplication app(host, screen);
   ThrowingForm form;
   app.CreateForm(form);
   form.Button.enabled = false;
-  host.QueueClick(form, form.Button);
+  screen.QueueClick(form, form.Button);
   app.Run(form);
   form.Button.enabled = true;
   form.Button.visible = false;
-  host.QueueClick(form, form.Button);
+  screen.QueueClick(form, form.Button);
   form.ResetClose();
   app.Run(form);
   EXPECT_EQ(form.clicks, 0);

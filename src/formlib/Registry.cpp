@@ -1,4 +1,4 @@
-#include "platform/Registry.h"
+#include "formlib/Registry.h"
 
 #include "platform/Fault.h"
 

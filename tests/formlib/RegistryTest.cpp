@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "formlib/Registry.h"
 #include "platform/Fault.h"
-#include "platform/Registry.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
 
 namespace {
 
