@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/Host.h"
+
 // Owns a kernel handle (a file, a process, a thread) and closes it.
 class UniqueHandle {
  public:
@@ -96,6 +98,9 @@ std::string SystemErrorText(DWORD code);
 
 // `what` and the system's text of the last error: "what: text (code)".
 std::string LastErrorMessage(const std::string& what);
+
+// The one place where a GetLastError() code becomes a host's error.
+HostError Win32Error(const std::string& operation, const std::string& path, DWORD code);
 
 // ANSI text (the system code page) as UTF-16; empty for an empty text or one
 // that does not convert.
