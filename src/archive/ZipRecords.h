@@ -200,9 +200,9 @@ class ArchiveReader {
 
 // Each reads one record at the reader's position and leaves the position
 // just after it. None when the signature is not the record's or the file
-// ends inside the record.
-std::unique_ptr<LocalHeader> ReadLocalHeader(ArchiveReader& in);
-std::unique_ptr<CentralHeader> ReadCentralHeader(ArchiveReader& in);
-std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in);
+// ends inside the record; `*fault` (when given) then says which.
+std::unique_ptr<LocalHeader> ReadLocalHeader(ArchiveReader& in, std::string* fault = nullptr);
+std::unique_ptr<CentralHeader> ReadCentralHeader(ArchiveReader& in, std::string* fault = nullptr);
+std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in, std::string* fault = nullptr);
 // The next four bytes as a little-endian value, position unchanged.
 uint32_t PeekSignature(ArchiveReader& in);
