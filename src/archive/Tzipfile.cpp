@@ -281,10 +281,10 @@ bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
     }
     if (header->flags & kFlagEncrypted) HasEncryptedEntries = true;
     if (!in.Skip(header->compressed_size)) return false;
-    uint32_t next = PeekSignature(in);
+    uint32_t next = in.Peek32();
     if (next == kDataDescriptorSignature) {
       in.Skip(data_descriptor::kSize);
-      next = PeekSignature(in);
+      next = in.Peek32();
     }
     if (next == kCentralHeaderSignature) return true;
   }
@@ -308,7 +308,7 @@ bool TZipFile::ReadCentralDirectory(ArchiveReader& in) {
       row->central = EntryRow::DataChecks{header->crc32, header->uncompressed_size};
     }
     ++index;
-  } while (PeekSignature(in) != kEndRecordSignature);
+  } while (in.Peek32() != kEndRecordSignature);
   const int64_t position = in.Position();
   std::string fault;
   const std::unique_ptr<EndRecord> end = ReadEndRecord(in, &fault);

@@ -203,4 +203,3 @@ std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in, std::string* fault) 
   return r;
 }
 
-uint32_t PeekSignature(ArchiveReader& in) { return in.Peek32(); }

@@ -22,13 +22,6 @@ namespace {
 
 const char kPrefixVariable[] = "CORVANTIS_PREFIX";
 
-std::string FolderOf(const std::string& host_path) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return host_path.substr(0, slash);
-}
-
 bool Exists(const std::string& host_path) {
   struct stat st;
   return ::stat(host_path.c_str(), &st) == 0;
@@ -64,7 +57,7 @@ class PosixHost final : public Host {
   std::string ProgramFolder() override {
     const std::string program =
         options_.program_path.empty() ? RunningProgram() : options_.program_path;
-    std::string folder = paths_.ToWindows(FolderOf(program));
+    std::string folder = paths_.ToWindows(HostFolderOf(program));
     if (folder.empty() || folder.back() != '\\') folder += '\\';
     return folder;
   }
