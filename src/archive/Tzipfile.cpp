@@ -47,19 +47,6 @@ std::optional<int64_t> ParseOffset(const std::string& text) {
   return static_cast<int64_t>(static_cast<uint32_t>(value));
 }
 
-// Every byte of `size`, in as many host calls as it takes; false when a
-// call fails or takes nothing.
-bool WriteAll(HostFile& file, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    uint32_t done = 0;
-    const bool ok = file.Write(data, static_cast<uint32_t>(size), &done);
-    if (!ok || done == 0) return false;
-    data += done;
-    size -= std::min<size_t>(done, size);
-  }
-  return true;
-}
-
 }  // namespace
 
 // --- Names and paths ---------------------------------------------------------

@@ -9,6 +9,7 @@
 // boundary. Every call documents what it returns on success and on failure.
 // Texts are 8-bit strings in the ANSI code page, as on Windows.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -67,6 +68,10 @@ class HostFile {
   // when the target would lie before the start of the file.
   virtual int64_t Seek(int64_t distance, SeekOrigin origin) = 0;
 };
+
+// WriteFile until every byte is taken, in calls of at most 1 MiB; false
+// when a call fails or takes nothing. The one write-all loop on HostFile.
+bool WriteAll(HostFile& file, const void* data, size_t size);
 
 // An open registry key (HKEY). Destroying it closes the key (RegCloseKey).
 enum class RegValueType { kMissing, kString, kExpandString, kDword, kBinary, kOther };
