@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/PhpIni.h"
-#include "platform/FileUtil.h"
+#include "formlib/FileUtil.h"
 #include "support/PhpIniReference.h"
 
 namespace {

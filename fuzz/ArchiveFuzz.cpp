@@ -9,7 +9,7 @@
 #include "FuzzCheck.h"
 #include "archive/Tzipfile.h"
 #include "platform/Text.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
 
 namespace {
 

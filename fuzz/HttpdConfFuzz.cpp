@@ -3,9 +3,9 @@
 // it on the in-memory host.
 #include "FuzzCheck.h"
 #include "engine/InstallSequence.h"
+#include "formlib/FileUtil.h"
 #include "platform/Fault.h"
-#include "platform/FileUtil.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text = JoinLines(SplitLines(FuzzInput(data, size)));

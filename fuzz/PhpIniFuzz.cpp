@@ -5,8 +5,8 @@
 // of the update run one line at a time over the whole text.
 #include "FuzzCheck.h"
 #include "engine/PhpIni.h"
-#include "platform/FileUtil.h"
-#include "shell/PackageDefinition.h"
+#include "formlib/FileUtil.h"
+#include "install/PackageDefinition.h"
 #include "support/PhpIniReference.h"
 
 namespace {

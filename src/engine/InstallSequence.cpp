@@ -4,10 +4,9 @@
 
 #include "engine/Phases.h"
 #include "engine/RunAndWait.h"
-#include "platform/FileUtil.h"
-#include "platform/Registry.h"
+#include "formlib/FileUtil.h"
+#include "formlib/Registry.h"
 #include "platform/Text.h"
-#include "shell/Settings.h"
 #include "versiongate/ModuleRecord.h"
 #include "versiongate/VersionGate.h"
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "engine/InstallContext.h"
-#include "engine/Installer.h"
+#include "install/InstallContext.h"
+#include "install/Installer.h"
 
 // The phases the sequence calls, replaceable so the sequence itself can be
 // tested alone. The defaults are the real phases.

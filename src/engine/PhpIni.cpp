@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "engine/Phases.h"
-#include "platform/FileUtil.h"
-#include "shell/PackageDefinition.h"
+#include "formlib/FileUtil.h"
+#include "install/PackageDefinition.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/InstallContext.h"
-#include "engine/Installer.h"
+#include "install/InstallContext.h"
+#include "install/Installer.h"
 
 // php.ini as its lines joined, each followed by CR LF, and the blocks of
 // extension lines added at one place in it.

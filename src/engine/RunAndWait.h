@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Application.h"
+#include "formlib/Application.h"
 
 // Starts the command line and waits for the process to end, processing user
 // interface events meanwhile. False when it could not be started. A wait

@@ -3,8 +3,8 @@
 
 #include "engine/Phases.h"
 #include "engine/RunAndWait.h"
+#include "install/Settings.h"
 #include "platform/Text.h"
-#include "shell/Settings.h"
 
 namespace {
 

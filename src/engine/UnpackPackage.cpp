@@ -4,9 +4,9 @@
 
 #include "archive/Tzipfile.h"
 #include "engine/Phases.h"
-#include "platform/FileUtil.h"
+#include "formlib/FileUtil.h"
+#include "install/Settings.h"
 #include "platform/Text.h"
-#include "shell/Settings.h"
 
 std::string EntryBaseName(const std::string& name) {
   const size_t at = name.find_last_of("\\:/");

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/InstallContext.h"
+#include "install/InstallContext.h"
 
 // The text after the last "\", ":" or "/"; all of it when there is none.
 std::string EntryBaseName(const std::string& name);

@@ -1,33 +1,24 @@
 #pragma once
-// The host: everything the installer asks of the machine it runs on.
+// The host: everything the installer asks of the machine it runs on: files
+// and folders, the registry, processes, the clock, the temp folder and the
+// PostgreSQL client library. The windows and boxes are the front-end's, behind
+// formlib/Ui.h. platform/ is the bottom floor: it includes nothing above it.
 //
 // The core keeps Windows path syntax everywhere ("C:\Intranet", trailing "\",
 // both '\' and '/' as separators). A host maps those paths to its own at the
 // boundary. Every call documents what it returns on success and on failure.
 // Texts are 8-bit strings in the ANSI code page, as on Windows.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-class Form;
-class Control;
 struct PqApi;
-
-// MessageBoxA flags and results, with the values of the Windows API.
-constexpr unsigned kMbOk = 0x00;
-constexpr unsigned kMbYesNo = 0x04;
-constexpr unsigned kMbIconError = 0x10;
-constexpr unsigned kMbIconQuestion = 0x20;
-constexpr unsigned kMbDefButton2 = 0x100;
-constexpr unsigned kMbButtonMask = 0x0F;
-constexpr int kIdOk = 1;
-constexpr int kIdCancel = 2;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
 
 // CreateFileA share modes.
 constexpr unsigned kShareNone = 0;
@@ -42,6 +33,21 @@ constexpr uint32_t kAttributeDevice = 0x40;
 constexpr uint32_t kAttributeNormal = 0x80;
 
 enum class SeekOrigin { kBegin, kCurrent };
+
+// Why a host call failed, translated in one place per host from errno or
+// GetLastError(): what was tried, on which path, and the system's own text.
+// The product's messages stay as they are; this is for a reason wanted
+// beside them (the package tool, a log).
+struct HostError {
+  std::string operation;  // "cannot open", "cannot create", ...
+  std::string path;       // the path asked for; a POSIX host adds its own
+  std::string reason;     // strerror(errno), the system text of GetLastError()
+  // "cannot open C:\Setup\Data.kpv: The system cannot find the file
+  // specified."; empty when nothing failed.
+  std::string Message() const {
+    return reason.empty() ? std::string() : operation + " " + path + ": " + reason;
+  }
+};
 
 // An open file (a file handle). Destroying it closes the handle.
 class HostFile {
@@ -62,6 +68,10 @@ class HostFile {
   // when the target would lie before the start of the file.
   virtual int64_t Seek(int64_t distance, SeekOrigin origin) = 0;
 };
+
+// WriteFile until every byte is taken, in calls of at most 1 MiB; false
+// when a call fails or takes nothing. The one write-all loop on HostFile.
+bool WriteAll(HostFile& file, const void* data, size_t size);
 
 // An open registry key (HKEY). Destroying it closes the key (RegCloseKey).
 enum class RegValueType { kMissing, kString, kExpandString, kDword, kBinary, kOther };
@@ -108,12 +118,6 @@ class HostProcess {
   // GetExitCodeProcess: the program's exit status once a wait has reported
   // kExited; nullopt before that.
   virtual std::optional<uint32_t> ExitCode() = 0;
-};
-
-// One user action on a form, queued by the front-end.
-struct UiEvent {
-  Form* form = nullptr;
-  Control* control = nullptr;  // the button or label clicked; null: close box
 };
 
 class Host {
@@ -205,36 +209,18 @@ class Host {
   // library that cannot be loaded raises a Fault with its message.
   virtual const PqApi& Pq() = 0;
 
-  // --- User interface ---------------------------------------------------
-  // The application title (task-bar text).
-  virtual void SetApplicationTitle(const std::string& title) = 0;
-  // A form now exists (its window is created, still hidden).
-  virtual void AttachForm(Form& form) = 0;
-  // Displays a form on screen (centred the first time); modal for dialogs.
-  virtual void DisplayForm(Form& form, bool modal) = 0;
-  // Hides a displayed form.
-  virtual void HideForm(Form& form) = 0;
-  // Brings a displayed form to the front.
-  virtual void BringToFront(Form& form) = 0;
-  // Brings the window up to date with its model and paints it at once:
-  // only `control` when given, else the whole form.
-  virtual void Repaint(Form& form, const Control* control) = 0;
-  // Processes pending window-system events; user actions are queued.
-  virtual void PumpEvents() = 0;
-  // Takes the next queued user action. With `wait`, blocks until there is
-  // one; false then means no more input will come (treated as the close box
-  // of the topmost form). Without `wait`, false means none is queued.
-  virtual bool NextEvent(UiEvent* event, bool wait) = 0;
-  // MessageBoxA owned by `owner` (null: no owner). Returns the button
-  // pressed (kIdOk, kIdYes, kIdNo...), or 0 when the box could not be shown.
-  virtual int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
-                             unsigned flags) = 0;
-  // The folder browser: the chosen folder's file-system path, or nullopt
-  // when it is unavailable, cancelled, or the choice has no path.
-  virtual std::optional<std::string> BrowseForFolder(const Form* owner,
-                                                     const std::string& title) = 0;
-  // ShellExecuteA "open" of a web address; the outcome is not reported.
-  virtual void OpenWebAddress(const std::string& url) = 0;
+  // --- Failures -------------------------------------------------------
+  // Why the last call of the files-and-folders or process sections that
+  // failed did fail; a call that succeeds leaves it as it was. Read it right
+  // after the failure, as GetLastError.
+  virtual HostError LastError() const = 0;
+
+  // --- Console --------------------------------------------------------
+  // A front-end that shares the program's console (a terminal) names what
+  // ends its output in progress, such as a line drawn in place; the host runs
+  // it before it, or a program it starts, writes there. Null: nothing to end.
+  // Hosts without a console ignore it.
+  virtual void ShareConsole(std::function<void()> before_other_output) = 0;
 };
 
 // Defined once per platform.

@@ -1,14 +1,13 @@
 #include "shell/Main.h"
 
 #include "engine/InstallSequence.h"
+#include "formlib/Registry.h"
 #include "platform/Fault.h"
-#include "platform/Registry.h"
 #include "platform/Text.h"
 #include "versiongate/Dblogin.h"
 
 namespace {
 
-const char kProductKey[] = "Software\\Corvantis\\v2.1";
 
 }  // namespace
 
@@ -186,7 +185,7 @@ void TForm1::FormShow() {
     if (registry.OpenKey(kProductKey, true)) {
       settings_.InstallDir = registry.ReadString("InstallDir");
     } else if (!settings_.SilentMode) {
-      app_.host().ShowMessageBox(
+      app_.ui().ShowMessageBox(
           this,
           "Unable to read registration details from the registry. Corvantis will not function "
           "without this information.  Contact your technical support.",
@@ -258,7 +257,7 @@ void TForm1::Update1Show() {
   Next1.enabled = false;
   UpdateText1.text =
       "Install will now update all necessary files to complete the installation process.";
-  app_.host().Repaint(*this, &Update1);
+  app_.ui().Repaint(*this, &Update1);
   InstallPending = true;
 }
 
@@ -295,7 +294,7 @@ void TForm1::Previous1Click() {
 }
 
 void TForm1::Cancel1Click() {
-  const int answer = app_.host().ShowMessageBox(
+  const int answer = app_.ui().ShowMessageBox(
       this,
       "Install is not complete. If you quit the Install now, the program will not be "
       "installed.\n\nYou may run the Install program at a later time to complete the "
@@ -306,13 +305,13 @@ void TForm1::Cancel1Click() {
 
 void TForm1::Browse1Click() {
   const std::optional<std::string> folder =
-      app_.host().BrowseForFolder(this, "Browse for " + package_.ProductTitle + " Folder.");
+      app_.ui().BrowseForFolder(this, "Browse for " + package_.ProductTitle + " Folder.");
   if (folder) DestFolder1.text = *folder;
 }
 
 void TForm1::Finish1Click() { Close(); }
 
-void TForm1::Label6Click() { app_.host().OpenWebAddress(package_.VendorWebAddress); }
+void TForm1::Label6Click() { app_.ui().OpenWebAddress(package_.VendorWebAddress); }
 
 void TForm1::Click(Control& control) {
   if (&control == &Next1) {
@@ -333,12 +332,12 @@ void TForm1::Click(Control& control) {
 
 void TForm1::ShowStatus(const std::string& text) {
   UpdateFileName1.text = text;
-  app_.host().Repaint(*this, &UpdateFileName1);
+  app_.ui().Repaint(*this, &UpdateFileName1);
 }
 
 void TForm1::ShowProgress(int percent) {
   UpdateProgress1.position = percent;
-  app_.host().Repaint(*this, nullptr);
+  app_.ui().Repaint(*this, nullptr);
   app_.ProcessMessages();
 }
 
@@ -349,8 +348,8 @@ int TForm1::ExitStatus() const {
   return install_returned_ && InstallResult ? kExitSucceeded : kExitFailed;
 }
 
-int RunSetup(Host& host) {
-  TApplication app(host);
+int RunSetup(Host& host, Ui& ui) {
+  TApplication app(host, ui);
   try {
     app.SetTitle("Update...");
     Settings settings;
@@ -361,8 +360,8 @@ int RunSetup(Host& host) {
     return form.ExitStatus();
   } catch (const std::exception& e) {
     // The forms are gone by now: the box has no owner.
-    host.ShowMessageBox(nullptr, TApplication::ExceptionText(e.what()), app.Title(),
-                        kMbOk | kMbIconError);
+    ui.ShowMessageBox(nullptr, TApplication::ExceptionText(e.what()), app.Title(),
+                      kMbOk | kMbIconError);
     return kExitFailed;
   }
 }

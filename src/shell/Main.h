@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/Installer.h"
-#include "platform/Application.h"
-#include "platform/Forms.h"
-#include "shell/PackageDefinition.h"
-#include "shell/Settings.h"
+#include "formlib/Application.h"
+#include "formlib/Forms.h"
+#include "install/Installer.h"
+#include "install/PackageDefinition.h"
+#include "install/Settings.h"
 #include "versiongate/Database.h"
 
 class TDBLoginForm1;
@@ -105,6 +105,7 @@ class TForm1 : public Form, public InstallUi {
   bool install_returned_ = false;
 };
 
-// Start-up: the application, the wizard form, the login dialog and the event
-// loop. Returns the exit status.
-int RunSetup(Host& host);
+// Start-up: the application on the machine `host` and the front-end `ui`,
+// the wizard form, the login dialog and the event loop. Returns the exit
+// status.
+int RunSetup(Host& host, Ui& ui);

@@ -41,7 +41,7 @@ TDBLoginForm1::TDBLoginForm1(TApplication& app, const Settings& settings)
 
 bool TDBLoginForm1::ShowLogin() {
   if (displayed) {
-    app_.host().BringToFront(*this);
+    app_.ui().BringToFront(*this);
     return false;
   }
   Cancelled = false;

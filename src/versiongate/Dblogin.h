@@ -4,9 +4,9 @@
 // version gate fills its edits before showing it and copies them back after
 // OK. Created hidden at start-up; the edits keep their text between showings.
 
-#include "platform/Application.h"
-#include "platform/Forms.h"
-#include "shell/Settings.h"
+#include "formlib/Application.h"
+#include "formlib/Forms.h"
+#include "install/Settings.h"
 
 class TDBLoginForm1 : public Form {
  public:

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "shell/PackageDefinition.h"
-#include "shell/Settings.h"
+#include "install/PackageDefinition.h"
+#include "install/Settings.h"
 #include "versiongate/Database.h"
 
 namespace {

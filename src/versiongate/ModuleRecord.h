@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/Installer.h"
+#include "install/Installer.h"
 
 // The "version" of the module's first row in the modules table; empty when
 // there is no row or the value is NULL. Database errors are raised.

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "install/PackageDefinition.h"
+#include "install/Settings.h"
 #include "platform/Fault.h"
 #include "platform/Text.h"
-#include "shell/PackageDefinition.h"
-#include "shell/Settings.h"
 #include "versiongate/Dblogin.h"
 #include "versiongate/ModuleRecord.h"
 #include "versiongate/VersionCompare.h"

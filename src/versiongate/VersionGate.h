@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Installer.h"
+#include "install/Installer.h"
 
 // Decides whether the package may be applied to the intranet in the
 // destination folder; false after it has told the user why not.

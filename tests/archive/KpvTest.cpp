@@ -1,5 +1,3 @@
-#include "Kpv.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,7 +7,8 @@
 #include <sstream>
 
 #include "ArchiveFixtures.h"
-#include "platform/fake/FakeHost.h"
+#include "Kpv.h"
+#include "support/FakeHost.h"
 
 namespace fs = std::filesystem;
 
@@ -66,25 +65,31 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
     std::string err;
   };
   const Case cases[] = {
-      {{"list", "C:\\pkg\\missing.zip"}, 1, "kpv: cannot open C:\\pkg\\missing.zip\n"},
+      {{"list", "C:\\pkg\\missing.zip"},
+       1,
+       "kpv: cannot open C:\\pkg\\missing.zip: The system cannot find the file specified.\n"},
       {{"list", "C:\\pkg\\slip.zip"},
        9,
-       "Invalid package!\nentry \"../evil.txt\": \"..\" leads out of the target folder\n"},
+       "Invalid package!\nkpv: local header 1 at offset 43 names \"../evil.txt\": \"..\" leads "
+       "out of the target folder\n"},
       {{"list", "C:\\pkg\\break.zip"},
        9,
-       "Invalid package!\nentry \"php_x\\x0Azend_extension=evil.dll\": a control character in the "
-       "name\n"},
+       "Invalid package!\nkpv: local header 1 at offset 43 names "
+       "\"php_x\\x0Azend_extension=evil.dll\": a control character in the name\n"},
       {{"extract", "C:\\pkg\\slip.zip", "--all", "C:\\out"},
        9,
-       "Invalid package!\nentry \"../evil.txt\": \"..\" leads out of the target folder\n"},
+       "Invalid package!\nkpv: local header 1 at offset 43 names \"../evil.txt\": \"..\" leads "
+       "out of the target folder\n"},
       {{"list", "C:\\pkg\\shared.zip"},
        9,
-       "Invalid package!\nkpv: central record 6 names \"Setup.SQL\" at offset 378, the local "
-       "header of another name\n"},
+       "Invalid package!\nkpv: central record 6 at offset " + std::to_string(setup_sql) +
+           " names \"Setup.SQL\": it points to offset 378, the local header of another name\n"},
       {{"extract", "C:\\pkg\\inside.zip", "--all", "C:\\out"},
        9,
-       "Invalid package!\nkpv: central record 1 names \"docs/readme.txt\" at offset 64, where the "
-       "walk found no local header\n"},
+       "Invalid package!\nkpv: central record 1 at offset " +
+           std::to_string(FindRecord(inside, kCentralHeaderSignature, 1)) +
+           " names \"docs/readme.txt\": it points to offset 64, where the walk found no local "
+           "header\n"},
       {{"extract", "C:\\pkg\\stored.zip", "none.txt", "C:\\out"},
        2,
        "none.txt: File not present in Zip file\n"},
@@ -124,11 +129,15 @@ TEST(Kpv, ExtractMakesTheFolderAndWritesTheEntries) {
   FakeHost host;
   host.AddFile("C:\\pkg\\encrypted.zip", Fixture("InfoZipEncrypted.zip"));
   EXPECT_EQ(Kpv(host, {"extract", "C:\\pkg\\encrypted.zip", "--all", "C:\\out\\new", "--password",
-                       "secret"}).status, 0);
+                       "secret"})
+                .status,
+            0);
   EXPECT_EQ(host.FileContent("C:\\out\\new\\docs\\readme.txt"), "Read me first.\r\n");
   EXPECT_EQ(host.FileContent("C:\\out\\new\\images\\icons\\a.gif").size(), 14u);
   EXPECT_EQ(Kpv(host, {"extract", "C:\\pkg\\encrypted.zip", "IMAGES/ICONS/A.GIF", "C:\\one",
-                       "--password", "secret"}).status, 0);
+                       "--password", "secret"})
+                .status,
+            0);
   EXPECT_TRUE(host.HasFile("C:\\one\\images\\icons\\a.gif"));
   EXPECT_FALSE(host.HasFile("C:\\one\\docs\\readme.txt"));
 }
@@ -139,7 +148,9 @@ bool HasTool(const std::string& tool) {
   return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+int Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
 struct TempDir {
   TempDir() {
@@ -209,11 +220,15 @@ TEST(Kpv, InfoZipArchivesExtractWithKpv) {
     SCOPED_TRACE(password);
     const std::string archive = dir / ("zipped" + password + ".zip");
     const std::string key = password.empty() ? "" : " -e -P " + password;
-    ASSERT_EQ(Shell("cd '" + (dir / "tree") + "' && zip -q -0 -r" + key + " '" + archive + "' ."), 0);
+    ASSERT_EQ(Shell("cd '" + (dir / "tree") + "' && zip -q -0 -r" + key + " '" + archive + "' ."),
+              0);
     FakeHost host;
     host.AddFile("C:\\Data.kpv", ReadBinaryFile(archive));
-    ASSERT_EQ(Kpv(host, {"extract", "C:\\Data.kpv", "--all", "C:\\out", "--password", "s3cret"}).status, 0);
-    for (const auto& [name, bytes] : tree) EXPECT_TRUE(host.FileContent("C:\\out\\" + name) == bytes) << name;
+    ASSERT_EQ(
+        Kpv(host, {"extract", "C:\\Data.kpv", "--all", "C:\\out", "--password", "s3cret"}).status,
+        0);
+    for (const auto& [name, bytes] : tree)
+      EXPECT_TRUE(host.FileContent("C:\\out\\" + name) == bytes) << name;
     EXPECT_EQ(host.Files().size(), tree.size() + 1);
   }
 }
@@ -227,7 +242,8 @@ TEST(Kpv, PackTakesLocalTimesAndLeavesItsOwnArchiveOut) {
   ASSERT_EQ(Kpv(host, {"pack", dir / "", dir / "self.zip"}).status, 0);
   ASSERT_EQ(Kpv(host, {"pack", dir / "", dir / "self.zip"}).status, 0);  // over the old one
   host.AddFile("C:\\self.zip", ReadBinaryFile(dir / "self.zip"));
-  EXPECT_EQ(Kpv(host, {"list", "C:\\self.zip"}).out, "a.txt\t1\t1\t14:05 02/06/2010\t0\tE8B7BE43\n\n");
+  EXPECT_EQ(Kpv(host, {"list", "C:\\self.zip"}).out,
+            "a.txt\t1\t1\t14:05 02/06/2010\t0\tE8B7BE43\n\n");
 }
 
 }  // namespace

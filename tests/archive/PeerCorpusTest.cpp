@@ -8,7 +8,7 @@
 
 #include "ArchiveFixtures.h"
 #include "archive/Tzipfile.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
 
 namespace {
 

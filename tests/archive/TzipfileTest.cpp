@@ -1,12 +1,11 @@
-#include "archive/Tzipfile.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "ArchiveFixtures.h"
+#include "archive/Tzipfile.h"
 #include "archive/ZipWriter.h"
-#include "platform/fake/FakeHost.h"
+#include "support/FakeHost.h"
 
 namespace {
 
@@ -161,7 +160,7 @@ TEST_F(TzipfileTest, DataDescriptorsAreSteppedOverOnlyWithTheirSignature) {
     bool valid;
   };
   const Case cases[] = {
-      {"BsdtarStored.zip", true},  // bsdtar: bit 3, local CRC 0, sizes set, signed descriptors
+      {"BsdtarStored.zip", true},      // bsdtar: bit 3, local CRC 0, sizes set, signed descriptors
       {"InfoZipEncrypted.zip", true},  // zip -e: bit 3 with signed descriptors
       {"BsdtarDescriptorWithoutSignature.zip", false},  // the first signature cut out
       {"PythonStreamed.zip", false},  // sizes only in the descriptor: the walk lands in the data
@@ -182,17 +181,40 @@ TEST_F(TzipfileTest, TruncatedAndForeignFilesAreInvalid) {
   for (size_t size = 0; size < whole.size(); ++size) {
     SCOPED_TRACE(size);
     EXPECT_FALSE(Read(whole.substr(0, size)));
+    EXPECT_NE(zip->DirectoryError.find(" at offset "), std::string::npos) << zip->DirectoryError;
   }
+  const size_t end = FindRecord(whole, kEndRecordSignature);
+  int centrals = 0;
+  while (FindRecord(whole, kCentralHeaderSignature, centrals) != std::string::npos) ++centrals;
+  const std::string at_end =
+      "central record " + std::to_string(centrals) + " at offset " + std::to_string(end) + ": ";
+  std::string no_end = whole;
+  no_end.replace(end, 4, "PK\x05\x07");
   std::string unlisted = Fixture("PythonStoredComment.zip");  // a central name no header has
-  unlisted.replace(FindRecord(unlisted, kCentralHeaderSignature) + central_header::kSize, 10,
-                   "readme.txx");
-  const std::string others[] = {
-      "This is not an archive.\n",
-      "MZ\x90" + std::string(61, '\0') + whole,  // data before the first header
-      whole.substr(FindRecord(whole, kEndRecordSignature)),  // the end record alone
-      unlisted,
+  const size_t unlisted_central = FindRecord(unlisted, kCentralHeaderSignature);
+  unlisted.replace(unlisted_central + central_header::kSize, 10, "readme.txx");
+  const struct {
+    std::string bytes;
+    std::string error;
+  } others[] = {
+      {"This is not an archive.\n", "local header 0 at offset 0: no local header starts there"},
+      {"MZ\x90" + std::string(61, '\0') + whole,  // data before the first header
+       "local header 0 at offset 0: no local header starts there"},
+      {whole.substr(end), "local header 0 at offset 0: no local header starts there"},
+      {whole.substr(0, 20), "local header 0 at offset 0: the file ends inside it"},
+      {whole.substr(0, end + 3), at_end + "the file ends inside it"},
+      {no_end, at_end + "neither a central record nor the end record starts there"},
+      {whole.substr(0, end + 10),
+       "end record at offset " + std::to_string(end) + ": the file ends inside it"},
+      {unlisted, "central record 0 at offset " + std::to_string(unlisted_central) +
+                     " names \"readme.txx\": it points to offset 0, the local header of "
+                     "another name"},
   };
-  for (const std::string& bytes : others) EXPECT_FALSE(Read(bytes));
+  for (const auto& c : others) {
+    SCOPED_TRACE(c.error);
+    EXPECT_FALSE(Read(c.bytes));
+    EXPECT_EQ(zip->DirectoryError, c.error);
+  }
   zip = std::make_unique<TZipFile>(*host, kPackage);
   EXPECT_FALSE(zip->ReadDirectory(nullptr));
 }
@@ -225,15 +247,19 @@ TEST_F(TzipfileTest, CentralOffsetsAreTheWalkedHeadersOfTheirNamesOnce) {
   };
   const Case cases[] = {
       {"another entry's header", other,
-       "central record 1 names \"b.txt\" at offset 0, the local header of another name"},
+       "central record 1 at offset " + std::to_string(central_b) +
+           " names \"b.txt\": it points to offset 0, the local header of another name"},
       {"inside a header", inside,
-       "central record 1 names \"b.txt\" at offset " + std::to_string(local_b + 1) +
+       "central record 1 at offset " + std::to_string(central_b) +
+           " names \"b.txt\": it points to offset " + std::to_string(local_b + 1) +
            ", where the walk found no local header"},
       {"one header twice", twice,
-       "central record 2 names \"b.txt\" at offset " + std::to_string(local_b) +
+       "central record 2 at offset " + std::to_string(end) +
+           " names \"b.txt\": it points to offset " + std::to_string(local_b) +
            ", which central record 1 gave already"},
       {"a header inside the data", hidden,
-       "central record 0 names \"b.txt\" at offset 35, where the walk found no local header"},
+       "central record 0 at offset " + std::to_string(FindRecord(hidden, kCentralHeaderSignature)) +
+           " names \"b.txt\": it points to offset 35, where the walk found no local header"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -247,10 +273,12 @@ TEST_F(TzipfileTest, CentralOffsetsAreTheWalkedHeadersOfTheirNamesOnce) {
 
 TEST_F(TzipfileTest, UnsafeNamesAreRefused) {
   // Python zipfile archives of good.txt and one name each (see the README).
-  const char* names[] = {"dotdot", "dotdot_inner", "dotdot_backslash", "dotdot_last",
-                         "three_dots", "dotdot_blank", "slash", "backslash", "unc", "drive",
-                         "drive_relative", "stream", "empty", "zero_byte", "line_break", "tab",
-                         "blank_dot"};
+  const char* names[] = {"dotdot",      "dotdot_inner",   "dotdot_backslash",
+                         "dotdot_last", "three_dots",     "dotdot_blank",
+                         "slash",       "backslash",      "unc",
+                         "drive",       "drive_relative", "stream",
+                         "empty",       "zero_byte",      "line_break",
+                         "tab",         "blank_dot"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(Read(Fixture(std::string("UnsafeNamesAreRefused/") + name + ".zip")));
@@ -272,8 +300,8 @@ std::string Renamed(const std::string& from, const std::string& to) {
 TEST_F(TzipfileTest, NamesWindowsCannotHoldAreRefusedOnEveryHost) {
   // On Windows these would write to a device, or lose a trailing dot or
   // blank and overwrite another file; elsewhere they are ordinary names.
-  const char* names[] = {"AUX.php", "articles/com1/x.php", "nul ", "index.php.", "a|b.txt",
-                         "docs. /readme.txt"};
+  const char* names[] = {"AUX.php", "articles/com1/x.php", "nul ", "index.php.",
+                         "a|b.txt", "docs. /readme.txt"};
   for (const std::string name : names) {
     SCOPED_TRACE(name);
     const std::string stand_in = std::string(name.size() - 1, 'x') + "y";
@@ -338,8 +366,7 @@ TEST(TzipfileNames, EntryNameFaultSaysWhy) {
 }
 
 TEST_F(TzipfileTest, OddButSafeNamesExtractInsideTheTarget) {
-  const char* names[] = {"double_slash", "dot_first", "dot_inner", "dots_in_name",
-                         "dots_between"};
+  const char* names[] = {"double_slash", "dot_first", "dot_inner", "dots_in_name", "dots_between"};
   for (const char* name : names) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(Read(Fixture(std::string("OddButSafeNamesAreListed/") + name + ".zip")));
@@ -367,7 +394,8 @@ TEST_F(TzipfileTest, ExtractionWritesTheEntryBelowTheFolder) {
     std::string fixture, name, folder, password, path, content;
   };
   const Case cases[] = {
-      {"InfoZipStored.zip", "docs/readme.txt", kTarget, "", kTarget + "\\docs\\readme.txt", kReadme},
+      {"InfoZipStored.zip", "docs/readme.txt", kTarget, "", kTarget + "\\docs\\readme.txt",
+       kReadme},
       {"InfoZipStored.zip", "DOCS/README.TXT", kTarget + "\\", "", kTarget + "\\docs\\readme.txt",
        kReadme},
       {"InfoZipStored.zip", "images/icons/a.gif", kTarget + "/", "",
@@ -376,8 +404,8 @@ TEST_F(TzipfileTest, ExtractionWritesTheEntryBelowTheFolder) {
       {"PythonStoredComment.zip", "lib/php_articles.dll", "C:\\php\\ext", "",
        "C:\\php\\ext\\lib\\php_articles.dll", kDll},
       // zip -e: bit 3, so the check byte is the DOS time's high byte.
-      {"InfoZipEncrypted.zip", "docs/readme.txt", kTarget, "secret",
-       kTarget + "\\docs\\readme.txt", kReadme},
+      {"InfoZipEncrypted.zip", "docs/readme.txt", kTarget, "secret", kTarget + "\\docs\\readme.txt",
+       kReadme},
       // 7-Zip ZipCrypto: no bit 3, so the check byte is the CRC-32's high byte.
       {"SevenZipEncrypted.zip", "images/icons/a.gif", kTarget, "secret",
        kTarget + "\\images\\icons\\a.gif", kGif},
@@ -402,7 +430,8 @@ std::string Noise(size_t size) {
 
 // Offset of the first entry's data (after any encryption header).
 size_t FirstDataOffset(const std::string& bytes) {
-  return local_header::kSize + Get16(reinterpret_cast<const uint8_t*>(&bytes[local_header::kNameLength])) +
+  return local_header::kSize +
+         Get16(reinterpret_cast<const uint8_t*>(&bytes[local_header::kNameLength])) +
          Get16(reinterpret_cast<const uint8_t*>(&bytes[local_header::kExtraLength]));
 }
 
@@ -421,7 +450,8 @@ TEST_F(TzipfileTest, FailuresBeforeTheCopyLeaveTheTargetAlone) {
   Patch32(resized, local_header::kUncompressedSize, 10);
   std::string method11 = method10;
   Patch16(method11, local_header::kMethod, 11);
-  std::string unnamed = Written({{"a.txt", "aaa"}, {"b.txt", "bbb"}});  // b.txt's central record cut out
+  std::string unnamed =
+      Written({{"a.txt", "aaa"}, {"b.txt", "bbb"}});  // b.txt's central record cut out
   const size_t second = FindRecord(unnamed, kCentralHeaderSignature, 1);
   unnamed.erase(second, FindRecord(unnamed, kEndRecordSignature) - second);
   std::string tiny = Written({{"tiny.txt", "12345"}});  // flagged encrypted, 5 bytes of data
@@ -547,14 +577,21 @@ TEST(TzipfileErrorMessage, EachResultCodeHasItsText) {
 }
 
 TEST(TzipfilePaths, DelimitersSplitTheFolderPart) {
-  const std::pair<const char*, const char*> parts[] = {
-      {"images/icons/a.gif", "images/icons"}, {"a\\b.txt", "a"}, {"C:x", "C"},
-      {"/a", ""}, {"a", ""}, {"", ""}, {"ab/", "ab"}};
+  const std::pair<const char*, const char*> parts[] = {{"images/icons/a.gif", "images/icons"},
+                                                       {"a\\b.txt", "a"},
+                                                       {"C:x", "C"},
+                                                       {"/a", ""},
+                                                       {"a", ""},
+                                                       {"", ""},
+                                                       {"ab/", "ab"}};
   for (const auto& [path, part] : parts) EXPECT_EQ(DirectoryPart(path), part) << path;
-  const std::pair<const char*, const char*> stripped[] = {
-      {"C:\\Intranet\\", "C:\\Intranet"}, {"C:\\Intranet/", "C:\\Intranet"}, {"\\", "\\"},
-      {"a", "a"}, {"ab\\\\", "ab\\"}};
-  for (const auto& [path, result] : stripped) EXPECT_EQ(StripTrailingSeparator(path), result) << path;
+  const std::pair<const char*, const char*> stripped[] = {{"C:\\Intranet\\", "C:\\Intranet"},
+                                                          {"C:\\Intranet/", "C:\\Intranet"},
+                                                          {"\\", "\\"},
+                                                          {"a", "a"},
+                                                          {"ab\\\\", "ab\\"}};
+  for (const auto& [path, result] : stripped)
+    EXPECT_EQ(StripTrailingSeparator(path), result) << path;
 }
 
 TEST(TzipfilePaths, MakeDirectoryPathMakesTheMissingFoldersTopDown) {
@@ -563,7 +600,7 @@ TEST(TzipfilePaths, MakeDirectoryPathMakesTheMissingFoldersTopDown) {
   EXPECT_TRUE(MakeDirectoryPath(host, "C:\\Intranet\\images/icons\\"));
   EXPECT_TRUE(host.HasFolder("C:\\Intranet\\images\\icons"));
   EXPECT_TRUE(MakeDirectoryPath(host, "C:\\Intranet"));  // exists
-  EXPECT_TRUE(MakeDirectoryPath(host, "C:\\"));  // too short to make
+  EXPECT_TRUE(MakeDirectoryPath(host, "C:\\"));          // too short to make
   EXPECT_FALSE(MakeDirectoryPath(host, ""));
   EXPECT_FALSE(MakeDirectoryPath(host, "C:\\file.txt\\sub"));  // a file is in the way
 }

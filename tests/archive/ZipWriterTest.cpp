@@ -1,9 +1,8 @@
-#include "archive/ZipWriter.h"
-
 #include <gtest/gtest.h>
 
 #include "archive/Tzipfile.h"
-#include "platform/fake/FakeHost.h"
+#include "archive/ZipWriter.h"
+#include "support/FakeHost.h"
 
 namespace {
 
@@ -20,7 +19,8 @@ ZipWriter::Entry EntryFor(const std::string& name, const std::string& data) {
           ToDosDateTime(2010, 6, 2, 14, 5, 7)};
 }
 
-bool Add(ZipWriter& w, const std::string& name, const std::string& data, const std::string& password) {
+bool Add(ZipWriter& w, const std::string& name, const std::string& data,
+         const std::string& password) {
   return w.BeginEntry(EntryFor(name, data), password, {}) &&
          w.AddData(reinterpret_cast<const uint8_t*>(data.data()), data.size()) && w.EndEntry();
 }

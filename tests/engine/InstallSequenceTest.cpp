@@ -102,7 +102,7 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
       {"no Apache",
        false,
        true,
-       [](Server& t) { t.w.host.ExpectBox(kNoApache, "ERROR", kMbOk | kMbIconError, kIdOk); },
+       [](Server& t) { t.w.screen.ExpectBox(kNoApache, "ERROR", kMbOk | kMbIconError, kIdOk); },
        false,
        {},
        "CheckVersions"},
@@ -111,7 +111,7 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
        false,
        [](Server& t) {
          t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf", "LoadModule php4_module x\\y.dll\n");
-         t.w.host.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
+         t.w.screen.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
        },
        false,
        {},
@@ -122,12 +122,17 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
        [](Server& t) {
          t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf",
                           "LoadModule php5_module \"php5apache2_2.dll\"\r\n");
-         t.w.host.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
+         t.w.screen.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
        },
        false,
        {},
        "CheckVersions"},
-      {"package refused", true, true, [](Server& t) { t.package = false; }, false, {},
+      {"package refused",
+       true,
+       true,
+       [](Server& t) { t.package = false; },
+       false,
+       {},
        "CheckPackage"},
       {"unpacking fails",
        true,
@@ -166,7 +171,8 @@ TEST_F(InstallSequenceTest, MissingPostgreSqlAsksWhetherToGoOn) {
     SCOPED_TRACE(answer);
     Server t(true, true, false);
     FakeHost& host = t.w.host;
-    host.ExpectBox(kNoPostgres, "ERROR", kMbYesNo | kMbIconError, answer);
+    FakeUi& screen = t.w.screen;
+    screen.ExpectBox(kNoPostgres, "ERROR", kMbYesNo | kMbIconError, answer);
     EXPECT_EQ(RunInstall(t.w.installer, t.phases), answer != kIdNo);
     if (answer != kIdNo) {
       EXPECT_EQ(t.seen.PgBaseDir, "");
@@ -191,7 +197,7 @@ TEST(InstallSequenceFaultTest, UnreadableHttpdConfIsARaisedFault) {
   } catch (const FileFault& e) {
     EXPECT_STREQ(e.what(), "Cannot open file \\conf\\httpd.conf");
   }
-  EXPECT_TRUE(t.w.host.boxes.empty());
+  EXPECT_TRUE(t.w.screen.boxes.empty());
 }
 
 TEST_F(InstallSequenceTest, ApacheGroupKeyWinsAndOnlyTheFirstSubkeyCounts) {
@@ -281,10 +287,11 @@ TEST(MakeWorkFolderNameTest, ShortTempPathAndTheWrappedProduct) {
 
 TEST(RunAndWaitTest, PumpsWhileWaitingAndStopsOnAFailedWait) {
   FakeHost host;
-  TApplication app(host);
+  FakeUi screen;
+  TApplication app(host, screen);
   host.input_waits = 3;
   EXPECT_TRUE(RunAndWait(app, "\"C:\\bin\\x.exe\" a"));
-  EXPECT_EQ(std::count(host.ui_log.begin(), host.ui_log.end(), "pump"), 3);
+  EXPECT_EQ(std::count(screen.ui_log.begin(), screen.ui_log.end(), "pump"), 3);
   host.input_waits = 0;
   host.wait_fails = true;
   EXPECT_TRUE(RunAndWait(app, "x"));

@@ -3,8 +3,8 @@
 #include <random>
 
 #include "engine/PhpIni.h"
+#include "formlib/FileUtil.h"
 #include "platform/Fault.h"
-#include "platform/FileUtil.h"
 #include "support/InstallerWorld.h"
 #include "support/PhpIniReference.h"
 

@@ -137,11 +137,11 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
     SCOPED_TRACE(c.what);
     InstallerWorld t;
     c.arrange(t.host);
-    t.host.ExpectBox(kImportFailed, "ERROR", kMbYesNo | kMbIconError, c.answer);
+    t.screen.ExpectBox(kImportFailed, "ERROR", kMbYesNo | kMbIconError, c.answer);
     InstallContext context;
     context.WorkFolder = "C:\\Temp\\1";
     EXPECT_EQ(ImportSqlScripts(t.installer, context), c.result);
-    EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
+    EXPECT_EQ(t.screen.last_box_owner, &t.ui.owner);
   }
 }
 
@@ -152,7 +152,7 @@ TEST(ImportSqlScriptsTest, WaitsForPsqlAndLeavesTheScript) {
   InstallContext context;
   context.WorkFolder = "C:\\Temp\\1";
   EXPECT_TRUE(ImportSqlScripts(t.installer, context));
-  EXPECT_EQ(std::count(t.host.ui_log.begin(), t.host.ui_log.end(), "pump"), 3);
+  EXPECT_EQ(std::count(t.screen.ui_log.begin(), t.screen.ui_log.end(), "pump"), 3);
   EXPECT_TRUE(t.host.HasFile("C:\\Temp\\1\\brevoxil.sql"));
 }
 
@@ -170,12 +170,12 @@ TEST(SaveInstallFolderTest, RecordsTheDestinationFolder) {
 TEST(SaveInstallFolderTest, KeyThatCannotOpenIsToldAndTheInstallGoesOn) {
   InstallerWorld t;
   t.host.registry_writable = false;
-  t.host.ExpectBox(
+  t.screen.ExpectBox(
       "Unable to save installation folder to the registry. The program will not function "
       "without this information.  Contact your technical support.",
       "ERROR", kMbOk | kMbIconError, kIdOk);
   SaveInstallFolder(t.installer);
-  EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
+  EXPECT_EQ(t.screen.last_box_owner, &t.ui.owner);
 }
 
 TEST(SaveInstallFolderTest, ValueThatCannotBeWrittenRaises) {

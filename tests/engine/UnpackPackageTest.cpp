@@ -132,8 +132,8 @@ TEST_F(UnpackTest, AnUnusablePackageIsInvalid) {
        }},
       {"a device name",
        [](FakeHost& h) {
-         h.AddFile(kPackage, RenameEntry(MakeArchive({{"a.php", "x"}, {"xxx.php", "x"}}),
-                                         "xxx.php", "aux.php"));
+         h.AddFile(kPackage, RenameEntry(MakeArchive({{"a.php", "x"}, {"xxx.php", "x"}}), "xxx.php",
+                                         "aux.php"));
        }},
   };
   // The check before the web server stops and the unpacking say the same.
@@ -141,14 +141,14 @@ TEST_F(UnpackTest, AnUnusablePackageIsInvalid) {
     SCOPED_TRACE(c.what);
     InstallerWorld world;
     c.arrange(world.host);
-    world.host.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
-    world.host.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+    world.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+    world.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
     EXPECT_FALSE(CheckPackage(world.installer));
     EXPECT_EQ(world.host.open_files(), 0);
     InstallContext ctx = Context();
     EXPECT_FALSE(UnpackPackage(world.installer, ctx));
     EXPECT_EQ(world.host.open_files(), 0);
-    EXPECT_EQ(world.host.last_box_owner, &world.ui.owner);
+    EXPECT_EQ(world.screen.last_box_owner, &world.ui.owner);
   }
 }
 
@@ -156,7 +156,7 @@ TEST_F(UnpackTest, AnExtractionErrorStopsThePhaseAndKeepsEarlierFiles) {
   Package({{"a.php", "first"}, {"b.php", "second"}, {"c.php", "third"}});
   w.host.AddFile("C:\\Intranet\\b.php", "in use");
   w.host.LockFile("C:\\Intranet\\b.php");
-  w.host.ExpectBox("Could not create target", "ERROR", kMbOk | kMbIconError, kIdOk);
+  w.screen.ExpectBox("Could not create target", "ERROR", kMbOk | kMbIconError, kIdOk);
   EXPECT_FALSE(UnpackPackage(w.installer, context));
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\a.php"), "first");
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\b.php"), "in use");
@@ -167,7 +167,7 @@ TEST_F(UnpackTest, AnExtractionErrorStopsThePhaseAndKeepsEarlierFiles) {
 
 TEST_F(UnpackTest, AnEncryptedPackageWithoutAPasswordIsRefusedCleanly) {
   Package({{"index.php", "<?php secret ?>"}}, "s3cret");
-  w.host.ExpectBox("Invalid password", "ERROR", kMbOk | kMbIconError, kIdOk);
+  w.screen.ExpectBox("Invalid password", "ERROR", kMbOk | kMbIconError, kIdOk);
   EXPECT_FALSE(UnpackPackage(w.installer, context));
   EXPECT_FALSE(w.host.HasFile("C:\\Intranet\\index.php"));
   // With the password it would install.

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/Fault.h"
-#include "platform/fake/FakeHost.h"
 #include "shell/Main.h"
+#include "support/FakeHost.h"
+#include "support/FakeUi.h"
 #include "versiongate/Dblogin.h"
 
 namespace {
@@ -77,7 +78,9 @@ class WizardTest : public testing::Test {
   }
 
   FakeHost host;
-  TApplication app{host};
+
+  FakeUi screen;
+  TApplication app{host, screen};
   Settings settings;
   std::unique_ptr<TForm1> form;
   std::unique_ptr<TDBLoginForm1> login;
@@ -137,7 +140,7 @@ TEST_F(WizardTest, PagesShowTheirTexts) {
   Create();
   form->DoShow();
   EXPECT_EQ(form->caption, "Installing...brevoxil - Articles Module Update 2.3.8");
-  EXPECT_EQ(host.titles.back(), form->caption);
+  EXPECT_EQ(screen.titles.back(), form->caption);
   EXPECT_EQ(form->IntroText1.text.substr(0, 57),
             "Welcome to the brevoxil - Articles Module Update Installa");
   EXPECT_EQ(form->IntroText1.text.substr(form->IntroText1.text.size() - 6), ".\n\n\n\n\n");
@@ -178,13 +181,14 @@ TEST_F(WizardTest, RegistryReplacesTheInstallFolder) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeHost h;
+    FakeUi u;
     c.arrange(h);
     h.arguments = {"/installdir:D:\\Cmd"};
-    TApplication a(h);
+    TApplication a(h, u);
     Settings s;
     TForm1 f(a, ThePackage(), s);
     if (c.box)
-      h.ExpectBox(
+      u.ExpectBox(
           "Unable to read registration details from the registry. Corvantis will not function "
           "without this information.  Contact your technical support.",
           "ERROR", kMbOk | kMbIconError, kIdOk);
@@ -202,19 +206,20 @@ TEST_F(WizardTest, UnattendedRunNeverShowsTheRegistryBox) {
   Create({"/silent"});
   app.Run(*form);
   EXPECT_EQ(installs, 1);
-  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_TRUE(screen.boxes.empty());
 }
 
 TEST_F(WizardTest, ANonStringInstallDirIsShownAndSkipsTheUnattendedRun) {
   host.SetValue(kProductKey, "InstallDir", RegValueType::kDword, std::string(4, '\0'));
   Create({"/silent"});
-  host.ExpectBox("Invalid data type for 'InstallDir'",
-                 "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
-                 kIdOk);
+  screen.ExpectBox("Invalid data type for 'InstallDir'",
+                   "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
+                   kIdOk);
   app.Run(*form);  // then the end of input closes the window
   EXPECT_EQ(installs, 0);
   EXPECT_EQ(form->ActivePageIndex(), kIntro);
-  EXPECT_NE(std::find(host.ui_log.begin(), host.ui_log.end(), "display Form1"), host.ui_log.end());
+  EXPECT_NE(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
+            screen.ui_log.end());
   EXPECT_EQ(form->ExitStatus(), kExitNotInstalled);
 }
 
@@ -225,31 +230,33 @@ TEST_F(WizardTest, UnattendedSuccessClosesWithoutShowingTheWindow) {
   EXPECT_EQ(installs, 1);
   EXPECT_EQ(destination_seen, "D:\\Web");
   EXPECT_TRUE(form->close_requested());
-  EXPECT_EQ(std::find(host.ui_log.begin(), host.ui_log.end(), "display Form1"), host.ui_log.end());
+  EXPECT_EQ(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
+            screen.ui_log.end());
   EXPECT_EQ(form->ExitStatus(), kExitSucceeded);
 }
 
 TEST_F(WizardTest, UnattendedFailureWaitsOnTheCompletionPage) {
   Create({"/silent"});
   install = [](Installer&) { return false; };
-  host.QueueClick(*form, form->Cancel1);  // disabled there: nothing happens
-  host.QueueClick(*form, form->Next1);    // Finish
+  screen.QueueClick(*form, form->Cancel1);  // disabled there: nothing happens
+  screen.QueueClick(*form, form->Next1);    // Finish
   app.Run(*form);
   EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
   EXPECT_EQ(form->UpdateCompleteText1.text, kFailureText);
-  EXPECT_NE(std::find(host.ui_log.begin(), host.ui_log.end(), "display Form1"), host.ui_log.end());
-  EXPECT_TRUE(host.events.empty());
+  EXPECT_NE(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
+            screen.ui_log.end());
+  EXPECT_TRUE(screen.events.empty());
   EXPECT_EQ(form->ExitStatus(), kExitFailed);
 }
 
 TEST_F(WizardTest, AFaultInTheInstallLeavesTheWizardOnTheInstallPage) {
   Create({"/silent"});
   install = [](Installer&) -> bool { throw FileFault("Cannot open file \\conf\\httpd.conf"); };
-  host.ExpectBox("Cannot open file \\conf\\httpd.conf.",
-                 "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
-                 kIdOk);
-  host.QueueClick(*form, form->Next1);  // disabled: nothing happens
-  app.Run(*form);                       // the end of input closes it
+  screen.ExpectBox("Cannot open file \\conf\\httpd.conf.",
+                   "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
+                   kIdOk);
+  screen.QueueClick(*form, form->Next1);  // disabled: nothing happens
+  app.Run(*form);                         // the end of input closes it
   EXPECT_EQ(form->ActivePageIndex(), kUpdate);
   EXPECT_FALSE(form->Next1.enabled);
   EXPECT_FALSE(form->Previous1.enabled);
@@ -264,17 +271,17 @@ TEST_F(WizardTest, BrowsedFolderIsTheDestinationUntilTheDestinationPageShowsAgai
   form->DoShow();
   form->Next1Click();
   form->Next1Click();
-  host.browse_answers = {std::nullopt, std::string("D:\\Browsed")};
+  screen.browse_answers = {std::nullopt, std::string("D:\\Browsed")};
   form->Click(form->Browse1);  // cancelled
   EXPECT_EQ(form->DestFolder1.text, "C:\\Intranet");
   form->Click(form->Browse1);
   EXPECT_EQ(form->DestFolder1.text, "D:\\Browsed");
-  EXPECT_EQ(host.browse_titles.back(), "Browse for brevoxil - Articles Module Update Folder.");
+  EXPECT_EQ(screen.browse_titles.back(), "Browse for brevoxil - Articles Module Update Folder.");
   EXPECT_EQ(settings.InstallDir, "C:\\Intranet");
   form->Next1Click();
   form->Previous1Click();
   EXPECT_EQ(form->DestFolder1.text, "C:\\Intranet");
-  host.browse_answers = {std::string("D:\\Browsed")};
+  screen.browse_answers = {std::string("D:\\Browsed")};
   form->Click(form->Browse1);
   form->Next1Click();
   form->Next1Click();
@@ -285,14 +292,14 @@ TEST_F(WizardTest, CancelAsksAndOnlyYesQuits) {
   Create();
   form->DoShow();
   form->Next1Click();
-  host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdNo);
+  screen.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdNo);
   form->Click(form->Cancel1);  // "No" on the licence page
   EXPECT_FALSE(form->close_requested());
   EXPECT_EQ(form->ActivePageIndex(), kLicense);
-  host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, 0);
+  screen.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, 0);
   form->Click(form->Cancel1);  // a box that failed counts as No
   EXPECT_FALSE(form->close_requested());
-  host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdYes);
+  screen.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdYes);
   form->Click(form->Cancel1);
   EXPECT_TRUE(form->close_requested());
   EXPECT_EQ(form->ExitStatus(), kExitNotInstalled);
@@ -301,16 +308,16 @@ TEST_F(WizardTest, CancelAsksAndOnlyYesQuits) {
 TEST_F(WizardTest, ACloseDuringTheInstallTakesEffectAfterIt) {
   Create();
   install = [this](Installer& installer) {
-    host.QueueClick(*form, form->Cancel1);
-    host.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdYes);
+    screen.QueueClick(*form, form->Cancel1);
+    screen.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, kIdYes);
     installer.ui.ShowProgress(50);  // processes the click
     EXPECT_TRUE(form->close_requested());
     installer.ui.ShowStatus("still running");
     return true;
   };
   form->DoShow();
-  for (int i = 0; i < 3; ++i) host.QueueClick(*form, form->Next1);
-  host.QueueClick(*form, form->Next1);
+  for (int i = 0; i < 3; ++i) screen.QueueClick(*form, form->Next1);
+  screen.QueueClick(*form, form->Next1);
   app.Run(*form);
   EXPECT_EQ(installs, 1);
   EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
@@ -321,22 +328,22 @@ TEST_F(WizardTest, ACloseDuringTheInstallTakesEffectAfterIt) {
 TEST_F(WizardTest, ProgressDisplayRepaintsAndPumps) {
   Create();
   form->DoShow();
-  host.ui_log.clear();
+  screen.ui_log.clear();
   form->SetStatusText("Extracting file...a.php");
-  EXPECT_TRUE(host.ui_log.empty());
+  EXPECT_TRUE(screen.ui_log.empty());
   form->ShowProgress(33);
   form->ShowStatus("Stopping Apache.  Please wait...");
-  EXPECT_EQ(host.ui_log,
+  EXPECT_EQ(screen.ui_log,
             (std::vector<std::string>{"repaint Form1", "pump", "repaint UpdateFileName1"}));
   EXPECT_EQ(form->UpdateProgress1.position, 33);
-  EXPECT_EQ(host.repaints.back().second, "Stopping Apache.  Please wait...");
+  EXPECT_EQ(screen.repaints.back().second, "Stopping Apache.  Please wait...");
 }
 
 TEST_F(WizardTest, VendorLinkOpensTheWebSite) {
   Create();
   form->DoShow();
   form->Click(form->Label6);
-  EXPECT_EQ(host.web_addresses, std::vector<std::string>{ThePackage().VendorWebAddress});
+  EXPECT_EQ(screen.web_addresses, std::vector<std::string>{ThePackage().VendorWebAddress});
 }
 
 }  // namespace

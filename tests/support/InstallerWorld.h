@@ -1,16 +1,18 @@
 #pragma once
-// A complete installer on the fake host, for tests of the phases: the
+// A complete installer on the fake host and front-end, for tests of the
+// phases: the
 // application, the settings, a recording progress display, the database
 // components, the login dialog and the Installer that joins them.
 
 #include <string>
 #include <vector>
 
-#include "engine/Installer.h"
-#include "platform/Application.h"
-#include "platform/fake/FakeHost.h"
-#include "shell/PackageDefinition.h"
-#include "shell/Settings.h"
+#include "formlib/Application.h"
+#include "install/Installer.h"
+#include "install/PackageDefinition.h"
+#include "install/Settings.h"
+#include "support/FakeHost.h"
+#include "support/FakeUi.h"
 #include "versiongate/Database.h"
 #include "versiongate/Dblogin.h"
 
@@ -49,7 +51,8 @@ class RecordingUi : public InstallUi {
 
 struct InstallerWorld {
   FakeHost host;
-  TApplication app{host};
+  FakeUi screen;
+  TApplication app{host, screen};
   Settings settings;
   RecordingUi ui;
   TZConnection connection{host};

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileUtil.h"
+#include "formlib/FileUtil.h"
 
 inline std::vector<std::string> AddOneAtATime(std::vector<std::string> lines,
                                               const std::vector<std::string>& add,

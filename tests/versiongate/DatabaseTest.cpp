@@ -58,9 +58,9 @@ TEST_F(DatabaseTest, CredentialsReachTheServerAsTyped) {
         EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
       } else {
         const std::string message = FaultOf([&] { ReadInstalledVersion(t.installer); });
-        EXPECT_NE(message.find("password authentication failed for user \"" + std::string(c.user) +
-                               "\""),
-                  std::string::npos)
+        EXPECT_NE(
+            message.find("password authentication failed for user \"" + std::string(c.user) + "\""),
+            std::string::npos)
             << message;
       }
       EXPECT_FALSE(t.connection.Connected());
@@ -77,7 +77,7 @@ TEST_F(DatabaseTest, RefusedLoginRaisesTheServerMessageAndLeavesNothingOpen) {
   EXPECT_NE(message.find("password authentication failed"), std::string::npos) << message;
   EXPECT_NE(message.back(), '\n');
 
-  t.host.ExpectBox(
+  t.screen.ExpectBox(
       "Unable to update the module version in the database. Please contact technical support.",
       "ERROR", kMbOk | kMbIconError, kIdOk);
   EXPECT_FALSE(RecordModuleVersion(t.installer));

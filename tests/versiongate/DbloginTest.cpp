@@ -4,20 +4,21 @@
 #include <functional>
 #include <string>
 
-#include "platform/Application.h"
-#include "platform/fake/FakeHost.h"
-#include "shell/Settings.h"
+#include "formlib/Application.h"
+#include "install/Settings.h"
+#include "support/FakeHost.h"
+#include "support/FakeUi.h"
 #include "versiongate/Dblogin.h"
 
 namespace {
 
 class DbloginTest : public ::testing::Test {
  protected:
-  DbloginTest() : app(host), login(app, settings) {}
+  DbloginTest() : app(host, screen), login(app, settings) {}
 
   // The user's part while the dialog is on screen.
   void WhenShown(std::function<void()> user) {
-    host.on_modal = [this, user](Form& form) {
+    screen.on_modal = [this, user](Form& form) {
       ASSERT_EQ(&login, &form);
       ++showings;
       user();
@@ -25,6 +26,7 @@ class DbloginTest : public ::testing::Test {
   }
 
   FakeHost host;
+  FakeUi screen;
   TApplication app;
   Settings settings;
   TDBLoginForm1 login;
@@ -44,7 +46,7 @@ TEST_F(DbloginTest, EnterConfirmsWhateverTheEditsHoldEmptyOnesIncluded) {
     login.Server1.text = "";
     login.Username1.text = " typed user ";
     login.Password1.text = "s3cret";
-    host.QueueClick(login, login.Ok1);  // Enter presses the default button
+    screen.QueueClick(login, login.Ok1);  // Enter presses the default button
   });
 
   EXPECT_TRUE(login.ShowLogin());
@@ -65,8 +67,8 @@ TEST_F(DbloginTest, EveryWayButOkCountsAsCancel) {
     std::function<void()> user;
   };
   const Case cases[] = {
-      {"Esc presses Cancel", [this] { host.QueueClick(login, login.Cancel1); }},
-      {"close box", [this] { host.QueueCloseBox(login); }},
+      {"Esc presses Cancel", [this] { screen.QueueClick(login, login.Cancel1); }},
+      {"close box", [this] { screen.QueueCloseBox(login); }},
       {"end of input", [] {}},
   };
   for (const Case& c : cases) {
@@ -79,7 +81,7 @@ TEST_F(DbloginTest, EveryWayButOkCountsAsCancel) {
     EXPECT_TRUE(login.Cancelled);
     EXPECT_FALSE(login.displayed);
     EXPECT_EQ("typed", login.Password1.text);  // the edits keep their text
-    host.events.clear();
+    screen.events.clear();
   }
 }
 
@@ -88,7 +90,7 @@ TEST_F(DbloginTest, SecondShowingRefillsUserAndServerButNotThePassword) {
     login.Server1.text = "first server";
     login.Username1.text = "first user";
     login.Password1.text = "first password";
-    host.QueueClick(login, login.Cancel1);
+    screen.QueueClick(login, login.Cancel1);
   });
   ASSERT_FALSE(login.ShowLogin());
 
@@ -98,7 +100,7 @@ TEST_F(DbloginTest, SecondShowingRefillsUserAndServerButNotThePassword) {
     EXPECT_EQ("second host", login.Server1.text);
     EXPECT_EQ("second user", login.Username1.text);
     EXPECT_EQ("first password", login.Password1.text);
-    host.QueueClick(login, login.Ok1);
+    screen.QueueClick(login, login.Ok1);
   });
   EXPECT_TRUE(login.ShowLogin());
   EXPECT_EQ(2, showings);
@@ -109,14 +111,14 @@ TEST_F(DbloginTest, ShowingItWhileOnScreenBringsItToTheFrontAndReturnsFalseAtOnc
   WhenShown([this, &inner] {
     inner = login.ShowLogin();
     EXPECT_TRUE(login.Cancelled);  // the inner call changed nothing
-    host.QueueClick(login, login.Ok1);
+    screen.QueueClick(login, login.Ok1);
   });
 
   EXPECT_TRUE(login.ShowLogin());
   EXPECT_FALSE(inner);
   EXPECT_EQ(1, showings);
-  EXPECT_NE(host.ui_log.end(),
-            std::find(host.ui_log.begin(), host.ui_log.end(), "front DBLoginForm1"));
+  EXPECT_NE(screen.ui_log.end(),
+            std::find(screen.ui_log.begin(), screen.ui_log.end(), "front DBLoginForm1"));
 }
 
 }  // namespace

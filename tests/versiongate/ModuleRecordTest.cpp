@@ -82,9 +82,9 @@ TEST_F(ModuleRecordTest, BrokenTableRaisesAndLeavesTheConnectionOpen) {
       EXPECT_TRUE(t.connection.Connected());
     }
 
-    t.host.ExpectBox(kUpdateFailed, "ERROR", kMbOk | kMbIconError, kIdOk);
+    t.screen.ExpectBox(kUpdateFailed, "ERROR", kMbOk | kMbIconError, kIdOk);
     EXPECT_FALSE(RecordModuleVersion(t.installer));
-    EXPECT_EQ(t.host.last_box_owner, &t.ui.owner);
+    EXPECT_EQ(t.screen.last_box_owner, &t.ui.owner);
     EXPECT_TRUE(t.connection.Connected());
     t.connection.Disconnect();
   }
@@ -118,7 +118,7 @@ TEST_F(ModuleRecordTest, MissingClientLibraryIsReported) {
   } catch (const Fault& e) {
     EXPECT_STREQ(e.what(), "None of the dynamic libraries can be found: libpq81.dll, libpq.dll");
   }
-  t.host.ExpectBox(kUpdateFailed, "ERROR", kMbOk | kMbIconError, kIdOk);
+  t.screen.ExpectBox(kUpdateFailed, "ERROR", kMbOk | kMbIconError, kIdOk);
   EXPECT_FALSE(RecordModuleVersion(t.installer));
   EXPECT_EQ(Modules(), std::vector<SqlRow>{Row("Articles", "2.3.7", "2009-11-16 10:24:00")});
 }

@@ -88,11 +88,11 @@ struct Machine {
   }
   void Box(const std::string& text, unsigned flags, int answer = kIdOk,
            std::function<void()> then = nullptr) {
-    host.ExpectBox(text, "ERROR", flags, answer, std::move(then));
+    screen.ExpectBox(text, "ERROR", flags, answer, std::move(then));
   }
   // The user's part in the login dialog.
   void WhenLoginShown(std::function<void()> user) {
-    host.on_modal = [this, user](Form& form) {
+    screen.on_modal = [this, user](Form& form) {
       ASSERT_EQ(&login, &form);
       ++login_showings;
       user();
@@ -107,15 +107,16 @@ struct Machine {
     for (const std::string& statement : pq.statements)
       EXPECT_TRUE(StartsWith(statement, "SELECT ")) << statement;
     EXPECT_EQ(0, host.open_files());
-    if (!host.boxes.empty()) {
-      EXPECT_EQ(&ui.owner, host.last_box_owner);
+    if (!screen.boxes.empty()) {
+      EXPECT_EQ(&ui.owner, screen.last_box_owner);
     }
     return result;
   }
 
   FakePq pq;  // first: a connection an error left open is closed after it
   GateHost host;
-  TApplication app{host};
+  FakeUi screen;
+  TApplication app{host, screen};
   Settings settings;
   RecordingUi ui;
   TZConnection connection{host};
@@ -219,7 +220,7 @@ TEST(VersionGateTest, UnconvertibleBaseVersionLeavesTheGateAsAFault) {
     SCOPED_TRACE(base);
     Machine m(base);
     EXPECT_THROW(CheckVersions(m.installer), ConvertFault);
-    EXPECT_TRUE(m.host.boxes.empty());
+    EXPECT_TRUE(m.screen.boxes.empty());
     EXPECT_TRUE(m.pq.connects.empty());
     EXPECT_EQ(0, m.host.open_files());
   }
@@ -351,7 +352,7 @@ TEST(VersionGateTest, LoginDialogOnlyWhenASettingIsEmpty) {
       EXPECT_EQ(c.user, m.login.Username1.text);
       EXPECT_EQ(c.password, m.login.Password1.text);
       m.login.Password1.text = "typed";
-      m.host.QueueClick(m.login, m.login.Ok1);
+      m.screen.QueueClick(m.login, m.login.Ok1);
     });
     m.Installed("2.3.7");
     EXPECT_TRUE(m.Run());
@@ -372,7 +373,7 @@ TEST(VersionGateTest, OkCopiesTheEditsBackExactly) {
     m.login.Server1.text = "";
     m.login.Username1.text = " admin ";
     m.login.Password1.text = "pa ss";
-    m.host.QueueClick(m.login, m.login.Ok1);
+    m.screen.QueueClick(m.login, m.login.Ok1);
   });
   m.Installed("2.3.7");
   EXPECT_TRUE(m.Run());
@@ -392,7 +393,7 @@ TEST(VersionGateTest, CancelledLoginAsksWhetherToContinueWithTheSettingsUnchange
     m.WhenLoginShown([&m] {
       m.login.Username1.text = "typed user";
       m.login.Password1.text = "typed password";
-      m.host.QueueClick(m.login, m.login.Cancel1);
+      m.screen.QueueClick(m.login, m.login.Cancel1);
     });
     m.Box(kContinue, kErrorQuestion, answer);
     if (answer != kIdNo) m.Installed("2.3.7");
@@ -409,12 +410,12 @@ TEST(VersionGateTest, RetryShowsTheLoginAgainWhileASettingIsStillEmpty) {
   m.WhenLoginShown([&m] {
     if (m.login_showings == 1) {
       m.login.Password1.text = "not confirmed";
-      m.host.QueueCloseBox(m.login);
+      m.screen.QueueCloseBox(m.login);
     } else {
       // The unconfirmed password is gone: the edit holds the setting again.
       EXPECT_EQ("", m.login.Password1.text);
       m.login.Password1.text = "secret";
-      m.host.QueueClick(m.login, m.login.Ok1);
+      m.screen.QueueClick(m.login, m.login.Ok1);
     }
   });
   m.Box(kContinue, kErrorQuestion, kIdYes);
@@ -431,7 +432,7 @@ TEST(VersionGateTest, RetryAfterARefusedPasswordTriesTheSameCredentials) {
   m.settings.DbPassword = "";
   m.WhenLoginShown([&m] {
     m.login.Password1.text = "wrong";
-    m.host.QueueClick(m.login, m.login.Ok1);
+    m.screen.QueueClick(m.login, m.login.Ok1);
   });
   m.pq.connect_errors = {kPasswordRefused, kPasswordRefused};
   m.Box(TryAgain(kPasswordRefused), kErrorQuestion, kIdYes);

@@ -2,8 +2,8 @@
 // The POSIX host: a Windows machine inside a prefix folder, in the way of
 // Wine. Drives are folders of the prefix (see PathMap.h), HKEY_LOCAL_MACHINE
 // is <prefix>/system.reg (see PosixRegistry.h), processes are started with
-// posix_spawn (see PosixProcess.h) and the windows are text on the terminal
-// (see Terminal.h). The prefix is never created by the host.
+// posix_spawn (see PosixProcess.h). The windows are the front-end's
+// (frontend/posix/Terminal.h). The prefix is never created by the host.
 
 #include <iosfwd>
 #include <memory>
@@ -16,10 +16,6 @@ struct PosixHostOptions {
   std::string prefix;                  // the prefix folder
   std::vector<std::string> arguments;  // the command line after the program name
   std::string program_path;            // the program file; empty: /proc/self/exe
-  std::istream* input = nullptr;       // null: std::cin
-  std::ostream* output = nullptr;      // null: std::cout
-  bool input_is_terminal = false;
-  bool output_is_terminal = false;
   // Why the registry, the temp folder or a program could not be used; the
   // core only learns that they failed. Null: not told.
   std::ostream* diagnostics = nullptr;

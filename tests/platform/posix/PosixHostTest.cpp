@@ -10,9 +10,10 @@
 #include <sstream>
 
 #include "TempFolder.h"
+#include "formlib/FileUtil.h"
 #include "platform/Fault.h"
-#include "platform/FileUtil.h"
 #include "platform/posix/PosixHost.h"
+#include "support/HostContract.h"
 
 namespace {
 
@@ -33,16 +34,22 @@ struct TestHost {
   explicit TestHost(const std::string& prefix) {
     PosixHostOptions options;
     options.prefix = prefix;
-    options.input = &in;
-    options.output = &out;
     options.diagnostics = &diagnostics;
     host = CreatePosixHost(options);
   }
-  std::istringstream in;
-  std::ostringstream out;
   std::ostringstream diagnostics;
   std::unique_ptr<Host> host;
 };
+
+TEST(PosixHostTest, KeepsTheHostContract) {
+  TempFolder prefix;
+  MakeHostFolders(prefix / "drive_c/Contract");
+  TestHost t(prefix.path());
+  HostContractOptions options;
+  options.folder = "C:\\Contract\\";
+  options.enforces_sharing = false;
+  CheckHostContract(*t.host, options);
+}
 
 TEST(PosixHostTest, FilesAndFoldersFollowTheWindowsCalls) {
   TempFolder prefix;

@@ -2,12 +2,21 @@
 
 #include <vector>
 
+#include "formlib/FileUtil.h"
 #include "platform/Fault.h"
-#include "platform/FileUtil.h"
 #include "platform/Host.h"
 #include "platform/win32/Win32TestSupport.h"
+#include "support/HostContract.h"
 
 namespace {
+
+TEST(Win32FilesTest, KeepsTheHostContract) {
+  std::unique_ptr<Host> host = CreateHost(0, nullptr);
+  HostContractOptions options;
+  options.folder = MakeScratchFolder("contract");
+  options.drive_root = options.folder.substr(0, 3);
+  CheckHostContract(*host, options);
+}
 
 TEST(Win32FilesTest, TempPathEndsInABackslashAndItsShortFormHasNoBlanks) {
   std::unique_ptr<Host> host = CreateHost(0, nullptr);
@@ -100,9 +109,8 @@ TEST(Win32FilesTest, OnlyAFileOnADiskIsCreatedForWriting) {
                                  PIPE_TYPE_BYTE, 1, 0, 4096, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
   // Each of them opens, as a device or a pipe: none is a file written.
-  for (const std::string& path :
-       {std::string("NUL"), scratch + "nul.txt", scratch + "NUL .php",
-        std::string("\\\\.\\pipe\\corvantis-files-test")}) {
+  for (const std::string& path : {std::string("NUL"), scratch + "nul.txt", scratch + "NUL .php",
+                                  std::string("\\\\.\\pipe\\corvantis-files-test")}) {
     SCOPED_TRACE(path);
     EXPECT_EQ(host->CreateFileForWrite(path), nullptr);
   }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/RunAndWait.h"
-#include "platform/Application.h"
+#include "formlib/Application.h"
 #include "platform/Host.h"
 #include "platform/win32/Win32TestSupport.h"
 
@@ -11,6 +11,7 @@ class Win32ProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     host_ = CreateHost(0, nullptr);
+    ui_ = CreateUi(*host_);
     child_ = host_->ProgramFolder() + "win32_child.exe";
     out_ = MakeScratchFolder("process") + "command-line.txt";
     SetEnvironmentVariableA("CORVANTIS_CHILD_OUT", out_.c_str());
@@ -19,12 +20,13 @@ class Win32ProcessTest : public ::testing::Test {
   void TearDown() override { SetEnvironmentVariableA("CORVANTIS_CHILD_OUT", nullptr); }
 
   std::unique_ptr<Host> host_;
+  std::unique_ptr<Ui> ui_;
   std::string child_;
   std::string out_;
 };
 
 TEST_F(Win32ProcessTest, TheChildGetsTheCommandLineByteForByte) {
-  TApplication app(*host_);
+  TApplication app(*host_, *ui_);
   // The tails of command lines as the install builds them, and some that a
   // splitting and re-joining of the arguments would change.
   const std::string tails[] = {
@@ -46,7 +48,7 @@ TEST_F(Win32ProcessTest, TheChildGetsTheCommandLineByteForByte) {
 }
 
 TEST_F(Win32ProcessTest, AProgramThatDoesNotExistIsNotStarted) {
-  TApplication app(*host_);
+  TApplication app(*host_, *ui_);
   EXPECT_FALSE(RunAndWait(app, "\"C:\\nowhere\\bin\\httpd.exe\" -k stop"));
   // A server root without its trailing backslash runs folder and "bin"
   // together.
@@ -55,7 +57,7 @@ TEST_F(Win32ProcessTest, AProgramThatDoesNotExistIsNotStarted) {
 }
 
 TEST_F(Win32ProcessTest, TheChildGetsTheAddedVariablesAndItsExitStatusIsRead) {
-  TApplication app(*host_);
+  TApplication app(*host_, *ui_);
   SetEnvironmentVariableA("PGHOST", "elsewhere");
   SetEnvironmentVariableA("CORVANTIS_CHILD_EXIT", "2");
   struct Case {
@@ -85,8 +87,8 @@ TEST_F(Win32ProcessTest, TheChildGetsTheAddedVariablesAndItsExitStatusIsRead) {
 
 class OneButtonForm : public Form {
  public:
-  OneButtonForm() : Form("Form1", 200, 100), Button("Button", ControlKind::kButton, nullptr,
-                                                       {10, 10, 75, 25}) {
+  OneButtonForm()
+      : Form("Form1", 200, 100), Button("Button", ControlKind::kButton, nullptr, {10, 10, 75, 25}) {
     Add(Button);
   }
   void Click(Control&) override {
@@ -97,11 +99,11 @@ class OneButtonForm : public Form {
 };
 
 TEST_F(Win32ProcessTest, TheWaitRunsTheHandlersOfUserInputBeforeTheChildEnds) {
-  TApplication app(*host_);
+  TApplication app(*host_, *ui_);
   OneButtonForm form;
   app.CreateForm(form);
   form.displayed = true;
-  host_->DisplayForm(form, false);
+  ui_->DisplayForm(form, false);
   HWND window = FindWindowA("CorvantisForm", nullptr);
   ASSERT_NE(window, nullptr);
   HWND button = FindWindowExA(window, nullptr, "Button", nullptr);
@@ -119,7 +121,7 @@ TEST_F(Win32ProcessTest, TheWaitRunsTheHandlersOfUserInputBeforeTheChildEnds) {
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(seen_during_wait, "<missing>");  // the click ran while the child slept
   EXPECT_EQ(ReadWholeFile(out_), "\"" + child_ + "\" slow");
-  host_->HideForm(form);
+  ui_->HideForm(form);
 }
 
 TEST_F(Win32ProcessTest, AFileAnotherProcessHoldsWithoutSharingCannotBeOpened) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "formlib/Registry.h"
 #include "platform/Fault.h"
 #include "platform/Host.h"
-#include "platform/Registry.h"
 #include "platform/win32/Win32TestSupport.h"
 
 namespace {

@@ -2,10 +2,11 @@
 // Win32 API as a person (or a test driver) would see them.
 #include <gtest/gtest.h>
 
-#include "platform/Application.h"
+#include "formlib/Application.h"
 #include "platform/Host.h"
-#include "platform/fake/FakeHost.h"
 #include "shell/Main.h"
+#include "support/FakeHost.h"
+#include "support/FakeUi.h"
 #include "versiongate/Dblogin.h"
 // After the core's headers: <windows.h> defines MessageBox as a macro.
 #include "WizardIds.h"
@@ -50,13 +51,16 @@ Bounds BoundsOf(HWND hwnd) {
 class Win32WizardTest : public ::testing::Test {
  protected:
   Win32WizardTest()
-      : host_(CreateHost(0, nullptr)), app_(*host_), form_(app_, ThePackage(), settings_) {
+      : host_(CreateHost(0, nullptr)),
+        ui_(CreateUi(*host_)),
+        app_(*host_, *ui_),
+        form_(app_, ThePackage(), settings_) {
     settings_.SilentMode = false;
   }
   void Show() {
     form_.DoShow();
     form_.displayed = true;
-    host_->DisplayForm(form_, false);
+    ui_->DisplayForm(form_, false);
     window_ = FindWindowA("CorvantisForm", form_.caption.c_str());
     ASSERT_NE(window_, nullptr);
   }
@@ -65,10 +69,11 @@ class Win32WizardTest : public ::testing::Test {
   void Press(const Control& button) {
     SendMessageA(Of(button), BM_CLICK, 0, 0);
     app_.ProcessMessages();
-    host_->PumpEvents();
+    ui_->PumpEvents();
   }
 
   std::unique_ptr<Host> host_;
+  std::unique_ptr<Ui> ui_;
   TApplication app_;
   Settings settings_;
   TForm1 form_;
@@ -108,8 +113,8 @@ TEST_F(Win32WizardTest, EveryControlHasItsWindowAtItsBounds) {
     EXPECT_EQ(font.lfHeight, -11);
   }
   EXPECT_NE(SendMessageA(Of(form_.Image1), STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
-  const LONG progress_range = static_cast<LONG>(SendMessageA(Of(form_.UpdateProgress1),
-                                                             0x407 /* PBM_GETRANGE */, FALSE, 0));
+  const LONG progress_range = static_cast<LONG>(
+      SendMessageA(Of(form_.UpdateProgress1), 0x407 /* PBM_GETRANGE */, FALSE, 0));
   EXPECT_EQ(progress_range, 100);
   EXPECT_TRUE(GetWindowLongA(Of(form_.Label6), GWL_STYLE) & SS_NOTIFY);
   EXPECT_TRUE(GetWindowLongA(Of(form_.Next1), GWL_STYLE) & BS_DEFPUSHBUTTON);
@@ -157,7 +162,7 @@ TEST_F(Win32WizardTest, EnterPressesTheDefaultButtonOnlyWhileItIsEnabled) {
   EXPECT_EQ(form_.ActivePageIndex(), kLicense);
 
   form_.Next1.enabled = false;  // as on the installing page
-  host_->PumpEvents();
+  ui_->PumpEvents();
   EXPECT_FALSE(IsWindowEnabled(Of(form_.Next1)));
   PostMessageA(GetFocus() != nullptr ? GetFocus() : window_, WM_KEYDOWN, VK_RETURN, 0);
   app_.ProcessMessages();
@@ -184,11 +189,12 @@ class MainForm : public Form {
 
 TEST(Win32LoginTest, TheDialogTakesTypedTextAndAnswersEnterEscapeAndTheCloseBox) {
   std::unique_ptr<Host> host = CreateHost(0, nullptr);
-  TApplication app(*host);
+  std::unique_ptr<Ui> ui = CreateUi(*host);
+  TApplication app(*host, *ui);
   MainForm main_form;
   app.CreateForm(main_form);
   main_form.displayed = true;
-  host->DisplayForm(main_form, false);
+  ui->DisplayForm(main_form, false);
   HWND main_window = FindWindowA("CorvantisForm", "");
   ASSERT_NE(main_window, nullptr);
   Settings settings;
@@ -220,7 +226,7 @@ TEST(Win32LoginTest, TheDialogTakesTypedTextAndAnswersEnterEscapeAndTheCloseBox)
   EXPECT_FALSE(login.ShowLogin());
   PostMessageA(dialog, WM_CLOSE, 0, 0);
   EXPECT_FALSE(login.ShowLogin());
-  host->HideForm(main_form);
+  ui->HideForm(main_form);
 }
 
 int IdOf(const Form& form, const Control& control) {
@@ -230,7 +236,8 @@ int IdOf(const Form& form, const Control& control) {
 
 TEST(Win32WizardIdsTest, TheIdsTheDriverUsesNameTheFormsControls) {
   FakeHost host;
-  TApplication app(host);
+  FakeUi screen;
+  TApplication app(host, screen);
   Settings settings;
   TForm1 form(app, ThePackage(), settings);
   TDBLoginForm1 login(app, settings);

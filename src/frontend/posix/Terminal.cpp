@@ -1,0 +1,494 @@
+#include "frontend/posix/Terminal.h"
+
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <iostream>
+#include <istream>
+#include <ostream>
+
+#include "platform/Host.h"
+
+namespace {
+
+constexpr size_t kWidth = 76;      // word-wrapped text
+constexpr size_t kLineWidth = 79;  // a line drawn in place must not wrap
+constexpr int kProgressCells = 30;
+
+// Echo off for the password while the input is a terminal. The saved state
+// is put back by the destructor, and by a signal that ends the program
+// meanwhile, so the shell is never left without echo.
+class EchoOff {
+ public:
+  explicit EchoOff(bool active) {
+    if (!active || ::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    active_saved_ = saved_;
+    struct sigaction restore = {};
+    restore.sa_handler = RestoreAndReraise;
+    sigemptyset(&restore.sa_mask);
+    restore.sa_flags = SA_RESETHAND;
+    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &restore, &previous_[i]);
+    on_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+    if (!on_) RestoreHandlers();
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+  ~EchoOff() {
+    if (!on_) return;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+    RestoreHandlers();
+  }
+
+ private:
+  static constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+  static termios active_saved_;
+
+  static void RestoreAndReraise(int signal_number) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &active_saved_);
+    ::raise(signal_number);  // SA_RESETHAND: the default action now
+  }
+  void RestoreHandlers() {
+    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
+  }
+
+  termios saved_ = {};
+  std::array<struct sigaction, 4> previous_ = {};
+  bool on_ = false;
+};
+
+termios EchoOff::active_saved_ = {};
+
+// The caption as shown: "&OK" is "OK", "&&" an ampersand.
+std::string StripAccelerators(const std::string& caption) {
+  std::string out;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] != '&') {
+      out.push_back(caption[i]);
+    } else if (i + 1 < caption.size() && caption[i + 1] == '&') {
+      out.push_back('&');
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string Trim(const std::string& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
+  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
+  return s.substr(a, b - a);
+}
+
+char LowerKey(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The text's lines, each cut at blanks to fit `width` when `wrap`. Blanks
+// inside a line are kept as written ("done.  Please wait...").
+std::vector<std::string> TextLines(const std::string& text, bool wrap, size_t width) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find('\n', start);
+    std::string line =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (wrap && line.size() > width) {
+      size_t cut = line.rfind(' ', width);
+      if (cut == std::string::npos || cut == 0) cut = line.find(' ', width);
+      if (cut == std::string::npos) break;  // one long word: left whole
+      size_t keep = cut;
+      while (keep > 0 && line[keep - 1] == ' ') --keep;
+      lines.push_back(line.substr(0, keep));
+      size_t next = cut;
+      while (next < line.size() && line[next] == ' ') ++next;
+      line = line.substr(next);
+    }
+    lines.push_back(line);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  // Blank lines around a text are layout of the window, not content.
+  while (!lines.empty() && Trim(lines.back()).empty()) lines.pop_back();
+  while (!lines.empty() && Trim(lines.front()).empty()) lines.erase(lines.begin());
+  return lines;
+}
+
+bool IsBelow(const Control* c, const Control* root) {
+  for (const Control* p = c; p != nullptr; p = p->parent)
+    if (p == root) return true;
+  return false;
+}
+
+int GroupDepth(const Control* c) {
+  int depth = 0;
+  for (const Control* p = c->parent; p != nullptr; p = p->parent)
+    if (p->kind == ControlKind::kGroupBox) ++depth;
+  return depth;
+}
+
+std::string ProgressBar(int position) {
+  const int p = std::clamp(position, 0, 100);
+  const int filled = p * kProgressCells / 100;
+  std::string bar =
+      "[" + std::string(filled, '#') + std::string(kProgressCells - filled, '-') + "]";
+  std::string percent = std::to_string(p) + "%";
+  return bar + " " + std::string(4 - percent.size(), ' ') + percent;
+}
+
+// The lines a control shows in the page's body; none for buttons, links,
+// pages and images.
+std::vector<std::string> ControlLines(const Control& c, size_t width) {
+  switch (c.kind) {
+    case ControlKind::kLabel:
+      if (c.link) return {};
+      return TextLines(StripAccelerators(c.text), c.word_wrap, width);
+    case ControlKind::kMemo: {
+      std::vector<std::string> lines;
+      for (const std::string& l : c.lines) {
+        if (l.empty()) lines.push_back(l);  // the memo's own blank lines stay
+        for (std::string& part : TextLines(l, c.word_wrap, width)) lines.push_back(part);
+      }
+      return lines;
+    }
+    case ControlKind::kPanel:
+      return TextLines(c.text, false, width);
+    case ControlKind::kGroupBox:
+      return TextLines(StripAccelerators(c.text), false, width);
+    case ControlKind::kProgressBar:
+      return {ProgressBar(c.position)};
+    default:
+      return {};
+  }
+}
+
+bool Pressable(const Control& c) {
+  return c.enabled && c.Showing() &&
+         (c.kind == ControlKind::kButton || (c.kind == ControlKind::kLabel && c.link));
+}
+
+const Control* DefaultButton(const Form& form) {
+  for (const Control* c : form.controls())
+    if (c->kind == ControlKind::kButton && c->default_button && c->Showing()) return c;
+  return nullptr;
+}
+
+struct BoxButton {
+  char key;
+  const char* label;
+  int id;
+};
+
+std::vector<BoxButton> BoxButtons(unsigned flags) {
+  switch (flags & kMbButtonMask) {
+    case 1:
+      return {{'o', "OK", kIdOk}, {'c', "Cancel", kIdCancel}};
+    case 2:
+      return {{'a', "Abort", 3}, {'r', "Retry", 4}, {'i', "Ignore", 5}};
+    case 3:
+      return {{'y', "Yes", kIdYes}, {'n', "No", kIdNo}, {'c', "Cancel", kIdCancel}};
+    case 4:
+      return {{'y', "Yes", kIdYes}, {'n', "No", kIdNo}};
+    case 5:
+      return {{'r', "Retry", 4}, {'c', "Cancel", kIdCancel}};
+    default:
+      return {{'o', "OK", kIdOk}};
+  }
+}
+
+}  // namespace
+
+Terminal::Terminal(std::istream& in, std::ostream& out, bool is_terminal)
+    : Terminal(in, out, is_terminal, is_terminal) {}
+
+Terminal::Terminal(std::istream& in, std::ostream& out, bool input_is_terminal,
+                   bool output_is_terminal)
+    : in_(in),
+      out_(out),
+      input_is_terminal_(input_is_terminal),
+      output_is_terminal_(output_is_terminal) {}
+
+void Terminal::AttachForm(Form& form) {
+  if (std::find(forms_.begin(), forms_.end(), &form) == forms_.end()) forms_.push_back(&form);
+}
+
+void Terminal::DisplayForm(Form& form, bool) {
+  AttachForm(form);
+  stack_.erase(std::remove(stack_.begin(), stack_.end(), &form), stack_.end());
+  stack_.push_back(&form);
+}
+
+void Terminal::HideForm(Form& form) {
+  EndOpenLine();
+  stack_.erase(std::remove(stack_.begin(), stack_.end(), &form), stack_.end());
+}
+
+void Terminal::BringToFront(Form& form) {
+  if (std::find(stack_.begin(), stack_.end(), &form) != stack_.end()) DisplayForm(form, false);
+}
+
+void Terminal::EndOpenLine() {
+  if (!line_open_) return;
+  out_ << '\n';
+  line_open_ = false;
+}
+
+bool Terminal::ReadLine(std::string* line, bool secret) {
+  out_.flush();
+  if (input_ended_) return false;
+  bool got = false;
+  {
+    EchoOff quiet(secret && input_is_terminal_);
+    got = static_cast<bool>(std::getline(in_, *line));
+  }
+  if (!got) {
+    input_ended_ = true;
+    out_ << '\n';
+    return false;
+  }
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+  if (secret && input_is_terminal_) {
+    out_ << '\n';  // the user's Enter was not echoed either
+  } else if (!input_is_terminal_) {
+    // Answers read from a file or pipe show in the transcript.
+    out_ << (secret ? std::string(line->size(), '*') : *line) << '\n';
+  }
+  return true;
+}
+
+void Terminal::PrintBody(const Form& form, const Control* root) {
+  bool first = true;
+  for (const Control* c : form.controls()) {
+    if (!c->Showing() || (root != nullptr && !IsBelow(c, root))) continue;
+    const std::string indent(2 * GroupDepth(c), ' ');
+    const std::vector<std::string> lines = ControlLines(*c, kWidth - indent.size());
+    if (lines.empty()) continue;
+    if (!first) out_ << '\n';
+    first = false;
+    for (const std::string& l : lines) out_ << (l.empty() ? std::string() : indent + l) << '\n';
+  }
+}
+
+void Terminal::DrawProgress(const Form& form) {
+  // The bar first: its width is fixed, the status text after it is not.
+  std::string line;
+  for (const Control* c : form.controls())
+    if (c->Showing() && c->kind == ControlKind::kProgressBar)
+      line += (line.empty() ? "" : "  ") + ProgressBar(c->position);
+  for (const Control* c : form.controls())
+    if (c->Showing() && c->kind == ControlKind::kPanel && !c->text.empty())
+      line += (line.empty() ? "" : "  ") + c->text;
+  if (line.empty()) return;
+  if (output_is_terminal_) {
+    if (line.size() > kLineWidth) line.resize(kLineWidth);
+    std::string shown = line;
+    if (line_open_ && progress_line_.size() > line.size())
+      shown += std::string(progress_line_.size() - line.size(), ' ');
+    out_ << '\r' << shown;
+    line_open_ = true;
+  } else if (line != progress_line_) {
+    out_ << line << '\n';
+  }
+  progress_line_ = line;
+}
+
+void Terminal::Repaint(Form& form, const Control* control) {
+  if (control == nullptr || control->kind == ControlKind::kProgressBar) {
+    DrawProgress(form);
+  } else if (control->kind == ControlKind::kPanel || control->kind == ControlKind::kLabel) {
+    EndOpenLine();
+    for (const std::string& l :
+         TextLines(StripAccelerators(control->text), control->word_wrap, kWidth))
+      out_ << l << '\n';
+    progress_line_.clear();
+  } else if (control->kind == ControlKind::kPage) {
+    EndOpenLine();
+    out_ << '\n';
+    PrintBody(form, control);
+    progress_line_.clear();
+  }
+  out_.flush();
+}
+
+void Terminal::PumpEvents() { out_.flush(); }
+
+bool Terminal::NextEvent(UiEvent* event, bool wait) {
+  if (!wait) return false;
+  Form* form = TopForm();
+  if (form == nullptr) return false;
+  EndOpenLine();
+  bool has_edits = false;
+  for (const Control* c : form->controls())
+    has_edits = has_edits || (c->kind == ControlKind::kEdit && c->Showing() && c->enabled);
+  return has_edits ? DialogEvent(*form, event) : WizardEvent(*form, event);
+}
+
+bool Terminal::WizardEvent(Form& form, UiEvent* event) {
+  out_ << "\n=== " << StripAccelerators(form.caption) << " ===\n\n";
+  PrintBody(form, nullptr);
+  return ChooseButton(form, false, event);
+}
+
+bool Terminal::DialogEvent(Form& form, UiEvent* event) {
+  out_ << "\n=== " << StripAccelerators(form.caption) << " ===\n";
+  std::vector<Control*> edits;
+  for (Control* c : form.controls())
+    if (c->kind == ControlKind::kEdit && c->Showing() && c->enabled) edits.push_back(c);
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const Control* a, const Control* b) { return a->tab_order < b->tab_order; });
+  std::vector<const Control*> groups_shown;
+  for (Control* edit : edits) {
+    for (const Control* p = edit->parent; p != nullptr; p = p->parent) {
+      if (p->kind != ControlKind::kGroupBox || p->text.empty()) continue;
+      if (std::find(groups_shown.begin(), groups_shown.end(), p) != groups_shown.end()) continue;
+      groups_shown.push_back(p);
+      out_ << std::string(2 * GroupDepth(p), ' ') << StripAccelerators(p->text) << '\n';
+    }
+    std::string label = edit->name;
+    for (const Control* c : form.controls())
+      if (c->kind == ControlKind::kLabel && c->focus_control == edit)
+        label = StripAccelerators(c->text);
+    const bool secret = edit->password_char != 0;
+    const std::string shown =
+        secret ? std::string(edit->text.size(), edit->password_char) : edit->text;
+    out_ << std::string(2 * GroupDepth(edit), ' ') << label << " [" << shown << "] ";
+    std::string line;
+    if (!ReadLine(&line, secret)) return false;
+    if (!line.empty()) edit->text = line;
+  }
+  return ChooseButton(form, true, event);
+}
+
+bool Terminal::ChooseButton(Form& form, bool dialog, UiEvent* event) {
+  std::vector<Control*> pressable;
+  for (Control* c : form.controls())
+    if (c->kind == ControlKind::kButton && c->key != 0 && Pressable(*c)) pressable.push_back(c);
+  for (Control* c : form.controls())
+    if (c->kind == ControlKind::kLabel && c->key != 0 && Pressable(*c)) pressable.push_back(c);
+  const Control* default_button = DefaultButton(form);
+  const bool enter_works = default_button != nullptr && default_button->enabled;
+
+  std::vector<std::string> entries;
+  for (const Control* c : pressable)
+    entries.push_back(std::string("[") + c->key + "] " + StripAccelerators(c->text));
+  entries.push_back(dialog ? "[q] Close" : "[q] Close window");
+  if (enter_works) entries.push_back("(Enter: " + StripAccelerators(default_button->text) + ")");
+  // Entries are never cut: a line breaks between them.
+  std::string keys;
+  size_t line_start = 0;
+  for (const std::string& entry : entries) {
+    if (keys.size() > line_start && keys.size() - line_start + 2 + entry.size() > kWidth) {
+      keys += '\n';
+      line_start = keys.size();
+    } else if (keys.size() > line_start) {
+      keys += "  ";
+    }
+    keys += entry;
+  }
+
+  for (;;) {
+    out_ << '\n' << keys << "\n> ";
+    std::string line;
+    if (!ReadLine(&line)) return false;
+    const std::string answer = Trim(line);
+    event->form = &form;
+    if (answer.empty()) {
+      if (enter_works) {
+        event->control = const_cast<Control*>(default_button);
+        return true;
+      }
+      out_ << "Enter does nothing here: type one of the keys in brackets.\n";
+      continue;
+    }
+    if (answer.size() == 1) {
+      const char key = LowerKey(answer[0]);
+      if (key == 'q') {
+        event->control = nullptr;
+        return true;
+      }
+      for (Control* c : pressable) {
+        if (LowerKey(c->key) == key) {
+          event->control = c;
+          return true;
+        }
+      }
+    }
+    out_ << "No button has the key \"" << answer << "\": type one of the keys in brackets"
+         << (enter_works ? ", or Enter alone." : ".") << '\n';
+  }
+}
+
+int Terminal::ShowMessageBox(const Form*, const std::string& text, const std::string& caption,
+                             unsigned flags) {
+  EndOpenLine();
+  const std::vector<BoxButton> buttons = BoxButtons(flags);
+  size_t default_index = (flags >> 8) & 0x0F;
+  if (default_index >= buttons.size()) default_index = 0;
+
+  out_ << "\n--- " << caption << " ---\n";
+  for (const std::string& l : TextLines(text, true, kWidth)) out_ << l << '\n';
+  std::string choices;
+  if (buttons.size() == 1) {
+    choices = std::string("[Enter] ") + buttons[0].label;
+  } else {
+    for (const BoxButton& b : buttons) choices += std::string("[") + b.key + "] " + b.label + "  ";
+    choices += std::string(" (Enter: ") + buttons[default_index].label + ")";
+  }
+  for (;;) {
+    out_ << choices << "\n> ";
+    std::string line;
+    if (!ReadLine(&line)) return 0;
+    const std::string answer = Trim(line);
+    if (answer.empty()) return buttons[default_index].id;
+    if (answer.size() == 1)
+      for (const BoxButton& b : buttons)
+        if (LowerKey(answer[0]) == b.key) return b.id;
+    out_ << "Type one of the keys in brackets, or Enter alone.\n";
+  }
+}
+
+std::optional<std::string> Terminal::BrowseForFolder(const Form*, const std::string& title) {
+  EndOpenLine();
+  out_ << '\n' << title << "\nFolder (Enter alone cancels): ";
+  std::string line;
+  if (!ReadLine(&line)) return std::nullopt;
+  const std::string folder = Trim(line);
+  if (folder.empty()) return std::nullopt;
+  if (folder[0] == '/' && windows_name_) return windows_name_(folder);
+  return folder;
+}
+
+void Terminal::OpenWebAddress(const std::string& url) {
+  EndOpenLine();
+  out_ << "Open " << url << " in a web browser.\n";
+  out_.flush();
+}
+
+namespace {
+
+// The program's own terminal: the standard input and output, sharing the
+// console with the host, which ends a progress line drawn in place before
+// it or a program it starts prints.
+class ConsoleTerminal final : public Terminal {
+ public:
+  explicit ConsoleTerminal(Host& host)
+      : Terminal(std::cin, std::cout, ::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1),
+        host_(host) {
+    SetWindowsName([&host](const std::string& p) { return host.FromNativePath(p); });
+    host_.ShareConsole([this] {
+      EndOpenLine();
+      PumpEvents();
+    });
+  }
+  ~ConsoleTerminal() override { host_.ShareConsole(nullptr); }
+
+ private:
+  Host& host_;
+};
+
+}  // namespace
+
+std::unique_ptr<Ui> CreateUi(Host& host) { return std::make_unique<ConsoleTerminal>(host); }

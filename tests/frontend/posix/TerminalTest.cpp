@@ -1,0 +1,275 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "formlib/Application.h"
+#include "frontend/posix/Terminal.h"
+#include "install/Settings.h"
+#include "platform/posix/PathMap.h"
+#include "platform/posix/PosixHost.h"
+#include "versiongate/Dblogin.h"
+
+namespace {
+
+// A wizard-like form: two pages, a group box, a status panel, a progress
+// bar, a link and three buttons.
+class TestWizard : public Form {
+ public:
+  TestWizard()
+      : Form("TestWizard", 484, 284),
+        Pages("Pages", ControlKind::kPageControl, nullptr, {}),
+        Page1("Page1", ControlKind::kPage, &Pages, {}),
+        Page2("Page2", ControlKind::kPage, &Pages, {}),
+        Text1("Text1", ControlKind::kLabel, &Page1, {}),
+        Memo1("Memo1", ControlKind::kMemo, &Page1, {}),
+        Group1("Group1", ControlKind::kGroupBox, &Page1, {}),
+        Folder1("Folder1", ControlKind::kLabel, &Group1, {}),
+        Browse1("Browse1", ControlKind::kButton, &Group1, {}),
+        Status1("Status1", ControlKind::kPanel, &Page1, {}),
+        Progress1("Progress1", ControlKind::kProgressBar, &Page1, {}),
+        Hidden1("Hidden1", ControlKind::kLabel, &Page2, {}),
+        Link1("Link1", ControlKind::kLabel, nullptr, {}),
+        Previous1("Previous1", ControlKind::kButton, nullptr, {}),
+        Next1("Next1", ControlKind::kButton, nullptr, {}),
+        Cancel1("Cancel1", ControlKind::kButton, nullptr, {}) {
+    for (Control* c : {&Pages, &Page1, &Page2, &Text1, &Memo1, &Group1, &Folder1, &Browse1,
+                       &Status1, &Progress1, &Hidden1, &Link1, &Previous1, &Next1, &Cancel1})
+      Add(*c);
+    caption = "Installing...Test 1.0";
+    Page2.visible = false;
+    Text1.word_wrap = true;
+    Text1.text = "Welcome.\n" + std::string(30, 'x') + " " +
+                 "words that go on and on past the width of one terminal line, so that "
+                 "they need to be wrapped.  Two blanks stay.\n\n\n";
+    Memo1.lines = {"Licence line one", "", "Licence line three"};
+    Folder1.text = "C:\\Intranet";
+    Browse1.text = "&Browse";
+    Browse1.key = 'b';
+    Status1.text = "Copying files.  Please wait...";
+    Progress1.position = 50;
+    Hidden1.text = "Text of the hidden page";
+    Link1.text = "Visit us";
+    Link1.link = true;
+    Link1.key = 'v';
+    Previous1.text = "<< Previous";
+    Previous1.key = 'p';
+    Previous1.enabled = false;
+    Next1.text = "Next >>";
+    Next1.key = 'n';
+    Next1.default_button = true;
+    Cancel1.text = "Cancel";
+    Cancel1.key = 'c';
+  }
+  void Click(Control&) override {}
+
+  Control Pages, Page1, Page2, Text1, Memo1, Group1, Folder1, Browse1, Status1, Progress1, Hidden1,
+      Link1, Previous1, Next1, Cancel1;
+};
+
+struct Driven {
+  explicit Driven(const std::string& input, bool is_terminal = false)
+      : in(input), terminal(in, out, is_terminal) {
+    terminal.DisplayForm(form, false);
+  }
+  // The control name clicked, "close" for the close box, "none" at end.
+  std::string Next() {
+    UiEvent event;
+    if (!terminal.NextEvent(&event, true)) return "none";
+    EXPECT_EQ(event.form, &form);
+    return event.control == nullptr ? "close" : event.control->name;
+  }
+  std::istringstream in;
+  std::ostringstream out;
+  Terminal terminal;
+  TestWizard form;
+};
+
+TEST(TerminalTest, WizardShowsTheVisiblePageAndTheKeysOfEnabledButtons) {
+  Driven d("n\n");
+  EXPECT_EQ(d.Next(), "Next1");
+  const std::string out = d.out.str();
+  for (const char* expected :
+       {"=== Installing...Test 1.0 ===", "Welcome.\n", "Two blanks stay.",
+        "Licence line one\n\nLicence line three\n", "\n  C:\\Intranet\n",
+        "Copying files.  Please wait...", "[###############---------------]  50%", "[n] Next >>",
+        "[c] Cancel", "[b] Browse", "[v] Visit us", "[q] Close window", "(Enter: Next >>)"}) {
+    EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+  }
+  EXPECT_EQ(out.find("hidden page"), std::string::npos);
+  EXPECT_EQ(out.find("[p]"), std::string::npos);  // disabled
+  EXPECT_EQ(out.find("&"), std::string::npos);
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 76u) << line;
+}
+
+TEST(TerminalTest, KeysPressTheirControls) {
+  const struct {
+    const char* input;
+    const char* clicked;
+    bool hint;
+  } cases[] = {
+      {"n\n", "Next1", false},        {"N\n", "Next1", false},     {"  c \n", "Cancel1", false},
+      {"b\n", "Browse1", false},      {"v\n", "Link1", false},     {"q\n", "close", false},
+      {"\n", "Next1", false},         {"p\nc\n", "Cancel1", true},  // Previous is disabled
+      {"next\nc\n", "Cancel1", true}, {"x", "none", true},         {"", "none", false},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.input);
+    Driven d(k.input);
+    EXPECT_EQ(d.Next(), k.clicked);
+    EXPECT_EQ(d.out.str().find("type one of the keys") != std::string::npos, k.hint);
+  }
+}
+
+TEST(TerminalTest, EnterWithTheDefaultButtonDisabledAsksAgain) {
+  Driven d("\n\nc\n");
+  d.form.Next1.enabled = false;
+  EXPECT_EQ(d.Next(), "Cancel1");
+  EXPECT_NE(d.out.str().find("Enter does nothing"), std::string::npos);
+  EXPECT_EQ(d.out.str().find("(Enter:"), std::string::npos);
+}
+
+TEST(TerminalTest, NothingIsReadWithoutWaiting) {
+  Driven d("c\n");
+  UiEvent event;
+  EXPECT_FALSE(d.terminal.NextEvent(&event, false));
+  EXPECT_EQ(d.out.str(), "");
+  EXPECT_EQ(d.Next(), "Cancel1");
+}
+
+TEST(TerminalTest, TopmostFormTakesTheInput) {
+  Driven d("q\nq\n");
+  TestWizard second;
+  d.terminal.DisplayForm(second, true);
+  UiEvent event;
+  ASSERT_TRUE(d.terminal.NextEvent(&event, true));
+  EXPECT_EQ(event.form, &second);
+  d.terminal.HideForm(second);
+  EXPECT_EQ(d.Next(), "close");
+  d.terminal.HideForm(d.form);
+  EXPECT_FALSE(d.terminal.NextEvent(&event, true));
+}
+
+TEST(TerminalTest, MessageBoxAnswers) {
+  const unsigned kQuestion = kMbYesNo | kMbIconQuestion;
+  const struct {
+    unsigned flags;
+    const char* input;
+    int result;
+    const char* shown;
+  } cases[] = {
+      {kMbOk | kMbIconError, "\n", kIdOk, "[Enter] OK"},
+      {kMbOk | kMbIconError, "", 0, "[Enter] OK"},
+      {kQuestion, "y\n", kIdYes, "[y] Yes  [n] No   (Enter: Yes)"},
+      {kQuestion, "N\n", kIdNo, "(Enter: Yes)"},
+      {kQuestion, "\n", kIdYes, "(Enter: Yes)"},
+      {kQuestion | kMbDefButton2, "\n", kIdNo, "(Enter: No)"},
+      {kQuestion | kMbDefButton2, "yes please\ny\n", kIdYes, "Type one of the keys"},
+      {kQuestion, "", 0, "Yes"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.input);
+    std::istringstream in(k.input);
+    std::ostringstream out;
+    Terminal terminal(in, out, false);
+    EXPECT_EQ(terminal.ShowMessageBox(nullptr, "First line.\nSecond line.", "ERROR", k.flags),
+              k.result);
+    EXPECT_NE(out.str().find("--- ERROR ---\nFirst line.\nSecond line.\n"), std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find(k.shown), std::string::npos) << out.str();
+  }
+}
+
+TEST(TerminalTest, LoginDialogKeepsOrReplacesEachFieldAndMasksThePassword) {
+  std::istringstream in(
+      "db.example\n\nse cret\n\n"  // first showing: server and password typed, OK by Enter
+      "\n\n\nc\n"                  // second: all kept, Cancel
+      "\n");                       // third: input ends at the username
+  std::ostringstream out;
+  PosixHostOptions options;
+  options.prefix = "/nonexistent";
+  std::unique_ptr<Host> host = CreatePosixHost(options);
+  Terminal terminal(in, out, false);
+  TApplication app(*host, terminal);
+  Settings settings;
+  settings.DbUser = "admin";
+  settings.DbHost = "localhost";
+  TDBLoginForm1 login(app, settings);
+
+  EXPECT_TRUE(login.ShowLogin());
+  EXPECT_EQ(login.Server1.text, "db.example");
+  EXPECT_EQ(login.Username1.text, "admin");
+  EXPECT_EQ(login.Password1.text, "se cret");
+  EXPECT_NE(out.str().find("=== DB Login ===\nDatabase\n  Server: [localhost] db.example\n"
+                           "  Username: [admin] \n  Password: [] *******\n"),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("[o] OK  [c] Cancel  [q] Close  (Enter: OK)"), std::string::npos);
+
+  settings.DbHost = "db.example";
+  EXPECT_FALSE(login.ShowLogin());
+  EXPECT_EQ(login.Password1.text, "se cret");
+  EXPECT_NE(out.str().find("Password: [*******]"), std::string::npos);
+  EXPECT_EQ(out.str().find("se cret"), std::string::npos);
+
+  EXPECT_FALSE(login.ShowLogin());  // end of input: the close box
+  EXPECT_FALSE(login.displayed);
+}
+
+TEST(TerminalTest, BrowseTakesAFolderNameOrCancels) {
+  const PathMap paths("/nonexistent/prefix");
+  const struct {
+    const char* input;
+    std::optional<std::string> folder;
+  } cases[] = {
+      {"/srv/www/intranet\n", "Z:\\srv\\www\\intranet"},
+      {"/nonexistent/prefix/drive_c/Intranet\n", "C:\\Intranet"},
+      {"  D:\\Web\\Intranet \n", "D:\\Web\\Intranet"},
+      {"\n", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.input);
+    std::istringstream in(k.input);
+    std::ostringstream out;
+    Terminal terminal(in, out, false);
+    terminal.SetWindowsName([&](const std::string& p) { return paths.ToWindows(p); });
+    EXPECT_EQ(terminal.BrowseForFolder(nullptr, "Browse for Test Folder."), k.folder);
+    EXPECT_NE(out.str().find("Browse for Test Folder."), std::string::npos);
+  }
+}
+
+TEST(TerminalTest, ProgressIsPrintedOnlyWhenItChangesOrDrawnInPlace) {
+  for (bool is_terminal : {false, true}) {
+    SCOPED_TRACE(is_terminal ? "terminal" : "file");
+    Driven d("", is_terminal);
+    d.form.Progress1.position = 10;
+    d.terminal.Repaint(d.form, nullptr);
+    d.terminal.Repaint(d.form, nullptr);
+    d.form.Progress1.position = 20;
+    d.form.Status1.text = "Extracting a.php";
+    d.terminal.Repaint(d.form, nullptr);
+    d.form.Status1.text = "Restarting.  Please wait...";
+    d.terminal.Repaint(d.form, &d.form.Status1);
+    const std::string bar10 =
+        "[###---------------------------]  10%  Copying files.  Please wait...";
+    const std::string bar20 = "[######------------------------]  20%  Extracting a.php";
+    if (is_terminal) {
+      EXPECT_EQ(d.out.str(), "\r" + bar10 + "\r" + bar10 + "\r" + bar20 +
+                                 std::string(bar10.size() - bar20.size(), ' ') +
+                                 "\nRestarting.  Please wait...\n");
+    } else {
+      EXPECT_EQ(d.out.str(), bar10 + "\n" + bar20 + "\nRestarting.  Please wait...\n");
+    }
+  }
+}
+
+TEST(TerminalTest, WebAddressIsShownNotOpened) {
+  std::istringstream in;
+  std::ostringstream out;
+  Terminal terminal(in, out, false);
+  terminal.OpenWebAddress("http://www.example.com");
+  EXPECT_EQ(out.str(), "Open http://www.example.com in a web browser.\n");
+}
+
+}  // namespace
