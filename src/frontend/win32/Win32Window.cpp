@@ -59,6 +59,9 @@ struct Win32Ui::ControlWindow {
   HFONT font = nullptr;
   std::string text;  // the model's text (or joined lines) last given to the window
   int position = -1;
+  // The states last given to the window; it is created enabled and hidden.
+  bool enabled = true;
+  bool visible = false;
   UniqueGdiObject bitmap;
 };
 
@@ -71,6 +74,9 @@ struct Win32Ui::FormWindow {
   std::string caption;
   bool shown = false;
   bool is_main = false;
+  // A control was disabled or hidden, or the window was activated, since the
+  // keyboard's target was last checked.
+  bool focus_check_due = true;
   std::vector<HWND> disabled_for_modal;  // windows this modal form disabled
   std::vector<HWND> keyboard_order;      // parents first, siblings in tab order
 
@@ -315,7 +321,7 @@ HWND Win32Ui::WindowOf(const Form* form) const {
 
 // --- Bringing the windows up to date ----------------------------------------
 
-void Win32Ui::SyncControl(ControlWindow& cw) {
+bool Win32Ui::SyncControl(ControlWindow& cw) {
   Control& c = *cw.control;
   switch (c.kind) {
     case ControlKind::kMemo: {
@@ -360,9 +366,18 @@ void Win32Ui::SyncControl(ControlWindow& cw) {
     case ControlKind::kImage:
       break;
   }
-  if ((IsWindowEnabled(cw.hwnd) != FALSE) != c.enabled) EnableWindow(cw.hwnd, c.enabled);
-  const bool visible = (GetWindowLongA(cw.hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
-  if (visible != c.visible) ShowWindow(cw.hwnd, c.visible ? SW_SHOWNA : SW_HIDE);
+  bool state_changed = false;
+  if (cw.enabled != c.enabled) {
+    cw.enabled = c.enabled;
+    EnableWindow(cw.hwnd, c.enabled);
+    state_changed = true;
+  }
+  if (cw.visible != c.visible) {
+    cw.visible = c.visible;
+    ShowWindow(cw.hwnd, c.visible ? SW_SHOWNA : SW_HIDE);
+    state_changed = true;
+  }
+  return state_changed;
 }
 
 void Win32Ui::Sync(FormWindow& fw) {
@@ -372,8 +387,11 @@ void Win32Ui::Sync(FormWindow& fw) {
     fw.caption = caption;
     SetWindowTextA(fw.hwnd, caption.c_str());
   }
-  for (auto& cw : fw.controls) SyncControl(*cw);
-  FixFocus(fw);
+  for (auto& cw : fw.controls)
+    if (SyncControl(*cw)) fw.focus_check_due = true;
+  // Only a change of state can take the keyboard's target away: a status
+  // text repainted per file does no focus work.
+  if (fw.focus_check_due) FixFocus(fw);
 }
 
 void Win32Ui::SyncAll() {
@@ -386,6 +404,7 @@ void Win32Ui::SyncAll() {
 // reaches the cancel button.
 void Win32Ui::FixFocus(FormWindow& fw) {
   if (!fw.shown || GetActiveWindow() != fw.hwnd) return;
+  fw.focus_check_due = false;
   HWND focus = GetFocus();
   if (focus != nullptr && (focus == fw.hwnd || IsChild(fw.hwnd, focus)) && IsWindowEnabled(focus) &&
       IsWindowVisible(focus))
@@ -519,6 +538,9 @@ LRESULT Win32Ui::HandleFormMessage(FormWindow& fw, UINT message, WPARAM wparam, 
   switch (message) {
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(fw.font.get());
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) fw.focus_check_due = true;
+      break;
     case WM_CLOSE:  // the close box, the system menu's Close, Alt+F4
       Queue(fw, nullptr);
       return 0;

@@ -68,7 +68,8 @@ class Win32Ui final : public Ui {
   void CreateChildren(FormWindow& fw, Control* parent);
   void CreateControlWindow(FormWindow& fw, Control& control, int id);
   void Sync(FormWindow& fw);
-  void SyncControl(ControlWindow& cw);
+  // True when the control's enabled or visible state changed.
+  bool SyncControl(ControlWindow& cw);
   void FixFocus(FormWindow& fw);
   void Queue(FormWindow& fw, Control* control);
   void Dispatch(MSG& msg);

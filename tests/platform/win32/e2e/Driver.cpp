@@ -9,7 +9,8 @@
 // CORVANTIS_DB_PASSWORD and, when CORVANTIS_DB_USER is set, that user name.
 // interactive: walks the six pages, with a detour through the quit question,
 //   and asks for a picture of each page: it creates SHOTS\<name>.req and
-//   waits for SHOTS\<name>.png, which the calling script makes.
+//   waits for SHOTS\<name>.png, which the calling script makes; SHOTS "-"
+//   takes none. It prints how long the install page took to complete.
 // silent: runs setup /silent and expects it to end by itself; with
 //   CORVANTIS_EXPECT_BOX set, it expects one error box with that text
 //   instead, answers it, and presses Finish on the failure page.
@@ -178,6 +179,7 @@ HWND wizard_window = nullptr;
 // all, and waits for it. The request holds the window's place on the
 // screen: "left top width height".
 void Shot(const std::string& name, HWND window = nullptr) {
+  if (shots == "-") return;  // no pictures wanted
   Sleep(300);  // let the window finish painting
   RECT r = {};
   GetWindowRect(window != nullptr ? window : wizard_window, &r);
@@ -259,7 +261,7 @@ void AnswerUntilComplete(const Wizard& w, const std::string& password) {
   using namespace wizard_ids;
   bool login_seen = false;
   bool retried = false;
-  for (int i = 0; i < 1200; ++i) {  // a minute
+  for (int i = 0; i < 6000; ++i) {  // five minutes: a package of many files
     if (w.Showing(kUpdateComplete1)) {
       Check(login_seen, "the DB Login dialog asked for the password");
       return;
@@ -339,7 +341,9 @@ void Interactive(const std::string& password) {
   Check(w.WaitForPage(kUpdate1, 10), "Next shows Update1 and the install starts");
   ExpectButtons(w, "Update1", "<< Previous/off Next >>/off Cancel/on");
   Shot("installing");
+  const ULONGLONG started = GetTickCount64();
   AnswerUntilComplete(w, password);
+  std::printf("     the install page completed in %llu ms\n", GetTickCount64() - started);
 
   ExpectButtons(w, "UpdateComplete1", "<< Previous/off Finish/on Cancel/off");
   ExpectText(w, kUpdateCompleteText1,
