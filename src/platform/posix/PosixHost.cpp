@@ -68,8 +68,13 @@ class PosixHost : public Host {
     return folder;
   }
 
+  // A relative name is taken from the current folder, so a tool's folder
+  // argument has a full Windows name that can be made with its parents.
   std::string FromNativePath(const std::string& native_path) override {
-    return paths_.ToWindows(native_path);
+    if (native_path.empty() || native_path[0] == '/') return paths_.ToWindows(native_path);
+    char cwd[PATH_MAX];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) return paths_.ToWindows(native_path);
+    return paths_.ToWindows(std::string(cwd) + "/" + native_path);
   }
 
   // --- Files and folders ------------------------------------------------

@@ -27,6 +27,19 @@ std::string Win32Host::ProgramFolder() {
   return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
+// A relative name is completed with the current folder, so a tool's
+// folder argument can be made with its parents.
+std::string Win32Host::FromNativePath(const std::string& native_path) {
+  if (native_path.empty()) return native_path;
+  const DWORD needed = GetFullPathNameA(native_path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return native_path;
+  std::string full(needed, '\0');
+  const DWORD length = GetFullPathNameA(native_path.c_str(), needed, &full[0], nullptr);
+  if (length == 0 || length >= needed) return native_path;
+  full.resize(length);
+  return full;
+}
+
 uint32_t Win32Host::TickCount() { return GetTickCount(); }
 int64_t Win32Host::Time() { return static_cast<int64_t>(std::time(nullptr)); }
 void Win32Host::SeedRandom(unsigned seed) { std::srand(seed); }

@@ -23,7 +23,7 @@ class Win32Host : public Host {
 
   std::vector<std::string> CommandLineArguments() override;
   std::string ProgramFolder() override;
-  std::string FromNativePath(const std::string& native_path) override { return native_path; }
+  std::string FromNativePath(const std::string& native_path) override;
 
   std::unique_ptr<HostFile> OpenFileForRead(const std::string& path, unsigned share_mode) override;
   std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override;
