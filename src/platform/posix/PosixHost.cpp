@@ -11,7 +11,9 @@
 #include <iostream>
 
 #include "platform/CommandLine.h"
+#include "platform/posix/AtomicFile.h"
 #include "platform/posix/LinkedPq.h"
+#include "platform/posix/OsError.h"
 #include "platform/posix/PathMap.h"
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/PosixProcess.h"
@@ -162,6 +164,7 @@ class PosixHost : public Host {
   // --- Registry ---------------------------------------------------------
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override {
+    MakePrefixOnFirstUse();
     return OpenRegistryKey(paths_.prefix() + "/system.reg", path, create,
                            [this](const std::string& m) { Warn(m); });
   }
@@ -228,6 +231,30 @@ class PosixHost : public Host {
     *options_.diagnostics << "warning: " << message << std::endl;
   }
 
+  // Wine makes its prefix when a program first runs in it; so does this
+  // host, when the registry is first used: an empty machine, drive C: and a
+  // registry file without keys. Only the prefix folder itself is made, and
+  // nothing at all when a link or anything else is at its name.
+  void MakePrefixOnFirstUse() {
+    if (prefix_checked_) return;
+    prefix_checked_ = true;
+    const std::string& prefix = paths_.prefix();
+    struct stat st;
+    if (prefix.empty() || ::lstat(prefix.c_str(), &st) == 0 || errno != ENOENT) return;
+    if (::mkdir(prefix.c_str(), 0777) != 0) {
+      Warn(OsErrorMessage("cannot make the prefix", prefix, errno));
+      return;
+    }
+    if (::mkdir((prefix + "/drive_c").c_str(), 0777) != 0)
+      Warn(OsErrorMessage("cannot make drive C:", prefix + "/drive_c", errno));
+    std::string error;
+    if (!SaveFileAtomically(prefix + "/system.reg", "REGEDIT4\n", &error)) Warn(error);
+    if (options_.diagnostics != nullptr) {
+      EndConsoleOutput();
+      *options_.diagnostics << "made the prefix " << prefix << ", an empty machine" << std::endl;
+    }
+  }
+
   void EndConsoleOutput() {
     if (before_other_output_) before_other_output_();
   }
@@ -239,6 +266,7 @@ class PosixHost : public Host {
   std::string temp_;           // TempPath, once named
   std::string temp_host_;      // its host path
   std::string last_warning_;
+  bool prefix_checked_ = false;
 };
 
 }  // namespace
