@@ -1,12 +1,13 @@
 #include "engine/Phases.h"
 #include "formlib/Registry.h"
+#include "install/PackageDefinition.h"
 
 // The wizard reads the value back as the default destination folder on its
 // next start. A key that cannot be opened is told and the install goes on;
 // a value that cannot be written into the opened key raises.
 void SaveInstallFolder(Installer& installer) {
   TRegistry registry(installer.host());
-  if (registry.OpenKey("Software\\Corvantis\\v2.1", true)) {
+  if (registry.OpenKey(kProductKey, true)) {
     registry.WriteString("InstallDir", installer.ui.DestinationFolder());
     registry.CloseKey();
   } else {

@@ -6,7 +6,6 @@
 #include "engine/RunAndWait.h"
 #include "formlib/FileUtil.h"
 #include "formlib/Registry.h"
-#include "install/Settings.h"
 #include "platform/Text.h"
 #include "versiongate/ModuleRecord.h"
 #include "versiongate/VersionGate.h"

@@ -2,6 +2,7 @@
 // The phases of the install sequence that work on the package, php.ini, the
 // database client and the registry.
 
+#include "engine/PhpIni.h"
 #include "install/InstallContext.h"
 #include "install/Installer.h"
 
@@ -11,8 +12,8 @@
 bool CheckPackage(Installer& installer);
 // Lays every entry of "Data.kpv" into its folder; false after a message.
 bool UnpackPackage(Installer& installer, InstallContext& context);
-// Adds the collected extension lines to php.ini.
-void UpdatePhpIni(Installer& installer, InstallContext& context);
+// UpdatePhpIni, which adds the collected extension lines to php.ini, is in
+// PhpIni.h.
 // Runs psql.exe on the package's SQL scripts; false when the user stops.
 bool ImportSqlScripts(Installer& installer, InstallContext& context);
 // Records the destination folder as "InstallDir" in the registry.

@@ -8,7 +8,6 @@
 
 namespace {
 
-const char kProductKey[] = "Software\\Corvantis\\v2.1";
 
 }  // namespace
 
