@@ -450,7 +450,8 @@ TEST_F(TzipfileTest, ExtractionWritesTheEntryBelowTheFolder) {
   }
   // The file is created under the name as asked for, not as stored: a host
   // that keeps letter case names it README.TXT.
-  EXPECT_NE(std::find(host->created_files.begin(), host->created_files.end(), kTarget + "\\DOCS/README.TXT"),
+  EXPECT_NE(std::find(host->created_files.begin(), host->created_files.end(),
+                      kTarget + "\\DOCS/README.TXT"),
             host->created_files.end());
 }
 

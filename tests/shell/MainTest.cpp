@@ -398,11 +398,10 @@ TEST(StartUpTest, TitleFormsAndTheStartUpErrorBox) {
     FakeHost host;
     FakeUi screen;
     EXPECT_EQ(RunSetup(host, screen), kExitNotInstalled);  // the end of input closes it
-    EXPECT_EQ(screen.ui_log,
-              (std::vector<std::string>{
-                  "title Update...", "attach Form1", "attach DBLoginForm1",
-                  "title Installing...brevoxil - Articles Module Update 2.3.8", "display Form1",
-                  "hide Form1"}));
+    EXPECT_EQ(screen.ui_log, (std::vector<std::string>{
+                                 "title Update...", "attach Form1", "attach DBLoginForm1",
+                                 "title Installing...brevoxil - Articles Module Update 2.3.8",
+                                 "display Form1", "hide Form1"}));
   }
   FakeHost host;
   FakeUi screen;
@@ -412,8 +411,8 @@ TEST(StartUpTest, TitleFormsAndTheStartUpErrorBox) {
   screen.ExpectBox("Out of system resources.", "Update...", kMbOk | kMbIconError, kIdOk);
   EXPECT_EQ(RunSetup(host, screen), kExitFailed);
   EXPECT_EQ(screen.last_box_owner, nullptr);
-  EXPECT_EQ(screen.ui_log, (std::vector<std::string>{"title Update...", "attach Form1",
-                                                     "attach DBLoginForm1"}));
+  EXPECT_EQ(screen.ui_log,
+            (std::vector<std::string>{"title Update...", "attach Form1", "attach DBLoginForm1"}));
 }
 
 TEST_F(WizardTest, ProgressDisplayRepaintsAndPumps) {

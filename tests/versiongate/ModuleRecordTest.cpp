@@ -37,10 +37,11 @@ TEST_F(ModuleRecordTest, RecordingMovesTheRowToThisVersion) {
   EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.8");
   const std::string select = "SELECT * FROM modules WHERE name='Articles';";
   // Read; record: the query for the row, then the update; read again.
-  EXPECT_EQ(sent, (std::vector<std::string>{select, select,
-                                            "UPDATE modules SET version='2.3.8',verdate='2010-05-31 "
-                                            "02:03:08' WHERE name='Articles';",
-                                            select}));
+  EXPECT_EQ(sent,
+            (std::vector<std::string>{select, select,
+                                      "UPDATE modules SET version='2.3.8',verdate='2010-05-31 "
+                                      "02:03:08' WHERE name='Articles';",
+                                      select}));
   t.host.pq = &LinkedPqApi();
 }
 

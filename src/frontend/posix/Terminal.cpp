@@ -317,8 +317,7 @@ void Terminal::Repaint(Form& form, const Control* control) {
     EndOpenLine();
     const std::string text =
         control->kind == ControlKind::kLabel ? LabelText(*control) : control->text;
-    for (const std::string& l : TextLines(text, control->word_wrap, kWidth))
-      out_ << l << '\n';
+    for (const std::string& l : TextLines(text, control->word_wrap, kWidth)) out_ << l << '\n';
     progress_line_.clear();
   } else if (control->kind == ControlKind::kPage) {
     EndOpenLine();
@@ -583,9 +582,8 @@ std::optional<std::string> Terminal::ExistingFolder(const std::string& typed,
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  std::string folder = std::string(1, static_cast<char>(std::toupper(
-                                          static_cast<unsigned char>(name[0])))) +
-                       ":\\";
+  std::string folder =
+      std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])))) + ":\\";
   for (size_t i = 0; i < parts.size(); ++i) folder += (i > 0 ? "\\" : "") + parts[i];
   const uint32_t attributes =
       host_ != nullptr ? host_->FileAttributes(folder) : kInvalidFileAttributes;
