@@ -134,7 +134,8 @@ class Host {
   // The folder of the running program file, ending in "\".
   virtual std::string ProgramFolder() = 0;
   // The Windows name of a path given in the host's own syntax (a tool's
-  // command-line argument). Identity on Windows.
+  // command-line argument), a relative one completed with the current
+  // folder. On Windows the full path name of the same text.
   virtual std::string FromNativePath(const std::string& native_path) = 0;
 
   // --- Files and folders ------------------------------------------------

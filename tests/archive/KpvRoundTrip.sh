@@ -33,4 +33,9 @@ for password in "" s3cret; do
   rm -rf "$work/out" && "$kpv" extract "$work/zipped.zip" --all "$work/out" "${opt[@]}"
   diff -r "$tree" "$work/out"
 done
+
+# A folder that does not exist yet, named relative to the current one, is
+# made with its parents, as unzip -d makes it.
+(cd "$work" && "$kpv" extract zipped.zip --all n/e/w --password s3cret)
+diff -r "$tree" "$work/n/e/w"
 echo "kpv and Info-ZIP agree"

@@ -76,6 +76,36 @@ TEST_F(TzipfileTest, ListingColumnsComeFromTheLocalHeaders) {
   EXPECT_FALSE(zip->HasEncryptedEntries);
 }
 
+// The local signature 0x50000000 reads as a local header; the comment ends
+// at its first zero byte; with an archive that lies after other bytes,
+// BaseOffset moves every entry's offset by their length.
+TEST_F(TzipfileTest, OddSignatureCommentAndBaseOffset) {
+  std::string bytes = Written({{"a.txt", "hello"}, {"b.txt", "world"}});
+  Patch32(bytes, 0, 0x50000000u);
+  ASSERT_TRUE(Read(bytes));
+  ASSERT_EQ(zip->ExtractFile("a.txt", kTarget, ""), kZipOk);
+  EXPECT_EQ(host->FileContent(kTarget + "\\a.txt"), "hello");
+
+  std::string commented = Fixture("PythonStoredComment.zip");
+  const size_t comment = commented.rfind("Articles 2.3.8 for Corvantis");
+  ASSERT_NE(comment, std::string::npos);
+  commented[comment + 14] = '\0';
+  ASSERT_TRUE(Read(commented));
+  EXPECT_EQ(zip->Directory->Comment, "Articles 2.3.8");
+
+  const std::string before(100, 'x');
+  host->AddFile(kPackage, before + Written({{"a.txt", "hello"}, {"b.txt", "world"}}));
+  zip = std::make_unique<TZipFile>(*host, kPackage);
+  {
+    const std::unique_ptr<HostFile> file = host->OpenFileForRead(kPackage, kShareRead);
+    ASSERT_EQ(file->Seek(100, SeekOrigin::kBegin), 100);
+    ASSERT_TRUE(zip->ReadDirectory(file.get()));
+  }
+  zip->BaseOffset = 100;
+  ASSERT_EQ(zip->ExtractFile("b.txt", kTarget, ""), kZipOk);
+  EXPECT_EQ(host->FileContent(kTarget + "\\b.txt"), "world");
+}
+
 TEST_F(TzipfileTest, ColumnsShowTheFieldValuesAsStored) {
   // Python zipfile, stored; the first local header patched.
   struct Case {
@@ -418,6 +448,11 @@ TEST_F(TzipfileTest, ExtractionWritesTheEntryBelowTheFolder) {
     EXPECT_EQ(host->FileContent(c.path), c.content);
     EXPECT_EQ(host->open_files(), 0);
   }
+  // The file is created under the name as asked for, not as stored: a host
+  // that keeps letter case names it README.TXT.
+  EXPECT_NE(std::find(host->created_files.begin(), host->created_files.end(),
+                      kTarget + "\\DOCS/README.TXT"),
+            host->created_files.end());
 }
 
 // Bytes that compress badly, so every buffer of them differs.

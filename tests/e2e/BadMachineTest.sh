@@ -187,6 +187,20 @@ installs registry-kept "$m"
 cmp -s "$work/registry-kept.reg" "$m/system.reg" ||
   fail "registry-kept: system.reg changed: $(diff <(cat -A "$work/registry-kept.reg") <(cat -A "$m/system.reg") | head -5)"
 
+# A prefix that does not exist yet is made on first use, as an empty
+# machine: the registry reads as empty, so no registry box and no warning.
+setup_copy=$work/setup-copy
+mkdir -p "$setup_copy" && cp "$m/drive_c/Setup/setup" "$m/drive_c/Setup/Data.kpv" "$setup_copy/"
+printf '' | CORVANTIS_PREFIX=$work/new-machine timeout 60 "$setup_copy/setup" >"$work/new-machine.out" 2>&1
+status=$?
+expect_status new-machine 2 "$work/new-machine"
+grep -qE 'Unable to read registration|warning:' "$work/new-machine.out" &&
+  fail "new-machine: $(grep -E 'Unable|warning:' "$work/new-machine.out")"
+[ "$(cat "$work/new-machine/system.reg")" = 'REGEDIT4
+
+[Software\\Corvantis\\v2.1]' ] || fail "new-machine: system.reg is $(cat -A "$work/new-machine/system.reg")"
+[ -d "$work/new-machine/drive_c" ] || fail "new-machine: no drive C:"
+
 [ "$(snapshot "$outside")" = "$outside_before" ] || fail "changed outside the prefix: $(ls -la "$outside")"
 [ -e "$outside/created.php" ] && fail "a file was created outside the prefix"
 

@@ -62,12 +62,14 @@ struct Server {
 struct InstallSequenceTest : testing::Test, Server {};
 
 TEST_F(InstallSequenceTest, RunsEveryPhaseInOrder) {
+  w.host.on_start = [this](const std::string& command) { w.ui.log.push_back("run: " + command); };
   EXPECT_TRUE(RunInstall(w.installer, phases));
   EXPECT_EQ(w.ui.log, (std::vector<std::string>{
                           "status: Performing pre-install tasks.  Please wait...",
                           "phase: CheckVersions",
                           "phase: CheckPackage",
                           "status: Stopping Apache.  Please wait...",
+                          std::string("run: ") + kStop,
                           "status: Installing module.  Please wait...",
                           "phase: UnpackPackage",
                           "phase: UpdatePhpIni",
@@ -77,6 +79,7 @@ TEST_F(InstallSequenceTest, RunsEveryPhaseInOrder) {
                           "status: Configuring web pages.  Please wait...",
                           "phase: SaveInstallFolder",
                           "status: Restarting Apache.  Please wait...",
+                          std::string("run: ") + kRestart,
                           "status: Performing post-install tasks.  Please wait...",
                           "phase: RecordModuleVersion",
                       }));

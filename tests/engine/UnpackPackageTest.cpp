@@ -81,6 +81,15 @@ TEST_F(UnpackTest, PlacesEveryEntryAndCollectsTheExtensionLines) {
   EXPECT_EQ(w.host.open_files(), 0);
 }
 
+TEST_F(UnpackTest, TheStatusNamesTheEntryByItsBaseNameCutTo260Characters) {
+  const std::string long_name = std::string(270, 'n') + ".php";
+  Package({{"images/icons/logo.gif", "GIF89a"}, {"docs/" + long_name, "<?php ?>"}});
+  ASSERT_TRUE(UnpackPackage(w.installer, context));
+  EXPECT_EQ(w.ui.Only("text: "),
+            (std::vector<std::string>{"Extracting file...logo.gif",
+                                      "Extracting file..." + std::string(260, 'n')}));
+}
+
 TEST_F(UnpackTest, ProgressNeverReachesAHundred) {
   struct Case {
     int entries;

@@ -16,8 +16,25 @@ std::vector<std::string> Lines(const std::string& text) {
   }
 }
 
+// The licence as the user reads it, double blanks and spelling included.
+const char kLicenceText[] =
+    "Hollinvale\nEnd User Licence Agreement\n\nATTENTION!\n Hollinvale Licence Agreement below.  "
+    "You should not install this software until you have read the Hollinvale Licence Agreement.  "
+    "By installing this software, you signify that you have read the Hollinvale Licence "
+    "Agreement and accept its terms.\n\nLicence Agreement\nThis is an agreement between you, the "
+    "USER and Hollinvale.\nHollinvale  Hollinvale \n\nLimited Warranty\nWith respect to physical "
+    "discs and documentation, these shall be free from defect at the time of delivery and for 60 "
+    "days following delivery.\n\nDisclaimer\nHOLLINVALE SPECIFICALLY DISCLAIMS ALL OTHER "
+    "WARRANTIES EXPRESSED OR IMPLIED, INCLUDED BUT NOT LIMITED TO IMPLIED WARANTIES OR "
+    "MERCHANTABILITY AND FITNESS FOR A PARTICULAR PURPOSE WITH RESPECT TO DEFECTS IN THE "
+    "DISKETTE, DOCUMENTATION AND SOFTWARE LICENCE GRANTED HERE, IN PARTICULAR, WITHOUT LIMITING "
+    "OPERATION OF THE OTHER SOFTWARE LICENCE WITH RESPECT TO ANY PARTICULAR APPLICATION, USE OR "
+    "PURPOSE.  IN NO EVENT SHALL HOLLINVALE BE LIABLE FOR LOSS OF PROFIT OR ANY OTHER COMMERCIAL "
+    "DAMAGE, INCLUDING BUT NOT LIMITED TO SPECIAL, INCIDENTAL, CONSEQUENTIAL OR OTHER DAMAGE.";
+
 TEST(PackageDefinitionTest, LicenceTextHasItsFifteenLines) {
   const std::string& text = ThePackage().LicenceText;
+  EXPECT_EQ(text, kLicenceText);
   EXPECT_EQ(text.find('\r'), std::string::npos);
   const std::vector<std::string> lines = Lines(text);
   ASSERT_EQ(lines.size(), 15u);

@@ -52,6 +52,14 @@ const char kQuitText[] =
     "installation.\n\nDo you really want to quit?";
 const char kSuccessText[] =
     "Install has successfully installed all necessary files on you computer.";
+const char kIntroText[] =
+    "Welcome to the brevoxil - Articles Module Update Installation program.\nThis program will "
+    "install brevoxil - Articles Module Update onto your computer.\n\nIt is strongly recommended "
+    "that you exit all Windows programs before running this Install program.\n\nClick Cancel to "
+    "quit Install and then close any program you have running.  Click Next to continue with the "
+    "Install program.\n\n\n\n\n";
+const char kUpdateText[] =
+    "Install will now update all necessary files to complete the installation process.";
 const char kFailureText[] =
     "An error occured installing some or all of the necessary files on you computer.\n\nMake "
     "sure that no program are running and try again.";
@@ -93,8 +101,11 @@ TEST_F(WizardTest, ButtonStatesFollowThePages) {
   host.SetString(kProductKey, "InstallDir", "C:\\Intranet");
   Create();
   std::string during_install;
+  std::string shown_before_install;
   install = [&](Installer&) {
     during_install = std::to_string(form->ActivePageIndex()) + " " + Buttons();
+    // The install page is painted before the install starts.
+    shown_before_install = screen.ui_log.back() + ": " + form->UpdateText1.text;
     return true;
   };
   form->DoShow();
@@ -109,6 +120,7 @@ TEST_F(WizardTest, ButtonStatesFollowThePages) {
   EXPECT_EQ(Buttons(), "<< Previous+ | Next >>+ | Cancel+");
   form->Click(form->Next1);
   EXPECT_EQ(during_install, "4 << Previous- | Next >>- | Cancel+");
+  EXPECT_EQ(shown_before_install, std::string("repaint Update1: ") + kUpdateText);
   EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
   EXPECT_EQ(Buttons(), "<< Previous- | Finish+ | Cancel-");
   EXPECT_EQ(form->UpdateCompleteText1.text, kSuccessText);
@@ -144,9 +156,14 @@ TEST_F(WizardTest, PagesShowTheirTexts) {
   EXPECT_EQ(form->IntroText1.text.substr(0, 57),
             "Welcome to the brevoxil - Articles Module Update Installa");
   EXPECT_EQ(form->IntroText1.text.substr(form->IntroText1.text.size() - 6), ".\n\n\n\n\n");
+  EXPECT_EQ(form->IntroText1.text, kIntroText);
   form->Next1Click();
   ASSERT_EQ(form->LicenseText1.lines.size(), 15u);
   EXPECT_EQ(form->LicenseText1.lines.front(), "Hollinvale");
+  std::string licence;
+  for (const std::string& line : form->LicenseText1.lines)
+    licence += (licence.empty() ? "" : "\n") + line;
+  EXPECT_EQ(licence, ThePackage().LicenceText);
   EXPECT_EQ(form->LicenseQuestion1.text,
             "Do you accept all the terms of the preceding License Agreement? If you choose no, "
             "Install will close. To install brevoxil - Articles Module Update, you must accept "
@@ -193,6 +210,7 @@ TEST_F(WizardTest, RegistryReplacesTheInstallFolder) {
           "without this information.  Contact your technical support.",
           "ERROR", kMbOk | kMbIconError, kIdOk);
     f.DoShow();
+    EXPECT_EQ(u.last_box_owner, c.box ? &f : nullptr);
     EXPECT_EQ(s.InstallDir, c.install_dir);
     EXPECT_EQ(h.HasKey(kProductKey), !c.box);
     f.Next1Click();
@@ -323,6 +341,78 @@ TEST_F(WizardTest, ACloseDuringTheInstallTakesEffectAfterIt) {
   EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
   EXPECT_EQ(form->UpdateFileName1.text, "still running");
   EXPECT_EQ(form->ExitStatus(), kExitSucceeded);
+}
+
+// Cancel and the close box act during the install (at ShowProgress); a
+// close then ends the program once the install is over, without waiting on
+// the completion page, which would take the vendor link click queued after.
+TEST(WizardInstallTest, CancelAndTheCloseBoxDuringTheInstall) {
+  const struct {
+    const char* what;
+    bool close_box;
+    int answer;
+    bool closes;
+  } cases[] = {
+      {"Cancel, Yes", false, kIdYes, true},
+      {"Cancel, No", false, kIdNo, false},
+      {"the close box", true, 0, true},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.what);
+    FakeHost host;
+    FakeUi screen;
+    TApplication app(host, screen);
+    Settings settings;
+    TForm1 form(app, ThePackage(), settings);
+    TDBLoginForm1 login(app, settings);
+    form.SetLoginForm(&login);
+    form.SetInstallSequence([&](Installer& installer) {
+      if (k.close_box) {
+        screen.QueueCloseBox(form);
+      } else {
+        screen.QueueClick(form, form.Cancel1);
+        screen.ExpectBox(kQuitText, "Exit Install", kMbYesNo | kMbIconQuestion, k.answer);
+      }
+      installer.ui.ShowProgress(50);
+      EXPECT_EQ(form.close_requested(), k.closes);
+      EXPECT_TRUE(screen.events.empty());
+      installer.ui.ShowStatus("still running");
+      screen.QueueClick(form, form.Label6);
+      return true;
+    });
+    for (int i = 0; i < 4; ++i) screen.QueueClick(form, form.Next1);
+    app.Run(form);
+    EXPECT_EQ(form.ActivePageIndex(), kUpdateComplete);
+    EXPECT_EQ(form.UpdateFileName1.text, "still running");
+    EXPECT_EQ(form.UpdateCompleteText1.text, kSuccessText);
+    EXPECT_EQ(screen.events.size(), k.closes ? 1u : 0u);
+    EXPECT_EQ(screen.web_addresses.size(), k.closes ? 0u : 1u);
+    EXPECT_EQ(form.ExitStatus(), kExitSucceeded);
+  }
+}
+
+// Start-up: the title, the wizard, then the login dialog, then the wizard's
+// show step; a fault on the way is shown in a box captioned with the title.
+TEST(StartUpTest, TitleFormsAndTheStartUpErrorBox) {
+  {
+    FakeHost host;
+    FakeUi screen;
+    EXPECT_EQ(RunSetup(host, screen), kExitNotInstalled);  // the end of input closes it
+    EXPECT_EQ(screen.ui_log, (std::vector<std::string>{
+                                 "title Update...", "attach Form1", "attach DBLoginForm1",
+                                 "title Installing...brevoxil - Articles Module Update 2.3.8",
+                                 "display Form1", "hide Form1"}));
+  }
+  FakeHost host;
+  FakeUi screen;
+  screen.on_attach = [](Form& form) {
+    if (form.name == "DBLoginForm1") throw Fault("Out of system resources");
+  };
+  screen.ExpectBox("Out of system resources.", "Update...", kMbOk | kMbIconError, kIdOk);
+  EXPECT_EQ(RunSetup(host, screen), kExitFailed);
+  EXPECT_EQ(screen.last_box_owner, nullptr);
+  EXPECT_EQ(screen.ui_log,
+            (std::vector<std::string>{"title Update...", "attach Form1", "attach DBLoginForm1"}));
 }
 
 TEST_F(WizardTest, ProgressDisplayRepaintsAndPumps) {

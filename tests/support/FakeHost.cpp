@@ -247,6 +247,7 @@ std::unique_ptr<HostFile> FakeHost::OpenFileForRead(const std::string& path, uns
 }
 
 std::unique_ptr<HostFile> FakeHost::CreateFileForWrite(const std::string& path) {
+  created_files.push_back(path);
   const std::string key = Key(path);
   if (Locked(key)) return FailNull("cannot create", path, kSharingViolation);
   Node* node = Find(key);

@@ -52,6 +52,8 @@ class FakeHost : public Host {
   // Caps what one write call takes (the disk fills up after `disk_space`
   // more bytes); -1: unlimited.
   int64_t disk_space = -1;
+  // Every path a file was created at, as the caller named it.
+  std::vector<std::string> created_files;
   // Handles open now.
   int open_files() const { return open_files_; }
   std::string temp_path = "C:\\Temp\\";

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
-void FakeUi::AttachForm(Form& form) { ui_log.push_back("attach " + form.name); }
+void FakeUi::AttachForm(Form& form) {
+  ui_log.push_back("attach " + form.name);
+  if (on_attach) on_attach(form);
+}
 
 void FakeUi::DisplayForm(Form& form, bool modal) {
   ui_log.push_back("display " + form.name);

@@ -45,13 +45,19 @@ class FakeUi : public Ui {
   std::deque<UiEvent> events;
   // Runs when a form is displayed modally: plays the user's part in it.
   std::function<void(Form&)> on_modal;
-  // "repaint <control>" / "repaint <form>", "pump", "display <form>", "hide <form>".
+  // Runs when a form is attached (a test may raise a fault there).
+  std::function<void(Form&)> on_attach;
+  // "title <text>", "attach <form>", "repaint <control>" / "repaint <form>",
+  // "pump", "display <form>", "hide <form>".
   std::vector<std::string> ui_log;
   // The text of each control at the time it was repainted, in order.
   std::vector<std::pair<std::string, std::string>> repaints;
 
   // Ui.
-  void SetApplicationTitle(const std::string& title) override { titles.push_back(title); }
+  void SetApplicationTitle(const std::string& title) override {
+    titles.push_back(title);
+    ui_log.push_back("title " + title);
+  }
   void AttachForm(Form& form) override;
   void DisplayForm(Form& form, bool modal) override;
   void HideForm(Form& form) override;

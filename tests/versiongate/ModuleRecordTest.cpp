@@ -14,7 +14,19 @@ SqlRow Row(const char* name, const char* version, const char* verdate) {
 
 using ModuleRecordTest = DbTest;
 
+// The statements as the server receives them: the real library, with a
+// PQexec that notes each one on the way.
+std::vector<std::string> sent;
+PGresult* NotingExec(PGconn* conn, const char* query) {
+  sent.push_back(query);
+  return LinkedPqApi().PQexec(conn, query);
+}
+
 TEST_F(ModuleRecordTest, RecordingMovesTheRowToThisVersion) {
+  PqApi noting = LinkedPqApi();
+  noting.PQexec = NotingExec;
+  t.host.pq = &noting;
+  sent.clear();
   EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
   EXPECT_FALSE(t.connection.Connected());
 
@@ -23,6 +35,14 @@ TEST_F(ModuleRecordTest, RecordingMovesTheRowToThisVersion) {
   EXPECT_FALSE(t.query.Active());
   EXPECT_EQ(Modules(), std::vector<SqlRow>{Row("Articles", "2.3.8", "2010-05-31 02:03:08")});
   EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.8");
+  const std::string select = "SELECT * FROM modules WHERE name='Articles';";
+  // Read; record: the query for the row, then the update; read again.
+  EXPECT_EQ(sent,
+            (std::vector<std::string>{select, select,
+                                      "UPDATE modules SET version='2.3.8',verdate='2010-05-31 "
+                                      "02:03:08' WHERE name='Articles';",
+                                      select}));
+  t.host.pq = &LinkedPqApi();
 }
 
 TEST_F(ModuleRecordTest, WithoutARowNothingIsWrittenAndTheVersionIsEmpty) {

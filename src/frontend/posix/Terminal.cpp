@@ -1,11 +1,13 @@
 #include "frontend/posix/Terminal.h"
 
+#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <iostream>
 #include <istream>
 #include <ostream>
@@ -17,28 +19,35 @@ namespace {
 constexpr size_t kWidth = 76;      // word-wrapped text
 constexpr size_t kLineWidth = 79;  // a line drawn in place must not wrap
 constexpr int kProgressCells = 30;
+constexpr int kEndOfText = 0x04;  // Ctrl-D
+constexpr int kBackspace = 0x08;
+constexpr int kDelete = 0x7F;  // what the Backspace key sends on most terminals
 
-// Echo off for the password while the input is a terminal. The saved state
-// is put back by the destructor, and by a signal that ends the program
-// meanwhile, so the shell is never left without echo.
-class EchoOff {
+// The standard input's local modes changed while the input is a terminal:
+// echo off for a password, or echo and line editing off for the login
+// dialog's fields, which read key by key. The saved state is put back by the
+// destructor, and by a signal that ends the program meanwhile, so the shell
+// is never left without echo.
+class TerminalMode {
  public:
-  explicit EchoOff(bool active) {
+  TerminalMode(bool active, tcflag_t local_flags_off) {
     if (!active || ::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-    termios quiet = saved_;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    termios changed = saved_;
+    changed.c_lflag &= ~local_flags_off;
+    changed.c_cc[VMIN] = 1;
+    changed.c_cc[VTIME] = 0;
     active_saved_ = saved_;
     struct sigaction restore = {};
     restore.sa_handler = RestoreAndReraise;
     sigemptyset(&restore.sa_mask);
     restore.sa_flags = SA_RESETHAND;
     for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &restore, &previous_[i]);
-    on_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet) == 0;
+    on_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &changed) == 0;
     if (!on_) RestoreHandlers();
   }
-  EchoOff(const EchoOff&) = delete;
-  EchoOff& operator=(const EchoOff&) = delete;
-  ~EchoOff() {
+  TerminalMode(const TerminalMode&) = delete;
+  TerminalMode& operator=(const TerminalMode&) = delete;
+  ~TerminalMode() {
     if (!on_) return;
     ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
     RestoreHandlers();
@@ -61,7 +70,7 @@ class EchoOff {
   bool on_ = false;
 };
 
-termios EchoOff::active_saved_ = {};
+termios TerminalMode::active_saved_ = {};
 
 // The caption as shown: "&OK" is "OK", "&&" an ampersand.
 std::string StripAccelerators(const std::string& caption) {
@@ -75,6 +84,12 @@ std::string StripAccelerators(const std::string& caption) {
     }
   }
   return out;
+}
+
+// A label shows '&' as it is; only the label of an edit marks its
+// accelerator with it, as a button's caption does.
+std::string LabelText(const Control& label) {
+  return label.focus_control != nullptr ? StripAccelerators(label.text) : label.text;
 }
 
 std::string Trim(const std::string& s) {
@@ -145,7 +160,7 @@ std::vector<std::string> ControlLines(const Control& c, size_t width) {
   switch (c.kind) {
     case ControlKind::kLabel:
       if (c.link) return {};
-      return TextLines(StripAccelerators(c.text), c.word_wrap, width);
+      return TextLines(LabelText(c), c.word_wrap, width);
     case ControlKind::kMemo: {
       std::vector<std::string> lines;
       for (const std::string& l : c.lines) {
@@ -241,7 +256,7 @@ bool Terminal::ReadLine(std::string* line, bool secret) {
   if (input_ended_) return false;
   bool got = false;
   {
-    EchoOff quiet(secret && input_is_terminal_);
+    TerminalMode quiet(secret && input_is_terminal_, ECHO);
     got = static_cast<bool>(std::getline(in_, *line));
   }
   if (!got) {
@@ -300,9 +315,9 @@ void Terminal::Repaint(Form& form, const Control* control) {
     DrawProgress(form);
   } else if (control->kind == ControlKind::kPanel || control->kind == ControlKind::kLabel) {
     EndOpenLine();
-    for (const std::string& l :
-         TextLines(StripAccelerators(control->text), control->word_wrap, kWidth))
-      out_ << l << '\n';
+    const std::string text =
+        control->kind == ControlKind::kLabel ? LabelText(*control) : control->text;
+    for (const std::string& l : TextLines(text, control->word_wrap, kWidth)) out_ << l << '\n';
     progress_line_.clear();
   } else if (control->kind == ControlKind::kPage) {
     EndOpenLine();
@@ -316,8 +331,13 @@ void Terminal::Repaint(Form& form, const Control* control) {
 void Terminal::PumpEvents() { out_.flush(); }
 
 bool Terminal::NextEvent(UiEvent* event, bool wait) {
-  if (!wait) return false;
   Form* form = TopForm();
+  if (!wait) {
+    // Keys typed meanwhile act now on a terminal; from a file or a pipe they
+    // wait for the next question.
+    if (form == nullptr || !input_is_terminal_ || !typed_ahead_) return false;
+    return TypedKey(*form, event);
+  }
   if (form == nullptr) return false;
   EndOpenLine();
   bool has_edits = false;
@@ -327,13 +347,13 @@ bool Terminal::NextEvent(UiEvent* event, bool wait) {
 }
 
 bool Terminal::WizardEvent(Form& form, UiEvent* event) {
-  out_ << "\n=== " << StripAccelerators(form.caption) << " ===\n\n";
+  out_ << "\n=== " << form.caption << " ===\n\n";
   PrintBody(form, nullptr);
   return ChooseButton(form, false, event);
 }
 
 bool Terminal::DialogEvent(Form& form, UiEvent* event) {
-  out_ << "\n=== " << StripAccelerators(form.caption) << " ===\n";
+  out_ << "\n=== " << form.caption << " ===\n";
   std::vector<Control*> edits;
   for (Control* c : form.controls())
     if (c->kind == ControlKind::kEdit && c->Showing() && c->enabled) edits.push_back(c);
@@ -354,7 +374,13 @@ bool Terminal::DialogEvent(Form& form, UiEvent* event) {
     const bool secret = edit->password_char != 0;
     const std::string shown =
         secret ? std::string(edit->text.size(), edit->password_char) : edit->text;
-    out_ << std::string(2 * GroupDepth(edit), ' ') << label << " [" << shown << "] ";
+    const std::string indent(2 * GroupDepth(edit), ' ');
+    if (input_is_terminal_) {
+      out_ << indent << label << ' ';
+      if (!EditField(edit)) return false;
+      continue;
+    }
+    out_ << indent << label << " [" << shown << "] ";
     std::string line;
     if (!ReadLine(&line, secret)) return false;
     if (!line.empty()) edit->text = line;
@@ -362,63 +388,90 @@ bool Terminal::DialogEvent(Form& form, UiEvent* event) {
   return ChooseButton(form, true, event);
 }
 
-bool Terminal::ChooseButton(Form& form, bool dialog, UiEvent* event) {
-  std::vector<Control*> pressable;
+Terminal::Keys Terminal::KeysOf(Form& form, bool dialog) const {
+  Keys k;
   for (Control* c : form.controls())
-    if (c->kind == ControlKind::kButton && c->key != 0 && Pressable(*c)) pressable.push_back(c);
+    if (c->kind == ControlKind::kButton && c->key != 0 && Pressable(*c)) k.pressable.push_back(c);
   for (Control* c : form.controls())
-    if (c->kind == ControlKind::kLabel && c->key != 0 && Pressable(*c)) pressable.push_back(c);
+    if (c->kind == ControlKind::kLabel && c->key != 0 && Pressable(*c)) k.pressable.push_back(c);
   const Control* default_button = DefaultButton(form);
-  const bool enter_works = default_button != nullptr && default_button->enabled;
+  if (default_button != nullptr && default_button->enabled)
+    k.enter = const_cast<Control*>(default_button);
 
   std::vector<std::string> entries;
-  for (const Control* c : pressable)
+  for (const Control* c : k.pressable)
     entries.push_back(std::string("[") + c->key + "] " + StripAccelerators(c->text));
   entries.push_back(dialog ? "[q] Close" : "[q] Close window");
-  if (enter_works) entries.push_back("(Enter: " + StripAccelerators(default_button->text) + ")");
+  if (k.enter != nullptr) entries.push_back("(Enter: " + StripAccelerators(k.enter->text) + ")");
   // Entries are never cut: a line breaks between them.
-  std::string keys;
   size_t line_start = 0;
   for (const std::string& entry : entries) {
-    if (keys.size() > line_start && keys.size() - line_start + 2 + entry.size() > kWidth) {
-      keys += '\n';
-      line_start = keys.size();
-    } else if (keys.size() > line_start) {
-      keys += "  ";
+    if (k.line.size() > line_start && k.line.size() - line_start + 2 + entry.size() > kWidth) {
+      k.line += '\n';
+      line_start = k.line.size();
+    } else if (k.line.size() > line_start) {
+      k.line += "  ";
     }
-    keys += entry;
+    k.line += entry;
   }
+  return k;
+}
 
+bool Terminal::Answer(Form& form, const Keys& keys, const std::string& answer, UiEvent* event) {
+  event->form = &form;
+  if (answer.empty()) {
+    event->control = keys.enter;
+    return keys.enter != nullptr;
+  }
+  if (answer.size() != 1) return false;
+  const char key = LowerKey(answer[0]);
+  if (key == 'q') {
+    event->control = nullptr;
+    return true;
+  }
+  for (Control* c : keys.pressable) {
+    if (LowerKey(c->key) == key) {
+      event->control = c;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Terminal::ChooseButton(Form& form, bool dialog, UiEvent* event) {
+  const Keys keys = KeysOf(form, dialog);
   for (;;) {
-    out_ << '\n' << keys << "\n> ";
+    out_ << '\n' << keys.line << "\n> ";
     std::string line;
     if (!ReadLine(&line)) return false;
     const std::string answer = Trim(line);
-    event->form = &form;
+    if (Answer(form, keys, answer, event)) return true;
     if (answer.empty()) {
-      if (enter_works) {
-        event->control = const_cast<Control*>(default_button);
-        return true;
-      }
       out_ << "Enter does nothing here: type one of the keys in brackets.\n";
       continue;
     }
-    if (answer.size() == 1) {
-      const char key = LowerKey(answer[0]);
-      if (key == 'q') {
-        event->control = nullptr;
-        return true;
-      }
-      for (Control* c : pressable) {
-        if (LowerKey(c->key) == key) {
-          event->control = c;
-          return true;
-        }
-      }
-    }
     out_ << "No button has the key \"" << answer << "\": type one of the keys in brackets"
-         << (enter_works ? ", or Enter alone." : ".") << '\n';
+         << (keys.enter != nullptr ? ", or Enter alone." : ".") << '\n';
   }
+}
+
+bool Terminal::TypedKey(Form& form, UiEvent* event) {
+  const Keys keys = KeysOf(form, false);
+  while (!input_ended_ && typed_ahead_()) {
+    std::string line;
+    if (!ReadLine(&line)) return false;
+    // The Enter typed ended the line drawn in place.
+    line_open_ = false;
+    progress_line_.clear();
+    const std::string answer = Trim(line);
+    if (Answer(form, keys, answer, event)) return true;
+    if (!answer.empty()) {
+      std::string line_of_keys = keys.line;
+      std::replace(line_of_keys.begin(), line_of_keys.end(), '\n', ' ');
+      out_ << "\"" << answer << "\" does nothing now; these keys act: " << line_of_keys << '\n';
+    }
+  }
+  return false;
 }
 
 int Terminal::ShowMessageBox(const Form*, const std::string& text, const std::string& caption,
@@ -450,14 +503,98 @@ int Terminal::ShowMessageBox(const Form*, const std::string& text, const std::st
   }
 }
 
+bool Terminal::EditField(Control* edit) {
+  const char mask = edit->password_char;
+  auto shown = [mask](const std::string& text) {
+    return mask != 0 ? std::string(text.size(), mask) : text;
+  };
+  std::string text = edit->text;
+  out_ << shown(text);
+  out_.flush();
+  if (input_ended_) return false;
+  TerminalMode keys(true, ICANON | ECHO);
+  for (;;) {
+    const int c = in_.get();
+    if (c == std::char_traits<char>::eof() || c == kEndOfText) {
+      input_ended_ = true;
+      out_ << '\n';
+      return false;
+    }
+    if (c == '\r' || c == '\n') {
+      out_ << '\n';
+      edit->text = text;
+      return true;
+    }
+    if (c == kBackspace || c == kDelete) {
+      if (!text.empty()) {
+        text.pop_back();
+        out_ << "\b \b";
+      }
+    } else if (static_cast<unsigned char>(c) >= ' ') {
+      text.push_back(static_cast<char>(c));
+      out_ << shown(std::string(1, static_cast<char>(c)));
+    }
+    out_.flush();
+  }
+}
+
 std::optional<std::string> Terminal::BrowseForFolder(const Form*, const std::string& title) {
   EndOpenLine();
-  out_ << '\n' << title << "\nFolder (Enter alone cancels): ";
-  std::string line;
-  if (!ReadLine(&line)) return std::nullopt;
-  const std::string folder = Trim(line);
-  if (folder.empty()) return std::nullopt;
-  if (folder[0] == '/' && windows_name_) return windows_name_(folder);
+  out_ << '\n' << title << '\n';
+  for (;;) {
+    out_ << "Folder (Enter alone cancels): ";
+    std::string line;
+    if (!ReadLine(&line)) return std::nullopt;
+    const std::string typed = Trim(line);
+    if (typed.empty()) return std::nullopt;
+    std::string why;
+    if (std::optional<std::string> folder = ExistingFolder(typed, &why)) return folder;
+    out_ << why << '\n';
+  }
+}
+
+std::optional<std::string> Terminal::ExistingFolder(const std::string& typed,
+                                                    std::string* why) const {
+  std::string name;
+  if (typed[0] == '/' && host_ != nullptr) {
+    name = host_->FromNativePath(typed);
+  } else if (typed.size() >= 3 && std::isalpha(static_cast<unsigned char>(typed[0])) &&
+             typed[1] == ':' && (typed[2] == '\\' || typed[2] == '/')) {
+    name = typed;
+  } else {
+    *why = "\"" + typed +
+           "\" is not a full folder name: type one with its drive, such as C:\\Intranet, or a "
+           "path of this computer, such as /srv/www.";
+    return std::nullopt;
+  }
+  // The full form: the drive letter in capitals, '\\' between the folders,
+  // "." and ".." resolved, no '\\' at the end but after the drive.
+  std::vector<std::string> parts;
+  size_t start = 3;
+  for (;;) {
+    const size_t end = name.find_first_of("\\/", start);
+    const std::string part = name.substr(start, end == std::string::npos ? end : end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  std::string folder =
+      std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])))) + ":\\";
+  for (size_t i = 0; i < parts.size(); ++i) folder += (i > 0 ? "\\" : "") + parts[i];
+  const uint32_t attributes =
+      host_ != nullptr ? host_->FileAttributes(folder) : kInvalidFileAttributes;
+  if (attributes == kInvalidFileAttributes) {
+    *why = folder + " does not exist: type a folder that exists.";
+    return std::nullopt;
+  }
+  if ((attributes & kAttributeDirectory) == 0) {
+    *why = folder + " is not a folder: type a folder that exists.";
+    return std::nullopt;
+  }
   return folder;
 }
 
@@ -477,7 +614,15 @@ class ConsoleTerminal final : public Terminal {
   explicit ConsoleTerminal(Host& host)
       : Terminal(std::cin, std::cout, ::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1),
         host_(host) {
-    SetWindowsName([&host](const std::string& p) { return host.FromNativePath(p); });
+    SetHost(&host);
+    if (::isatty(STDIN_FILENO) == 1) {
+      // A whole line typed ahead is waiting: the terminal's line discipline
+      // makes standard input readable only then.
+      SetTypedAhead([] {
+        pollfd input = {STDIN_FILENO, POLLIN, 0};
+        return ::poll(&input, 1, 0) > 0;
+      });
+    }
     host_.ShareConsole([this] {
       EndOpenLine();
       PumpEvents();

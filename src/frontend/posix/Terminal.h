@@ -7,18 +7,23 @@
 //              b  Browse                v  the vendor link
 //              q  the window's close box
 //              Enter alone presses the default button (shown on the key line)
-//   DB Login   each field is asked in turn: type a new value, or Enter alone
-//              to keep the one shown (the password is shown as '*' and read
-//              without echo); then o or Enter: OK, c: Cancel, q: close box
+//   DB Login   each field is asked in turn. On a terminal it is a small line
+//              editor that starts with the field's text: typing appends,
+//              Backspace deletes, Enter accepts what is shown (empty too);
+//              the password is shown as '*'. From a file or a pipe a line
+//              replaces the field and an empty line keeps it. Then o or
+//              Enter: OK, c: Cancel, q: close box
 //   messages   y  Yes   n  No   o  OK   Enter alone: the default button
-//   browse     a folder (a host path such as /srv/www, or a Windows name
-//              such as C:\Intranet), or Enter alone to cancel
+//   browse     a folder that exists, with its drive (C:\Intranet) or as a
+//              path of this computer (/srv/www, Z:); Enter alone cancels
 // End of input closes the topmost window, and a message box then returns 0.
 //
-// The topmost displayed form takes the input. While the install runs no
-// input is read (NextEvent without wait returns at once); the progress bar
-// and status are drawn in place on a terminal, and printed as a new line
-// whenever they change otherwise.
+// The topmost displayed form takes the input. While the install runs, the
+// keys of lines already typed on a terminal act at once (c, q, v); from a
+// file or a pipe nothing is read then (NextEvent without wait returns at
+// once), so they wait for the next question. The progress bar and status
+// are drawn in place on a terminal, and printed as a new line whenever
+// they change otherwise.
 
 #include <functional>
 #include <iosfwd>
@@ -31,8 +36,8 @@
 
 class Terminal : public Ui {
  public:
-  // Turns a host path typed in the folder browser into its Windows name.
-  using WindowsName = std::function<std::string(const std::string&)>;
+  // Whether a whole line has been typed and waits to be read.
+  using TypedAhead = std::function<bool()>;
 
   // `is_terminal`: `in` is the standard input and it and `out` are a
   // terminal: passwords are read with the standard input's echo off, the
@@ -40,7 +45,11 @@ class Terminal : public Ui {
   Terminal(std::istream& in, std::ostream& out, bool is_terminal);
   Terminal(std::istream& in, std::ostream& out, bool input_is_terminal, bool output_is_terminal);
 
-  void SetWindowsName(WindowsName windows_name) { windows_name_ = std::move(windows_name); }
+  // The machine, for the folder browser: it names a host path in Windows
+  // form and tells whether a folder exists.
+  void SetHost(Host* host) { host_ = host; }
+  // Read while the install runs when the input is a terminal.
+  void SetTypedAhead(TypedAhead typed_ahead) { typed_ahead_ = std::move(typed_ahead); }
 
   const std::string& application_title() const { return title_; }
   void SetApplicationTitle(const std::string& title) override { title_ = title; }
@@ -70,15 +79,34 @@ class Terminal : public Ui {
   void DrawProgress(const Form& form);
   bool WizardEvent(Form& form, UiEvent* event);
   bool DialogEvent(Form& form, UiEvent* event);
+  // The controls a key presses, the one Enter presses (or null), and the
+  // line that shows them.
+  struct Keys {
+    std::vector<Control*> pressable;
+    Control* enter = nullptr;
+    std::string line;
+  };
+  Keys KeysOf(Form& form, bool dialog) const;
+  // The event an answer (one key, or empty for Enter) stands for; false
+  // when it stands for none.
+  static bool Answer(Form& form, const Keys& keys, const std::string& answer, UiEvent* event);
   // Prints the line of keys and reads until one is chosen; the close box is
   // an event with no control. False at end of input.
   bool ChooseButton(Form& form, bool dialog, UiEvent* event);
+  // The first key among the lines already typed that stands for an event.
+  bool TypedKey(Form& form, UiEvent* event);
+  // The field edited key by key; false at end of input.
+  bool EditField(Control* edit);
+  // The full Windows name of the typed folder when it exists; else nullopt
+  // and why in `why`.
+  std::optional<std::string> ExistingFolder(const std::string& typed, std::string* why) const;
 
   std::istream& in_;
   std::ostream& out_;
   const bool input_is_terminal_;
   const bool output_is_terminal_;
-  WindowsName windows_name_;
+  Host* host_ = nullptr;
+  TypedAhead typed_ahead_;
   std::string title_;
   std::vector<Form*> forms_;  // attached
   std::vector<Form*> stack_;  // displayed, topmost last

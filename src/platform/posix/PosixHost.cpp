@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "platform/CommandLine.h"
+#include "platform/posix/AtomicFile.h"
 #include "platform/posix/LinkedPq.h"
 #include "platform/posix/OsError.h"
 #include "platform/posix/PathMap.h"
@@ -62,8 +63,13 @@ class PosixHost final : public Host {
     return folder;
   }
 
+  // A relative name is taken from the current folder, so a tool's folder
+  // argument has a full Windows name that can be made with its parents.
   std::string FromNativePath(const std::string& native_path) override {
-    return paths_.ToWindows(native_path);
+    if (native_path.empty() || native_path[0] == '/') return paths_.ToWindows(native_path);
+    char cwd[PATH_MAX];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) return paths_.ToWindows(native_path);
+    return paths_.ToWindows(std::string(cwd) + "/" + native_path);
   }
 
   // --- Files and folders ------------------------------------------------
@@ -163,6 +169,7 @@ class PosixHost final : public Host {
   // --- Registry ---------------------------------------------------------
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override {
+    MakePrefixOnFirstUse();
     return OpenRegistryKey(paths_.prefix() + "/system.reg", path, create,
                            [this](const std::string& m) { Warn(m); });
   }
@@ -236,6 +243,30 @@ class PosixHost final : public Host {
     *options_.diagnostics << "warning: " << message << std::endl;
   }
 
+  // Wine makes its prefix when a program first runs in it; so does this
+  // host, when the registry is first used: an empty machine, drive C: and a
+  // registry file without keys. Only the prefix folder itself is made, and
+  // nothing at all when a link or anything else is at its name.
+  void MakePrefixOnFirstUse() {
+    if (prefix_checked_) return;
+    prefix_checked_ = true;
+    const std::string& prefix = paths_.prefix();
+    struct stat st;
+    if (prefix.empty() || ::lstat(prefix.c_str(), &st) == 0 || errno != ENOENT) return;
+    if (::mkdir(prefix.c_str(), 0777) != 0) {
+      Warn(OsErrorMessage("cannot make the prefix", prefix, errno));
+      return;
+    }
+    if (::mkdir((prefix + "/drive_c").c_str(), 0777) != 0)
+      Warn(OsErrorMessage("cannot make drive C:", prefix + "/drive_c", errno));
+    std::string error;
+    if (!SaveFileAtomically(prefix + "/system.reg", "REGEDIT4\n", &error)) Warn(error);
+    if (options_.diagnostics != nullptr) {
+      EndConsoleOutput();
+      *options_.diagnostics << "made the prefix " << prefix << ", an empty machine" << std::endl;
+    }
+  }
+
   // The one place where a failed call's errno becomes the host's last error.
   bool Fail(const char* operation, const std::string& path, const std::string& host, int error) {
     last_error_ = PosixError(operation, path, host, error);
@@ -254,6 +285,7 @@ class PosixHost final : public Host {
   std::string temp_;           // TempPath, once named
   std::string temp_host_;      // its host path
   std::string last_warning_;
+  bool prefix_checked_ = false;
 };
 
 }  // namespace

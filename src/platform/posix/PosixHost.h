@@ -3,7 +3,8 @@
 // Wine. Drives are folders of the prefix (see PathMap.h), HKEY_LOCAL_MACHINE
 // is <prefix>/system.reg (see PosixRegistry.h), processes are started with
 // posix_spawn (see PosixProcess.h). The windows are the front-end's
-// (frontend/posix/Terminal.h). The prefix is never created by the host.
+// (frontend/posix/Terminal.h). A missing prefix folder is made when the
+// registry is first used, as an empty machine.
 
 #include <iosfwd>
 #include <memory>

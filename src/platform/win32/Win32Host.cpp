@@ -37,7 +37,18 @@ class Win32Host final : public Host {
     return path.substr(0, path.find_last_of("\\/") + 1);
   }
 
-  std::string FromNativePath(const std::string& native_path) override { return native_path; }
+  // A relative name is completed with the current folder, so a tool's
+  // folder argument can be made with its parents.
+  std::string FromNativePath(const std::string& native_path) override {
+    if (native_path.empty()) return native_path;
+    const DWORD needed = GetFullPathNameA(native_path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return native_path;
+    std::string full(needed, '\0');
+    const DWORD length = GetFullPathNameA(native_path.c_str(), needed, &full[0], nullptr);
+    if (length == 0 || length >= needed) return native_path;
+    full.resize(length);
+    return full;
+  }
 
   std::unique_ptr<HostFile> OpenFileForRead(const std::string& path, unsigned share) override {
     return OpenWin32FileForRead(path, share, &last_error_);

@@ -7,6 +7,7 @@
 #include "install/Settings.h"
 #include "platform/posix/PathMap.h"
 #include "platform/posix/PosixHost.h"
+#include "platform/posix/TempFolder.h"
 #include "versiongate/Dblogin.h"
 
 namespace {
@@ -137,6 +138,50 @@ TEST(TerminalTest, NothingIsReadWithoutWaiting) {
   EXPECT_EQ(d.Next(), "Cancel1");
 }
 
+TEST(TerminalTest, LinesTypedOnATerminalActWhileTheInstallRuns) {
+  // Enter with the default button disabled and an unknown key do nothing;
+  // c presses Cancel, q is the close box; then nothing more is typed.
+  Driven d("\nx\nc\nq\n", true);
+  d.form.Next1.enabled = false;
+  d.terminal.SetTypedAhead([&d] { return d.in.rdbuf()->in_avail() > 0; });
+  d.form.Progress1.position = 10;
+  d.terminal.Repaint(d.form, nullptr);
+  UiEvent event;
+  ASSERT_TRUE(d.terminal.NextEvent(&event, false));
+  EXPECT_EQ(event.control, &d.form.Cancel1);
+  ASSERT_TRUE(d.terminal.NextEvent(&event, false));
+  EXPECT_EQ(event.control, nullptr);
+  EXPECT_FALSE(d.terminal.NextEvent(&event, false));
+  d.terminal.Repaint(d.form, nullptr);
+  const std::string bar = "[###---------------------------]  10%  Copying files.  Please wait...";
+  EXPECT_EQ(d.out.str(), "\r" + bar +
+                             "\"x\" does nothing now; these keys act: [b] Browse  [c] Cancel  "
+                             "[v] Visit us  [q] Close window\n\r" +
+                             bar);
+
+  // From a file or a pipe the lines wait for the next question.
+  Driven piped("c\n", false);
+  piped.terminal.SetTypedAhead([] { return true; });
+  EXPECT_FALSE(piped.terminal.NextEvent(&event, false));
+  EXPECT_EQ(piped.Next(), "Cancel1");
+}
+
+TEST(TerminalTest, LabelsShowAmpersandsAsTheyAre) {
+  Driven d("q\n");
+  d.form.caption = "Installing...R&D";
+  d.form.Folder1.text = "C:\\R&D && Web";
+  EXPECT_EQ(d.Next(), "close");
+  EXPECT_NE(d.out.str().find("=== Installing...R&D ===\n"), std::string::npos) << d.out.str();
+  EXPECT_NE(d.out.str().find("\n  C:\\R&D && Web\n"), std::string::npos) << d.out.str();
+  EXPECT_NE(d.out.str().find("[b] Browse  "), std::string::npos);  // "&Browse"
+  d.out.str("");
+  d.form.Status1.text = "R&D";
+  d.terminal.Repaint(d.form, &d.form.Status1);
+  d.form.Text1.text = "A & B";
+  d.terminal.Repaint(d.form, &d.form.Text1);
+  EXPECT_EQ(d.out.str(), "R&D\nA & B\n");
+}
+
 TEST(TerminalTest, TopmostFormTakesTheInput) {
   Driven d("q\nq\n");
   TestWizard second;
@@ -216,26 +261,87 @@ TEST(TerminalTest, LoginDialogKeepsOrReplacesEachFieldAndMasksThePassword) {
   EXPECT_FALSE(login.displayed);
 }
 
-TEST(TerminalTest, BrowseTakesAFolderNameOrCancels) {
-  const PathMap paths("/nonexistent/prefix");
+TEST(TerminalTest, OnATerminalEachLoginFieldIsALineEditor) {
+  // Server: nine Backspaces (Delete) empty "localhost", then "db"; Username:
+  // "admin" emptied, one Backspace more does nothing; Password: "se", one
+  // Backspace (Ctrl-H), "cret"; then Enter presses OK. Control keys other
+  // than these are ignored. The second showing ends with Ctrl-D.
+  std::istringstream in(std::string(9, '\x7f') + "db\r" + std::string(6, '\x7f') + "\r" +
+                        "se\bc\x01ret\n" + "\n" + "ab\x04");
+  std::ostringstream out;
+  PosixHostOptions options;
+  options.prefix = "/nonexistent";
+  std::unique_ptr<Host> host = CreatePosixHost(options);
+  Terminal terminal(in, out, true, false);
+  TApplication app(*host, terminal);
+  Settings settings;
+  settings.DbUser = "admin";
+  settings.DbHost = "localhost";
+  TDBLoginForm1 login(app, settings);
+
+  EXPECT_TRUE(login.ShowLogin());
+  EXPECT_EQ(login.Server1.text, "db");
+  EXPECT_EQ(login.Username1.text, "");
+  EXPECT_EQ(login.Password1.text, "scret");
+  std::string erased;
+  for (int i = 0; i < 9; ++i) erased += "\b \b";
+  EXPECT_EQ(out.str(), "\n=== DB Login ===\nDatabase\n  Server: localhost" + erased +
+                           "db\n  Username: admin" + erased.substr(0, 15) +
+                           "\n  Password: **\b \b****\n\n[o] OK  [c] Cancel  [q] Close  "
+                           "(Enter: OK)\n> ");
+  out.str("");
+  EXPECT_FALSE(login.ShowLogin());  // Ctrl-D: the input has ended, nothing is taken
+  EXPECT_EQ(login.Server1.text, "localhost");
+  EXPECT_EQ(out.str(), "\n=== DB Login ===\nDatabase\n  Server: localhostab\n");
+}
+
+TEST(TerminalTest, BrowseTakesOnlyAnExistingFolderInItsFullWindowsForm) {
+  TempFolder machine;
+  MakeHostFolders(machine / "prefix/drive_c/Intranet/include");
+  MakeHostFolders(machine / "outside/www");
+  WriteHostFile(machine / "prefix/drive_c/Intranet/index.php", "");
+  PosixHostOptions options;
+  options.prefix = machine / "prefix";
+  std::unique_ptr<Host> host = CreatePosixHost(options);
+  const std::string outside = host->FromNativePath(machine / "outside/www");
+  ASSERT_EQ(outside.substr(0, 3), "Z:\\");
+  const std::string not_full =
+      "\"Intranet\" is not a full folder name: type one with its drive, such as C:\\Intranet, "
+      "or a path of this computer, such as /srv/www.\n";
   const struct {
-    const char* input;
+    std::string input;
     std::optional<std::string> folder;
+    std::string refusals;  // the lines that refused what was typed, in order
   } cases[] = {
-      {"/srv/www/intranet\n", "Z:\\srv\\www\\intranet"},
-      {"/nonexistent/prefix/drive_c/Intranet\n", "C:\\Intranet"},
-      {"  D:\\Web\\Intranet \n", "D:\\Web\\Intranet"},
-      {"\n", std::nullopt},
-      {"", std::nullopt},
+      {machine / "outside/www\n", outside, ""},
+      {machine / "prefix/drive_c/Intranet/\n", "C:\\Intranet", ""},
+      {"  c:/Intranet//include/.. \n", "C:\\Intranet", ""},
+      {"C:\\\n", "C:\\", ""},
+      {"Intranet\nC:\\Intranet\\include\n", "C:\\Intranet\\include", not_full},
+      {"C:\\Intranet\\index.php\nD:\\Web\n\n", std::nullopt,
+       "C:\\Intranet\\index.php is not a folder: type a folder that exists.\n"
+       "D:\\Web does not exist: type a folder that exists.\n"},
+      {"\\\\server\\share\n", std::nullopt,
+       "\"\\\\server\\share\" is not a full folder name: type one with its drive, such as "
+       "C:\\Intranet, or a path of this computer, such as /srv/www.\n"},
+      {"\n", std::nullopt, ""},
+      {"", std::nullopt, ""},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.input);
     std::istringstream in(k.input);
     std::ostringstream out;
     Terminal terminal(in, out, false);
-    terminal.SetWindowsName([&](const std::string& p) { return paths.ToWindows(p); });
+    terminal.SetHost(host.get());
     EXPECT_EQ(terminal.BrowseForFolder(nullptr, "Browse for Test Folder."), k.folder);
-    EXPECT_NE(out.str().find("Browse for Test Folder."), std::string::npos);
+    std::string refusals;
+    std::istringstream lines(out.str());
+    for (std::string line; std::getline(lines, line);)
+      if (line.find(": type") != std::string::npos && line.find("Folder (") != 0)
+        refusals += line + "\n";
+    EXPECT_EQ(refusals, k.refusals) << out.str();
+    const std::string asked = "\nBrowse for Test Folder.\nFolder (Enter alone cancels): ";
+    EXPECT_EQ(out.str().substr(0, asked.size()), asked);
   }
 }
 

@@ -412,6 +412,20 @@ TEST(PosixHostTest, RegistryKeysLiveInSystemReg) {
   EXPECT_EQ(host.OpenLocalMachineKey("Software\\Apache Group", false), nullptr);
 }
 
+TEST(PosixHostTest, AMissingPrefixIsMadeOnFirstUseAsAnEmptyMachine) {
+  TempFolder folder;
+  const std::string prefix = folder / "prefix";
+  TestHost t(prefix);
+  EXPECT_NE(access(prefix.c_str(), F_OK), 0);  // not before the registry is used
+  std::unique_ptr<HostRegistryKey> product =
+      t.host->OpenLocalMachineKey("Software\\Corvantis\\v2.1", true);
+  ASSERT_NE(product, nullptr);
+  EXPECT_EQ(ReadHostFile(prefix + "/system.reg"), "REGEDIT4\n\n[Software\\\\Corvantis\\\\v2.1]\n");
+  EXPECT_EQ(FolderNames(prefix), (std::vector<std::string>{"drive_c", "system.reg"}));
+  EXPECT_EQ(t.host->OpenLocalMachineKey("Software\\Apache Group\\Apache", false), nullptr);
+  EXPECT_EQ(t.diagnostics.str(), "made the prefix " + prefix + ", an empty machine\n");
+}
+
 TEST(PosixHostTest, FullAccessOpensFailWhenTheRegistryCannotBeWritten) {
   const struct {
     const char* name;
@@ -420,13 +434,13 @@ TEST(PosixHostTest, FullAccessOpensFailWhenTheRegistryCannotBeWritten) {
     const char* content;  // null: no file
   } cases[] = {
       {"system.reg is a folder", true, true, nullptr},
-      {"no prefix folder", false, false, nullptr},
+      {"no folder for the prefix folder", false, false, nullptr},
       {"not a REGEDIT4 file", true, false, "WINE REGISTRY Version 2\n[Software\\\\Corvantis]\n"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
     TempFolder folder;
-    const std::string prefix = folder / "prefix";
+    const std::string prefix = folder / (k.make_prefix ? "prefix" : "missing/prefix");
     if (k.make_prefix) MakeHostFolders(prefix);
     if (k.registry_is_folder) MakeHostFolders(prefix + "/system.reg");
     if (k.content != nullptr) WriteHostFile(prefix + "/system.reg", k.content);

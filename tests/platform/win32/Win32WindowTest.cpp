@@ -2,6 +2,8 @@
 // Win32 API as a person (or a test driver) would see them.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "formlib/Application.h"
 #include "platform/Host.h"
 #include "shell/Main.h"
@@ -46,6 +48,22 @@ Bounds BoundsOf(HWND hwnd) {
   GetWindowRect(hwnd, &rect);
   MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&rect), 2);
   return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Answers the next message box captioned `caption` from another thread, as
+// a person would: notes the window that owns it, then presses `button`.
+// The owner stays null when no such box comes within five seconds.
+std::thread AnswerBox(const char* caption, int button, HWND* owner) {
+  return std::thread([caption, button, owner] {
+    for (int i = 0; i < 500; ++i) {
+      if (HWND box = FindWindowA("#32770", caption)) {
+        *owner = GetWindow(box, GW_OWNER);
+        PostMessageA(box, WM_COMMAND, button, 0);
+        return;
+      }
+      Sleep(10);
+    }
+  });
 }
 
 class Win32WizardTest : public ::testing::Test {
@@ -166,6 +184,15 @@ TEST_F(Win32WizardTest, EnterPressesTheDefaultButtonOnlyWhileItIsEnabled) {
   EXPECT_FALSE(IsWindowEnabled(Of(form_.Next1)));
   PostMessageA(GetFocus() != nullptr ? GetFocus() : window_, WM_KEYDOWN, VK_RETURN, 0);
   app_.ProcessMessages();
+  EXPECT_EQ(form_.ActivePageIndex(), kLicense);
+  // Escape presses Cancel: the quit question, owned by the wizard's window.
+  HWND owner = nullptr;
+  std::thread answer = AnswerBox("Exit Install", IDNO, &owner);
+  PostMessageA(GetFocus() != nullptr ? GetFocus() : window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  app_.ProcessMessages();
+  answer.join();
+  EXPECT_EQ(owner, window_);
+  EXPECT_FALSE(form_.close_requested());
   EXPECT_EQ(form_.ActivePageIndex(), kLicense);
 }
 
