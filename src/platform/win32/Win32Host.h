@@ -52,7 +52,12 @@ class Win32Host : public Host {
   // A window program has no console to share.
   void ShareConsole(std::function<void()>) override {}
 
+  // Programs started from now on start with their windows hidden (an
+  // unattended run shows no window, not even a console program's).
+  void HideStartedPrograms() { show_command_ = SW_HIDE; }
+
  private:
+  WORD show_command_ = SW_SHOWNORMAL;
   HMODULE pq_library_ = nullptr;  // stays loaded for the rest of the run
   PqApi pq_;
 };

@@ -68,7 +68,7 @@ std::unique_ptr<HostProcess> Win32Host::StartProcess(const std::string& command_
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;  // the size of this build's structure
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
+  startup.wShowWindow = show_command_;
   PROCESS_INFORMATION info = {};
   // CreateProcessA may write into the command line: give it a copy.
   std::string line = command_line;
