@@ -82,7 +82,7 @@ std::string MessageBoxAnswerText(int answer) {
 }
 
 void LoggingUi::DisplayForm(Form& form, bool modal) {
-  if (modal) log_.Write("dialog \"" + form.caption + "\" shown");
+  if (modal) log_.Write("dialog \"" + form.caption + "\" opened");
   inner_.DisplayForm(form, modal);
 }
 
