@@ -47,19 +47,6 @@ std::optional<int64_t> ParseOffset(const std::string& text) {
   return static_cast<int64_t>(static_cast<uint32_t>(value));
 }
 
-// Every byte of `size`, in as many host calls as it takes; false when a
-// call fails or takes nothing.
-bool WriteAll(HostFile& file, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    uint32_t done = 0;
-    const bool ok = file.Write(data, static_cast<uint32_t>(size), &done);
-    if (!ok || done == 0) return false;
-    data += done;
-    size -= std::min<size_t>(done, size);
-  }
-  return true;
-}
-
 }  // namespace
 
 // --- Names and paths ---------------------------------------------------------
@@ -92,6 +79,22 @@ std::string DeviceNameOf(const std::string& component) {
 }
 
 }  // namespace
+
+std::string QuotedName(const std::string& name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text = "\"";
+  for (const char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      text += "\\x";
+      text += kHex[u >> 4];
+      text += kHex[u & 0xF];
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
+}
 
 std::string EntryNameFault(const std::string& name) {
   if (name.empty()) return "the name is empty";
@@ -237,27 +240,38 @@ bool TZipFile::ReadDirectory(HostFile* archive) {
   return complete;
 }
 
+bool TZipFile::Refuse(const char* record, std::optional<size_t> index, int64_t position,
+                      const std::string* name, const std::string& why) {
+  DirectoryError = record;
+  if (index) DirectoryError += " " + std::to_string(*index);
+  DirectoryError += " at offset " + std::to_string(position - archive_start_);
+  if (name != nullptr) DirectoryError += " names " + QuotedName(*name);
+  DirectoryError += ": " + why;
+  return false;
+}
+
 bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
-  for (;;) {
+  for (size_t index = 0;; ++index) {
     const int64_t position = in.Position();
-    const std::unique_ptr<LocalHeader> header = ReadLocalHeader(in);
-    if (header == nullptr) return false;
+    std::string fault;
+    const std::unique_ptr<LocalHeader> header = ReadLocalHeader(in, &fault);
+    if (header == nullptr) return Refuse("local header", index, position, nullptr, fault);
     const std::string name = TextBeforeZero(header->name);
     NoteLocalHeader(position, name);
     if (!IsDirectoryName(name)) {
-      std::string fault = EntryNameFault(header->name);
-      if (!fault.empty()) {
-        RefusedName = NameRefusal{name, std::move(fault)};
-        return false;
+      std::string name_fault = EntryNameFault(header->name);
+      if (!name_fault.empty()) {
+        RefusedName = NameRefusal{name, name_fault};
+        return Refuse("local header", index, position, &name, name_fault);
       }
       AppendRow(name, *header);
     }
     if (header->flags & kFlagEncrypted) HasEncryptedEntries = true;
     if (!in.Skip(header->compressed_size)) return false;
-    uint32_t next = PeekSignature(in);
+    uint32_t next = in.Peek32();
     if (next == kDataDescriptorSignature) {
       in.Skip(data_descriptor::kSize);
-      next = PeekSignature(in);
+      next = in.Peek32();
     }
     if (next == kCentralHeaderSignature) return true;
   }
@@ -266,23 +280,26 @@ bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
 bool TZipFile::ReadCentralDirectory(ArchiveReader& in) {
   size_t index = 0;
   do {
-    const std::unique_ptr<CentralHeader> header = ReadCentralHeader(in);
-    if (header == nullptr) return false;
+    const int64_t position = in.Position();
+    std::string fault;
+    const std::unique_ptr<CentralHeader> header = ReadCentralHeader(in, &fault);
+    if (header == nullptr) return Refuse("central record", index, position, nullptr, fault);
     const std::string name = TextBeforeZero(header->name);
-    if (!ClaimLocalHeader(*header, name, index++)) return false;
+    const std::string place_fault = ClaimLocalHeader(*header, name, index);
+    if (!place_fault.empty()) return Refuse("central record", index, position, &name, place_fault);
     if (!IsDirectoryName(name)) {
       EntryRow* row = FindRow(name);
-      if (row == nullptr) {
-        DirectoryError = "central record " + std::to_string(index - 1) + " names \"" + name +
-                         "\", which no local header has";
-        return false;
-      }
+      if (row == nullptr)
+        return Refuse("central record", index, position, &name, "no local header has that name");
       (*row)[kColumnOffset] = SignedDecimal(header->local_header_offset);
       row->central = EntryRow::DataChecks{header->crc32, header->uncompressed_size};
     }
-  } while (PeekSignature(in) != kEndRecordSignature);
-  const std::unique_ptr<EndRecord> end = ReadEndRecord(in);
-  if (end == nullptr) return false;
+    ++index;
+  } while (in.Peek32() != kEndRecordSignature);
+  const int64_t position = in.Position();
+  std::string fault;
+  const std::unique_ptr<EndRecord> end = ReadEndRecord(in, &fault);
+  if (end == nullptr) return Refuse("end record", std::nullopt, position, nullptr, fault);
   Directory->Comment = TextBeforeZero(end->comment);
   return true;
 }
@@ -291,24 +308,19 @@ void TZipFile::NoteLocalHeader(int64_t position, const std::string& name) {
   local_places_[position - archive_start_] = LocalPlace{AsciiLowerCase(name), std::nullopt};
 }
 
-bool TZipFile::ClaimLocalHeader(const CentralHeader& header, const std::string& name,
-                                size_t index) {
+std::string TZipFile::ClaimLocalHeader(const CentralHeader& header, const std::string& name,
+                                       size_t index) {
   const int64_t offset = header.local_header_offset;
-  const std::string record = "central record " + std::to_string(index) + " names \"" + name +
-                             "\" at offset " + std::to_string(offset) + ", ";
+  const std::string given = "it points to offset " + std::to_string(offset);
   const auto place = local_places_.find(offset);
-  if (place == local_places_.end()) {
-    DirectoryError = record + "where the walk found no local header";
-  } else if (place->second.folded_name != AsciiLowerCase(name)) {
-    DirectoryError = record + "the local header of another name";
-  } else if (place->second.claimed_by) {
-    DirectoryError = record + "which central record " + std::to_string(*place->second.claimed_by) +
-                     " gave already";
-  } else {
-    place->second.claimed_by = index;
-    return true;
-  }
-  return false;
+  if (place == local_places_.end()) return given + ", where the walk found no local header";
+  if (place->second.folded_name != AsciiLowerCase(name))
+    return given + ", the local header of another name";
+  if (place->second.claimed_by)
+    return given + ", which central record " + std::to_string(*place->second.claimed_by) +
+           " gave already";
+  place->second.claimed_by = index;
+  return std::string();
 }
 
 int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target_folder,

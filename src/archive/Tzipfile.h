@@ -93,11 +93,14 @@ class TZipFile : public TraditionalCipher {
   // host (see EntryNameFault; RefusedName then says which and why) and a
   // central record whose offset is not that of a local header the walk read
   // for the same name, or is that of one an earlier record named already
-  // (two names would share one entry's data; DirectoryError then names the
-  // record). Rows appended before a failure stay.
+  // (two names would share one entry's data). Rows appended before a
+  // failure stay.
   bool ReadDirectory(HostFile* archive);
-  // Why the last ReadDirectory found the central directory unusable, naming
-  // the record, for the package tool; empty otherwise.
+  // Why the last ReadDirectory refused the archive, for the package tool:
+  // the record (counted from 0), its offset in the archive, its name when it
+  // was read, and what was wrong, as
+  //   central record 3 at offset 412 names "b.txt": no local header has that name
+  // Names are quoted with control characters as \xNN. Empty otherwise.
   std::string DirectoryError;
 
   // The entry ReadDirectory refused for its name: the name up to its first
@@ -128,9 +131,13 @@ class TZipFile : public TraditionalCipher {
   void NoteLocalHeader(int64_t position, const std::string& name);
   // Whether central record `index` (from 0) gives the position of a local
   // header the walk read for the same name (ASCII letter case ignored) that
-  // no earlier record gave; marks it as given. False with DirectoryError
-  // set otherwise.
-  bool ClaimLocalHeader(const CentralHeader& header, const std::string& name, size_t index);
+  // no earlier record gave; marks it as given and returns "". Otherwise
+  // what is wrong with the position.
+  std::string ClaimLocalHeader(const CentralHeader& header, const std::string& name, size_t index);
+  // Sets DirectoryError for the record `index` of its kind (none: the end
+  // record) at `position` of the file; false.
+  bool Refuse(const char* record, std::optional<size_t> index, int64_t position,
+              const std::string* name, const std::string& why);
   void AppendRow(const std::string& name, const LocalHeader& header);
   // The first row whose name equals `name` with ASCII letter case ignored.
   EntryRow* FindRow(const std::string& name);
@@ -167,6 +174,10 @@ std::string EntryNameFault(const std::string& name_field);
 inline bool IsSafeEntryName(const std::string& name_field) {
   return EntryNameFault(name_field).empty();
 }
+
+// `name` in double quotes, each control character written as \xNN, for a
+// message on one line.
+std::string QuotedName(const std::string& name);
 
 // --- Paths, with '\', ':' and '/' as delimiters ----------------------------
 

@@ -112,16 +112,30 @@ bool ReadField(ArchiveReader& in, uint16_t length, std::string* field) {
   return length == 0 || in.Read(field->data(), length);
 }
 
+const char kCutShort[] = "the file ends inside it";
+
+// Null, with `text` as the fault when one is wanted.
+std::nullptr_t Refuse(std::string* fault, const char* text) {
+  if (fault != nullptr) *fault = text;
+  return nullptr;
+}
+
 }  // namespace
 
-std::unique_ptr<LocalHeader> ReadLocalHeader(ArchiveReader& in) {
+std::unique_ptr<LocalHeader> ReadLocalHeader(ArchiveReader& in, std::string* fault) {
   namespace f = local_header;
+  const auto is_local = [](uint32_t s) {
+    return s == kLocalHeaderSignature || s == kLocalHeaderOddSignature;
+  };
+  const char kNone[] = "no local header starts there";
+  // A signature is told apart from a record cut short before its fixed part.
+  if (const uint32_t peek = in.Peek32(); peek != kNoSignature && !is_local(peek))
+    return Refuse(fault, kNone);
   uint8_t b[f::kSize];
-  if (!in.Read(b, f::kSize)) return nullptr;
+  if (!in.Read(b, f::kSize)) return Refuse(fault, kCutShort);
   auto h = std::make_unique<LocalHeader>();
   h->signature = Get32(b + f::kSignature);
-  if (h->signature != kLocalHeaderSignature && h->signature != kLocalHeaderOddSignature)
-    return nullptr;
+  if (!is_local(h->signature)) return Refuse(fault, kNone);
   h->version_needed = Get16(b + f::kVersionNeeded);
   h->flags = Get16(b + f::kFlags);
   h->method = Get16(b + f::kMethod);
@@ -133,17 +147,20 @@ std::unique_ptr<LocalHeader> ReadLocalHeader(ArchiveReader& in) {
   h->name_length = Get16(b + f::kNameLength);
   h->extra_length = Get16(b + f::kExtraLength);
   if (!ReadField(in, h->name_length, &h->name) || !ReadField(in, h->extra_length, &h->extra))
-    return nullptr;
+    return Refuse(fault, kCutShort);
   return h;
 }
 
-std::unique_ptr<CentralHeader> ReadCentralHeader(ArchiveReader& in) {
+std::unique_ptr<CentralHeader> ReadCentralHeader(ArchiveReader& in, std::string* fault) {
   namespace f = central_header;
+  const char kNone[] = "neither a central record nor the end record starts there";
+  if (const uint32_t peek = in.Peek32(); peek != kNoSignature && peek != kCentralHeaderSignature)
+    return Refuse(fault, kNone);
   uint8_t b[f::kSize];
-  if (!in.Read(b, f::kSize)) return nullptr;
+  if (!in.Read(b, f::kSize)) return Refuse(fault, kCutShort);
   auto h = std::make_unique<CentralHeader>();
   h->signature = Get32(b + f::kSignature);
-  if (h->signature != kCentralHeaderSignature) return nullptr;
+  if (h->signature != kCentralHeaderSignature) return Refuse(fault, kNone);
   h->version_made_by = Get16(b + f::kVersionMadeBy);
   h->version_needed = Get16(b + f::kVersionNeeded);
   h->flags = Get16(b + f::kFlags);
@@ -162,17 +179,19 @@ std::unique_ptr<CentralHeader> ReadCentralHeader(ArchiveReader& in) {
   h->local_header_offset = Get32(b + f::kLocalHeaderOffset);
   if (!ReadField(in, h->name_length, &h->name) || !ReadField(in, h->extra_length, &h->extra) ||
       !ReadField(in, h->comment_length, &h->comment))
-    return nullptr;
+    return Refuse(fault, kCutShort);
   return h;
 }
 
-std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in) {
+std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in, std::string* fault) {
   namespace f = end_record;
+  if (const uint32_t peek = in.Peek32(); peek != kNoSignature && peek != kEndRecordSignature)
+    return Refuse(fault, "no end record starts there");
   uint8_t b[f::kSize];
-  if (!in.Read(b, f::kSize)) return nullptr;
+  if (!in.Read(b, f::kSize)) return Refuse(fault, kCutShort);
   auto r = std::make_unique<EndRecord>();
   r->signature = Get32(b + f::kSignature);
-  if (r->signature != kEndRecordSignature) return nullptr;
+  if (r->signature != kEndRecordSignature) return Refuse(fault, "no end record starts there");
   r->disk_number = Get16(b + f::kDiskNumber);
   r->central_disk = Get16(b + f::kCentralDisk);
   r->disk_records = Get16(b + f::kDiskRecords);
@@ -180,8 +199,7 @@ std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in) {
   r->central_size = Get32(b + f::kCentralSize);
   r->central_offset = Get32(b + f::kCentralOffset);
   r->comment_length = Get16(b + f::kCommentLength);
-  if (!ReadField(in, r->comment_length, &r->comment)) return nullptr;
+  if (!ReadField(in, r->comment_length, &r->comment)) return Refuse(fault, kCutShort);
   return r;
 }
 
-uint32_t PeekSignature(ArchiveReader& in) { return in.Peek32(); }

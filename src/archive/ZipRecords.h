@@ -16,7 +16,7 @@ constexpr uint32_t kLocalHeaderOddSignature = 0x50000000;  // 00 00 00 50, accep
 constexpr uint32_t kDataDescriptorSignature = 0x08074B50;  // PK 07 08
 constexpr uint32_t kCentralHeaderSignature = 0x02014B50;  // PK 01 02
 constexpr uint32_t kEndRecordSignature = 0x06054B50;  // PK 05 06
-// What PeekSignature gives when fewer than four bytes are left.
+// What ArchiveReader::Peek32 gives when fewer than four bytes are left.
 constexpr uint32_t kNoSignature = 0;
 
 // General-purpose flags and compression methods.
@@ -44,10 +44,8 @@ constexpr size_t kSize = 30;
 }  // namespace local_header
 
 namespace data_descriptor {
-constexpr size_t kSignature = 0;
-constexpr size_t kCrc32 = 4;
-constexpr size_t kCompressedSize = 8;
-constexpr size_t kUncompressedSize = 12;
+// Signature, CRC-32, compressed and uncompressed size: stepped over whole,
+// the central record giving the checks.
 constexpr size_t kSize = 16;  // with its signature, the only form stepped over
 }  // namespace data_descriptor
 
@@ -200,9 +198,7 @@ class ArchiveReader {
 
 // Each reads one record at the reader's position and leaves the position
 // just after it. None when the signature is not the record's or the file
-// ends inside the record.
-std::unique_ptr<LocalHeader> ReadLocalHeader(ArchiveReader& in);
-std::unique_ptr<CentralHeader> ReadCentralHeader(ArchiveReader& in);
-std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in);
-// The next four bytes as a little-endian value, position unchanged.
-uint32_t PeekSignature(ArchiveReader& in);
+// ends inside the record; `*fault` (when given) then says which.
+std::unique_ptr<LocalHeader> ReadLocalHeader(ArchiveReader& in, std::string* fault = nullptr);
+std::unique_ptr<CentralHeader> ReadCentralHeader(ArchiveReader& in, std::string* fault = nullptr);
+std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in, std::string* fault = nullptr);

@@ -1,5 +1,6 @@
 #include "engine/Phases.h"
 #include "formlib/Registry.h"
+#include "install/PackageDefinition.h"
 
 std::string InstallFolderValueText(Installer& installer) {
   return "registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = " +
@@ -11,7 +12,7 @@ std::string InstallFolderValueText(Installer& installer) {
 // a value that cannot be written into the opened key raises.
 void SaveInstallFolder(Installer& installer) {
   TRegistry registry(installer.host());
-  if (registry.OpenKey("Software\\Corvantis\\v2.1", true)) {
+  if (registry.OpenKey(kProductKey, true)) {
     registry.WriteString("InstallDir", installer.ui.DestinationFolder());
     registry.CloseKey();
     installer.app.log().Write(InstallFolderValueText(installer) + " written");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/PhpIni.h"
 #include "install/InstallContext.h"
 #include "install/Installer.h"
 
@@ -14,8 +15,8 @@
 bool CheckPackage(Installer& installer);
 // Lays every entry of "Data.kpv" into its folder; false after a message.
 bool UnpackPackage(Installer& installer, InstallContext& context);
-// Adds the collected extension lines to php.ini.
-void UpdatePhpIni(Installer& installer, InstallContext& context);
+// UpdatePhpIni, which adds the collected extension lines to php.ini, is in
+// PhpIni.h.
 // Runs psql.exe on the package's SQL scripts; false when the user stops.
 bool ImportSqlScripts(Installer& installer, InstallContext& context);
 // Records the destination folder as "InstallDir" in the registry.

@@ -8,7 +8,8 @@ bool RunAndWait(TApplication& app, const std::string& command_line,
   const uint32_t start = app.host().TickCount();
   std::unique_ptr<HostProcess> process = app.host().StartProcess(command_line, environment);
   if (process == nullptr) {
-    log.Write("could not start: " + command_line);
+    const std::string why = app.host().LastError().Message();
+    log.Write("could not start: " + command_line + (why.empty() ? "" : ": " + why));
     return false;
   }
   HostProcess::Wait wait;

@@ -67,15 +67,8 @@ namespace {
 
 // Every byte of the pieces; false when a write fails or takes nothing.
 bool WritePieces(HostFile& file, const std::vector<std::string_view>& pieces) {
-  for (const std::string_view piece : pieces) {
-    size_t at = 0;
-    while (at < piece.size()) {
-      const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(piece.size() - at, 1u << 20));
-      uint32_t done = 0;
-      if (!file.Write(piece.data() + at, chunk, &done) || done == 0) return false;
-      at += done;
-    }
-  }
+  for (const std::string_view piece : pieces)
+    if (!WriteAll(file, piece.data(), piece.size())) return false;
   return true;
 }
 

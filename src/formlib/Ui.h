@@ -97,9 +97,8 @@ class Console {
   // errors (their standard output is discarded on POSIX).
   virtual void QuietStartedPrograms() = 0;
 };
-// The console of the program running on `host`. Defined once per platform,
-// in frontend/.
-std::unique_ptr<Console> CreateConsole(Host& host);
+// The program's console. Defined once per platform, in frontend/.
+std::unique_ptr<Console> CreateConsole();
 
 // The front-end of an unattended run ("/verysilent"): no window is ever
 // shown and no input is read, so the wizard closes wherever it would wait.

@@ -19,6 +19,9 @@ struct PackageDefinition {
   std::string LicenceText;
 };
 
+// The product's key below HKEY_LOCAL_MACHINE, holding "InstallDir".
+inline constexpr char kProductKey[] = "Software\\Corvantis\\v2.1";
+
 // This package's definition, composed once.
 const PackageDefinition& ThePackage();
 

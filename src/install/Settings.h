@@ -21,7 +21,9 @@ struct Settings {
   bool LogGiven = false;
   // "/?" or "/help": the switches and exit statuses are shown instead.
   bool ShowHelp = false;
-  // Nothing in the installer sets it: an empty password serves an
-  // unencrypted package.
+  // The password of an encrypted package. Nothing sets it yet: the command
+  // line has no switch for it and the package definition holds none, so an
+  // empty password serves the unencrypted package this update ships. A
+  // package made with "kpv pack --password" would need it from one of them.
   std::string PackagePassword;
 };

@@ -9,6 +9,7 @@
 // boundary. Every call documents what it returns on success and on failure.
 // Texts are 8-bit strings in the ANSI code page, as on Windows.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,6 +34,21 @@ constexpr uint32_t kAttributeNormal = 0x80;
 
 enum class SeekOrigin { kBegin, kCurrent };
 
+// Why a host call failed, translated in one place per host from errno or
+// GetLastError(): what was tried, on which path, and the system's own text.
+// The product's messages stay as they are; this is for a reason wanted
+// beside them (the package tool, a log).
+struct HostError {
+  std::string operation;  // "cannot open", "cannot create", ...
+  std::string path;       // the path asked for; a POSIX host adds its own
+  std::string reason;     // strerror(errno), the system text of GetLastError()
+  // "cannot open C:\Setup\Data.kpv: The system cannot find the file
+  // specified."; empty when nothing failed.
+  std::string Message() const {
+    return reason.empty() ? std::string() : operation + " " + path + ": " + reason;
+  }
+};
+
 // An open file (a file handle). Destroying it closes the handle.
 class HostFile {
  public:
@@ -52,6 +68,10 @@ class HostFile {
   // when the target would lie before the start of the file.
   virtual int64_t Seek(int64_t distance, SeekOrigin origin) = 0;
 };
+
+// WriteFile until every byte is taken, in calls of at most 1 MiB; false
+// when a call fails or takes nothing. The one write-all loop on HostFile.
+bool WriteAll(HostFile& file, const void* data, size_t size);
 
 // An open registry key (HKEY). Destroying it closes the key (RegCloseKey).
 enum class RegValueType { kMissing, kString, kExpandString, kDword, kBinary, kOther };
@@ -188,6 +208,12 @@ class Host {
   // The libpq functions the database access uses. Loaded on first use; a
   // library that cannot be loaded raises a Fault with its message.
   virtual const PqApi& Pq() = 0;
+
+  // --- Failures -------------------------------------------------------
+  // Why the last call of the files-and-folders or process sections that
+  // failed did fail; a call that succeeds leaves it as it was. Read it right
+  // after the failure, as GetLastError.
+  virtual HostError LastError() const = 0;
 
   // --- Console --------------------------------------------------------
   // A front-end that shares the program's console (a terminal) names what

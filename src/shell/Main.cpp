@@ -8,7 +8,6 @@
 
 namespace {
 
-const char kProductKey[] = "Software\\Corvantis\\v2.1";
 
 }  // namespace
 
@@ -463,7 +462,10 @@ int RunSetup(Host& host, Ui& ui, Console* console) {
   ParseCommandLine(arguments, switches);
   if (switches.LogGiven && !log.Open(host.FromNativePath(switches.LogFile))) {
     // The run goes on without a log.
-    app.ui().ShowMessageBox(nullptr, "Unable to create the log file " + switches.LogFile + ".",
+    const std::string why = host.LastError().Message();
+    app.ui().ShowMessageBox(nullptr,
+                            "Unable to create the log file " + switches.LogFile + "." +
+                                (why.empty() ? std::string() : "\n" + why),
                             "ERROR", kMbOk | kMbIconError);
   }
   if (switches.CheckOnly && console != nullptr)

@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv) {
   std::unique_ptr<Host> host = CreateHost(argc, argv);
-  std::unique_ptr<Console> console = CreateConsole(*host);
+  std::unique_ptr<Console> console = CreateConsole();
 #ifndef _WIN32
   // The machine is a prefix folder here: without its drive C: there is
   // nothing to install on, and nothing is touched.

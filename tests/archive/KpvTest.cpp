@@ -65,25 +65,31 @@ TEST(Kpv, FailuresGiveTheirTextAndStatus) {
     std::string err;
   };
   const Case cases[] = {
-      {{"list", "C:\\pkg\\missing.zip"}, 1, "kpv: cannot open C:\\pkg\\missing.zip\n"},
+      {{"list", "C:\\pkg\\missing.zip"},
+       1,
+       "kpv: cannot open C:\\pkg\\missing.zip: The system cannot find the file specified.\n"},
       {{"list", "C:\\pkg\\slip.zip"},
        9,
-       "Invalid package!\nentry \"../evil.txt\": \"..\" leads out of the target folder\n"},
+       "Invalid package!\nkpv: local header 1 at offset 43 names \"../evil.txt\": \"..\" leads "
+       "out of the target folder\n"},
       {{"list", "C:\\pkg\\break.zip"},
        9,
-       "Invalid package!\nentry \"php_x\\x0Azend_extension=evil.dll\": a control character in the "
-       "name\n"},
+       "Invalid package!\nkpv: local header 1 at offset 43 names "
+       "\"php_x\\x0Azend_extension=evil.dll\": a control character in the name\n"},
       {{"extract", "C:\\pkg\\slip.zip", "--all", "C:\\out"},
        9,
-       "Invalid package!\nentry \"../evil.txt\": \"..\" leads out of the target folder\n"},
+       "Invalid package!\nkpv: local header 1 at offset 43 names \"../evil.txt\": \"..\" leads "
+       "out of the target folder\n"},
       {{"list", "C:\\pkg\\shared.zip"},
        9,
-       "Invalid package!\nkpv: central record 6 names \"Setup.SQL\" at offset 378, the local "
-       "header of another name\n"},
+       "Invalid package!\nkpv: central record 6 at offset " + std::to_string(setup_sql) +
+           " names \"Setup.SQL\": it points to offset 378, the local header of another name\n"},
       {{"extract", "C:\\pkg\\inside.zip", "--all", "C:\\out"},
        9,
-       "Invalid package!\nkpv: central record 1 names \"docs/readme.txt\" at offset 64, where the "
-       "walk found no local header\n"},
+       "Invalid package!\nkpv: central record 1 at offset " +
+           std::to_string(FindRecord(inside, kCentralHeaderSignature, 1)) +
+           " names \"docs/readme.txt\": it points to offset 64, where the walk found no local "
+           "header\n"},
       {{"extract", "C:\\pkg\\stored.zip", "none.txt", "C:\\out"},
        2,
        "none.txt: File not present in Zip file\n"},

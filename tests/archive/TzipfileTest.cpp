@@ -181,17 +181,40 @@ TEST_F(TzipfileTest, TruncatedAndForeignFilesAreInvalid) {
   for (size_t size = 0; size < whole.size(); ++size) {
     SCOPED_TRACE(size);
     EXPECT_FALSE(Read(whole.substr(0, size)));
+    EXPECT_NE(zip->DirectoryError.find(" at offset "), std::string::npos) << zip->DirectoryError;
   }
+  const size_t end = FindRecord(whole, kEndRecordSignature);
+  int centrals = 0;
+  while (FindRecord(whole, kCentralHeaderSignature, centrals) != std::string::npos) ++centrals;
+  const std::string at_end =
+      "central record " + std::to_string(centrals) + " at offset " + std::to_string(end) + ": ";
+  std::string no_end = whole;
+  no_end.replace(end, 4, "PK\x05\x07");
   std::string unlisted = Fixture("PythonStoredComment.zip");  // a central name no header has
-  unlisted.replace(FindRecord(unlisted, kCentralHeaderSignature) + central_header::kSize, 10,
-                   "readme.txx");
-  const std::string others[] = {
-      "This is not an archive.\n",
-      "MZ\x90" + std::string(61, '\0') + whole,              // data before the first header
-      whole.substr(FindRecord(whole, kEndRecordSignature)),  // the end record alone
-      unlisted,
+  const size_t unlisted_central = FindRecord(unlisted, kCentralHeaderSignature);
+  unlisted.replace(unlisted_central + central_header::kSize, 10, "readme.txx");
+  const struct {
+    std::string bytes;
+    std::string error;
+  } others[] = {
+      {"This is not an archive.\n", "local header 0 at offset 0: no local header starts there"},
+      {"MZ\x90" + std::string(61, '\0') + whole,  // data before the first header
+       "local header 0 at offset 0: no local header starts there"},
+      {whole.substr(end), "local header 0 at offset 0: no local header starts there"},
+      {whole.substr(0, 20), "local header 0 at offset 0: the file ends inside it"},
+      {whole.substr(0, end + 3), at_end + "the file ends inside it"},
+      {no_end, at_end + "neither a central record nor the end record starts there"},
+      {whole.substr(0, end + 10),
+       "end record at offset " + std::to_string(end) + ": the file ends inside it"},
+      {unlisted, "central record 0 at offset " + std::to_string(unlisted_central) +
+                     " names \"readme.txx\": it points to offset 0, the local header of "
+                     "another name"},
   };
-  for (const std::string& bytes : others) EXPECT_FALSE(Read(bytes));
+  for (const auto& c : others) {
+    SCOPED_TRACE(c.error);
+    EXPECT_FALSE(Read(c.bytes));
+    EXPECT_EQ(zip->DirectoryError, c.error);
+  }
   zip = std::make_unique<TZipFile>(*host, kPackage);
   EXPECT_FALSE(zip->ReadDirectory(nullptr));
 }
@@ -224,15 +247,19 @@ TEST_F(TzipfileTest, CentralOffsetsAreTheWalkedHeadersOfTheirNamesOnce) {
   };
   const Case cases[] = {
       {"another entry's header", other,
-       "central record 1 names \"b.txt\" at offset 0, the local header of another name"},
+       "central record 1 at offset " + std::to_string(central_b) +
+           " names \"b.txt\": it points to offset 0, the local header of another name"},
       {"inside a header", inside,
-       "central record 1 names \"b.txt\" at offset " + std::to_string(local_b + 1) +
+       "central record 1 at offset " + std::to_string(central_b) +
+           " names \"b.txt\": it points to offset " + std::to_string(local_b + 1) +
            ", where the walk found no local header"},
       {"one header twice", twice,
-       "central record 2 names \"b.txt\" at offset " + std::to_string(local_b) +
+       "central record 2 at offset " + std::to_string(end) +
+           " names \"b.txt\": it points to offset " + std::to_string(local_b) +
            ", which central record 1 gave already"},
       {"a header inside the data", hidden,
-       "central record 0 names \"b.txt\" at offset 35, where the walk found no local header"},
+       "central record 0 at offset " + std::to_string(FindRecord(hidden, kCentralHeaderSignature)) +
+           " names \"b.txt\": it points to offset 35, where the walk found no local header"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -248,8 +248,9 @@ done
 m=$(new_machine log-missing-folder)
 run_unattended "$m" /check "/dbpass:$password" "/log:$work/no-such-folder/setup.log"
 expect_status log-missing-folder 0 "$m"
-same log-missing-folder "standard error" \
-  "ERROR: Unable to create the log file $work/no-such-folder/setup.log." "$(cat "$m.stderr")"
+log_path=$work/no-such-folder/setup.log
+same log-missing-folder "standard error" "ERROR: Unable to create the log file $log_path.
+cannot create Z:${log_path//\//\\} ($log_path): No such file or directory" "$(cat "$m.stderr")"
 
 # The wizard closed before the install: 2, told in the log.
 m=$(new_machine log-cancel)

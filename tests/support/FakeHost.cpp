@@ -143,6 +143,23 @@ bool FakeHost::Locked(const std::string& key) const {
   return std::find(locked_.begin(), locked_.end(), key) != locked_.end();
 }
 
+namespace {
+
+// The system texts of the Windows errors the fake gives.
+const char kFileNotFound[] = "The system cannot find the file specified.";
+const char kPathNotFound[] = "The system cannot find the path specified.";
+const char kAccessDenied[] = "Access is denied.";
+const char kSharingViolation[] =
+    "The process cannot access the file because it is being used by another process.";
+const char kAlreadyExists[] = "Cannot create a file when that file already exists.";
+
+}  // namespace
+
+const char* FakeHost::NoNewFile(const std::string& key) const {
+  const Node* folder = Find(ParentKey(key));
+  return folder == nullptr || !folder->folder ? kPathNotFound : kAccessDenied;
+}
+
 bool FakeHost::TakesNewFiles(const std::string& folder_key) const {
   const Node* folder = Find(folder_key);
   return folder != nullptr && folder->folder &&
@@ -207,23 +224,38 @@ std::vector<std::string> FakeHost::Files() const {
   return files;
 }
 
+
+bool FakeHost::Fail(const char* operation, const std::string& path, const char* reason) {
+  last_error_ = {operation, path, reason};
+  return false;
+}
+
+std::nullptr_t FakeHost::FailNull(const char* operation, const std::string& path,
+                                  const char* reason) {
+  Fail(operation, path, reason);
+  return nullptr;
+}
+
 std::unique_ptr<HostFile> FakeHost::OpenFileForRead(const std::string& path, unsigned share) {
   const std::string key = Key(path);
   Node* node = Find(key);
-  if (node == nullptr || node->folder || Locked(key) || !node->CanOpen(false, share))
-    return nullptr;
+  if (node == nullptr) return FailNull("cannot open", path, kFileNotFound);
+  if (node->folder) return FailNull("cannot open", path, kAccessDenied);
+  if (Locked(key) || !node->CanOpen(false, share))
+    return FailNull("cannot open", path, kSharingViolation);
   return std::make_unique<FakeFile>(*this, *node, false, share);
 }
 
 std::unique_ptr<HostFile> FakeHost::CreateFileForWrite(const std::string& path) {
   const std::string key = Key(path);
-  if (Locked(key)) return nullptr;
+  if (Locked(key)) return FailNull("cannot create", path, kSharingViolation);
   Node* node = Find(key);
   if (node != nullptr) {
-    if (node->folder || node->read_only || !node->CanOpen(true, kShareNone)) return nullptr;
+    if (node->folder || node->read_only) return FailNull("cannot create", path, kAccessDenied);
+    if (!node->CanOpen(true, kShareNone)) return FailNull("cannot create", path, kSharingViolation);
     node->bytes.clear();
   } else {
-    if (!TakesNewFiles(ParentKey(key))) return nullptr;
+    if (!TakesNewFiles(ParentKey(key))) return FailNull("cannot create", path, NoNewFile(key));
     auto& slot = nodes_[key];
     slot = std::make_unique<Node>();
     node = slot.get();
@@ -234,16 +266,18 @@ std::unique_ptr<HostFile> FakeHost::CreateFileForWrite(const std::string& path) 
 std::unique_ptr<HostFile> FakeHost::OpenFileForOverwrite(const std::string& path) {
   const std::string key = Key(path);
   Node* node = Find(key);
-  if (node == nullptr || node->folder || node->read_only || Locked(key) ||
-      !node->CanOpen(true, kShareNone))
-    return nullptr;
+  if (node == nullptr) return FailNull("cannot overwrite", path, kFileNotFound);
+  if (node->folder || node->read_only) return FailNull("cannot overwrite", path, kAccessDenied);
+  if (Locked(key) || !node->CanOpen(true, kShareNone))
+    return FailNull("cannot overwrite", path, kSharingViolation);
   node->bytes.clear();
   return std::make_unique<FakeFile>(*this, *node, true, kShareNone);
 }
 
 std::unique_ptr<HostFile> FakeHost::CreateFileBeside(const std::string& path, std::string* name) {
   const std::string key = Key(path);
-  if (!TakesNewFiles(ParentKey(key))) return nullptr;
+  if (!TakesNewFiles(ParentKey(key)))
+    return FailNull("cannot create a file beside", path, NoNewFile(key));
   std::string created;
   do {
     created = key + ".~" + std::to_string(++created_beside_);
@@ -263,9 +297,11 @@ uint32_t FakeHost::FileAttributes(const std::string& path) {
 
 bool FakeHost::MakeOneDirectory(const std::string& path) {
   const std::string key = Key(path);
-  if (Find(key) != nullptr || Locked(key)) return false;
+  if (Find(key) != nullptr) return Fail("cannot make the folder", path, kAlreadyExists);
+  if (Locked(key)) return Fail("cannot make the folder", path, kAccessDenied);
   const Node* parent = Find(ParentKey(key));
-  if (parent == nullptr || !parent->folder) return false;
+  if (parent == nullptr || !parent->folder)
+    return Fail("cannot make the folder", path, kPathNotFound);
   auto& node = nodes_[key];
   node = std::make_unique<Node>();
   node->folder = true;
@@ -276,10 +312,13 @@ bool FakeHost::ReplaceFileWith(const std::string& from, const std::string& to) {
   const std::string from_key = Key(from);
   const std::string to_key = Key(to);
   Node* source = Find(from_key);
-  if (source == nullptr || source->folder || source->Open()) return false;
+  if (source == nullptr) return Fail("cannot replace", to, kFileNotFound);
+  if (source->folder) return Fail("cannot replace", to, kAccessDenied);
   Node* target = Find(to_key);
-  if (Locked(to_key) || (target != nullptr && (target->folder || target->Open()))) return false;
-  if (target != nullptr && (target->read_only || replace_fails)) return false;
+  if (source->Open() || Locked(to_key) || (target != nullptr && target->Open()))
+    return Fail("cannot replace", to, kSharingViolation);
+  if (target != nullptr && (target->folder || target->read_only || replace_fails))
+    return Fail("cannot replace", to, kAccessDenied);
   nodes_[to_key] = std::move(nodes_[from_key]);
   nodes_.erase(from_key);
   return true;
@@ -288,8 +327,9 @@ bool FakeHost::ReplaceFileWith(const std::string& from, const std::string& to) {
 bool FakeHost::RemoveFile(const std::string& path) {
   const std::string key = Key(path);
   Node* node = Find(key);
-  if (node == nullptr || node->folder || node->read_only || node->Open() || Locked(key))
-    return false;
+  if (node == nullptr) return Fail("cannot remove", path, kFileNotFound);
+  if (node->folder || node->read_only) return Fail("cannot remove", path, kAccessDenied);
+  if (node->Open() || Locked(key)) return Fail("cannot remove", path, kSharingViolation);
   nodes_.erase(key);
   return true;
 }
@@ -457,7 +497,8 @@ std::unique_ptr<HostProcess> FakeHost::StartProcess(const std::string& command_l
                                                     const EnvironmentAdditions& environment) {
   command_lines.push_back(command_line);
   environments.push_back(environment);
-  if (can_start && !can_start(command_line)) return nullptr;
+  if (can_start && !can_start(command_line))
+    return FailNull("cannot start", command_line, kFileNotFound);
   if (on_start) on_start(command_line);
   return std::make_unique<FakeProcess>(input_waits, wait_fails,
                                        exit_code ? exit_code(command_line) : 0);

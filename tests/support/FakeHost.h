@@ -7,6 +7,7 @@
 // tree below HKEY_LOCAL_MACHINE. Processes are recorded, not run. The
 // screen and the user are FakeUi's (FakeUi.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -116,6 +117,7 @@ class FakeHost : public Host {
   void SeedRandom(unsigned seed) override { seeds.push_back(seed); }
   int Random() override;
   const PqApi& Pq() override;
+  HostError LastError() const override { return last_error_; }
   void ShareConsole(std::function<void()>) override {}
 
   // The normalized form of a path: lower case, "\" separators, drive first.
@@ -131,12 +133,18 @@ class FakeHost : public Host {
   Node* Find(const std::string& key) const;
   bool Locked(const std::string& key) const;
   bool TakesNewFiles(const std::string& folder_key) const;
+  // Why no new file can be made at `key`: no folder, or one that takes none.
+  const char* NoNewFile(const std::string& key) const;
+  // Records a failed call's reason, with the Windows system text; false.
+  bool Fail(const char* operation, const std::string& path, const char* reason);
+  std::nullptr_t FailNull(const char* operation, const std::string& path, const char* reason);
   RegKey* FindKey(const std::string& path, bool create);
 
   std::map<std::string, std::unique_ptr<Node>> nodes_;
   std::vector<std::string> locked_;
   std::vector<std::string> closed_folders_;
   int created_beside_ = 0;
+  HostError last_error_;
   std::unique_ptr<RegKey> registry_;
   int open_files_ = 0;
   int writes_ = 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -50,8 +49,8 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 on success; the result code for extract; 1 when the\n"
     "archive cannot be opened or pack fails; 9 for an archive the installer\n"
-    "would refuse (\"Invalid package!\", followed by the central record at\n"
-    "fault and why, when that is the reason); 64 for a usage error.\n";
+    "would refuse (\"Invalid package!\", followed by the record at fault:\n"
+    "which, at which offset, and what was wrong); 64 for a usage error.\n";
 
 struct Arguments {
   std::vector<std::string> positional;
@@ -88,33 +87,16 @@ int Usage(std::ostream& err) {
 
 // A name between double quotes, its control characters written as \xNN, so
 // a name that holds a line break stays on one line.
-std::string Printable(const std::string& name) {
-  std::string text = "\"";
-  for (const char c : name) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", u);
-      text += escape;
-    } else {
-      text += c;
-    }
-  }
-  return text + "\"";
-}
-
 // Opens and reads the archive as the installer does.
 int ReadPackage(Host& host, const std::string& native_path, TZipFile* zip, std::ostream& err) {
   const std::unique_ptr<HostFile> file = host.OpenFileForRead(zip->ArchiveName, kShareRead);
   if (file == nullptr) {
-    err << "kpv: cannot open " << native_path << "\n";
+    err << "kpv: cannot open " << native_path << ": " << host.LastError().reason << "\n";
     return kZipError;
   }
   if (!zip->ReadDirectory(file.get())) {
+    // The installer's own message, then the record at fault and why.
     err << "Invalid package!\n";
-    if (zip->RefusedName)
-      err << "entry " << Printable(zip->RefusedName->name) << ": " << zip->RefusedName->reason
-          << "\n";
     if (!zip->DirectoryError.empty()) err << "kpv: " << zip->DirectoryError << "\n";
     return kKpvInvalidPackage;
   }

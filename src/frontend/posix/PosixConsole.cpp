@@ -45,4 +45,4 @@ class PosixConsole : public Console {
 
 }  // namespace
 
-std::unique_ptr<Console> CreateConsole(Host&) { return std::make_unique<PosixConsole>(); }
+std::unique_ptr<Console> CreateConsole() { return std::make_unique<PosixConsole>(); }

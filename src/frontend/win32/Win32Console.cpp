@@ -6,13 +6,12 @@
 #include <memory>
 
 #include "formlib/Ui.h"
-#include "platform/win32/Win32Host.h"
+#include "platform/win32/Win32Process.h"
 
 namespace {
 
 class Win32Console : public Console {
  public:
-  explicit Win32Console(Host& host) : host_(host) {}
   ~Win32Console() override {
     if (console_output_ != INVALID_HANDLE_VALUE) CloseHandle(console_output_);
   }
@@ -21,8 +20,7 @@ class Win32Console : public Console {
   void ShowHelp(const std::string& caption, const std::string& text) override {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
   }
-  // setup.exe's host is always the Windows host.
-  void QuietStartedPrograms() override { static_cast<Win32Host&>(host_).HideStartedPrograms(); }
+  void QuietStartedPrograms() override { HideStartedWindows(); }
 
  private:
   static bool Usable(HANDLE handle) {
@@ -57,11 +55,10 @@ class Win32Console : public Console {
     }
   }
 
-  Host& host_;
   bool attached_ = false;
   HANDLE console_output_ = INVALID_HANDLE_VALUE;
 };
 
 }  // namespace
 
-std::unique_ptr<Console> CreateConsole(Host& host) { return std::make_unique<Win32Console>(host); }
+std::unique_ptr<Console> CreateConsole() { return std::make_unique<Win32Console>(); }

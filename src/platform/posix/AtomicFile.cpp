@@ -10,6 +10,7 @@
 
 #include "platform/posix/FileDescriptor.h"
 #include "platform/posix/OsError.h"
+#include "platform/posix/PosixFile.h"
 
 ssize_t FileCalls::Write(int fd, const void* buffer, size_t count) {
   return ::write(fd, buffer, count);
@@ -30,13 +31,6 @@ mode_t NewFileMode() {
   const mode_t mask = ::umask(022);
   ::umask(mask);
   return 0666 & ~mask;
-}
-
-std::string FolderOf(const std::string& host_path) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return host_path.substr(0, slash);
 }
 
 }  // namespace
@@ -83,7 +77,7 @@ bool SaveFileAtomically(const std::string& host_path, const std::string& bytes, 
   remover.armed = false;
 
   // The rename itself is durable only once the folder is flushed.
-  FileDescriptor folder(::open(FolderOf(host_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor folder(::open(HostFolderOf(host_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) calls.Fsync(folder.get());
   return true;
 }

@@ -85,13 +85,6 @@ std::unique_ptr<HostFile> RegularFile(FileDescriptor fd, int* error) {
   return std::make_unique<PosixFile>(std::move(fd));
 }
 
-std::string FolderOf(const std::string& host_path) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return host_path.substr(0, slash);
-}
-
 }  // namespace
 
 std::unique_ptr<HostFile> OpenHostFileForRead(const std::string& host_path, int* error) {
@@ -276,7 +269,14 @@ bool ReplaceHostFileKeepingIdentity(const std::string& host_from, const std::str
     return false;
   }
   // The rename itself is durable only once the folder is flushed.
-  FileDescriptor folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor folder(::open(HostFolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) ::fsync(folder.get());
   return true;
+}
+
+std::string HostFolderOf(const std::string& host_path) {
+  const size_t slash = host_path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return host_path.substr(0, slash);
 }

@@ -12,6 +12,7 @@
 
 #include "platform/CommandLine.h"
 #include "platform/posix/LinkedPq.h"
+#include "platform/posix/OsError.h"
 #include "platform/posix/PathMap.h"
 #include "platform/posix/PosixFile.h"
 #include "platform/posix/PosixProcess.h"
@@ -20,13 +21,6 @@
 namespace {
 
 const char kPrefixVariable[] = "CORVANTIS_PREFIX";
-
-std::string FolderOf(const std::string& host_path) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return host_path.substr(0, slash);
-}
 
 bool Exists(const std::string& host_path) {
   struct stat st;
@@ -53,7 +47,7 @@ std::string RunningProgram() {
   return std::string(buffer, static_cast<size_t>(n));
 }
 
-class PosixHost : public Host {
+class PosixHost final : public Host {
  public:
   explicit PosixHost(const PosixHostOptions& options) : options_(options), paths_(options.prefix) {}
 
@@ -63,7 +57,7 @@ class PosixHost : public Host {
   std::string ProgramFolder() override {
     const std::string program =
         options_.program_path.empty() ? RunningProgram() : options_.program_path;
-    std::string folder = paths_.ToWindows(FolderOf(program));
+    std::string folder = paths_.ToWindows(HostFolderOf(program));
     if (folder.empty() || folder.back() != '\\') folder += '\\';
     return folder;
   }
@@ -75,33 +69,43 @@ class PosixHost : public Host {
   // --- Files and folders ------------------------------------------------
   // The share mode is ignored: POSIX has no mandatory locks to enforce it.
   std::unique_ptr<HostFile> OpenFileForRead(const std::string& path, unsigned) override {
-    int error = 0;
-    return OpenHostFileForRead(paths_.ToHost(path), &error);
+    int error = EINVAL;
+    const std::string host = paths_.ToHost(path);
+    std::unique_ptr<HostFile> file = host.empty() ? nullptr : OpenHostFileForRead(host, &error);
+    if (file == nullptr) Fail("cannot open", path, host, error);
+    return file;
   }
 
   std::unique_ptr<HostFile> CreateFileForWrite(const std::string& path) override {
-    int error = 0;
+    int error = EINVAL;
     const std::string host = paths_.ToHost(path);
-    if (host.empty()) return nullptr;
-    std::unique_ptr<HostFile> file = CreateHostFileForWrite(host, &error);
-    if (file != nullptr) paths_.Changed(host);
+    std::unique_ptr<HostFile> file = host.empty() ? nullptr : CreateHostFileForWrite(host, &error);
+    if (file == nullptr) {
+      Fail("cannot create", path, host, error);
+      return nullptr;
+    }
+    paths_.Changed(host);
     return file;
   }
 
   std::unique_ptr<HostFile> OpenFileForOverwrite(const std::string& path) override {
-    int error = 0;
+    int error = EINVAL;
     const std::string host = paths_.ToHost(path);
-    if (host.empty()) return nullptr;
-    return OverwriteHostFile(host, &error);
+    std::unique_ptr<HostFile> file = host.empty() ? nullptr : OverwriteHostFile(host, &error);
+    if (file == nullptr) Fail("cannot overwrite", path, host, error);
+    return file;
   }
 
   std::unique_ptr<HostFile> CreateFileBeside(const std::string& path, std::string* name) override {
-    int error = 0;
+    int error = EINVAL;
     const std::string host = paths_.ToHost(path);
-    if (host.empty()) return nullptr;
     std::string created;
-    std::unique_ptr<HostFile> file = CreateHostFileBeside(host, &created, &error);
-    if (file == nullptr) return nullptr;
+    std::unique_ptr<HostFile> file =
+        host.empty() ? nullptr : CreateHostFileBeside(host, &created, &error);
+    if (file == nullptr) {
+      Fail("cannot create a file beside", path, host, error);
+      return nullptr;
+    }
     paths_.Changed(created);
     *name = paths_.ToWindows(created);
     return file;
@@ -122,7 +126,8 @@ class PosixHost : public Host {
     const std::string host = paths_.ToHost(path);
     if (temp_host_.empty()) temp_host_ = paths_.ToHost(TempPath());
     const mode_t mode = !host.empty() && host == temp_host_ ? 0700 : 0777;
-    if (host.empty() || ::mkdir(host.c_str(), mode) != 0) return false;
+    if (host.empty() || ::mkdir(host.c_str(), mode) != 0)
+      return Fail("cannot make the folder", path, host, host.empty() ? EINVAL : errno);
     paths_.Changed(host);
     return true;
   }
@@ -130,10 +135,10 @@ class PosixHost : public Host {
   bool ReplaceFileWith(const std::string& from, const std::string& to) override {
     const std::string host_from = paths_.ToHost(from);
     const std::string host_to = paths_.ToHost(to);
-    int error = 0;
+    int error = EINVAL;
     if (host_from.empty() || host_to.empty() ||
         !ReplaceHostFileKeepingIdentity(host_from, host_to, &error))
-      return false;
+      return Fail("cannot replace", to, host_from.empty() ? host_from : host_to, error);
     paths_.Changed(host_from);
     paths_.Changed(host_to);
     return true;
@@ -141,7 +146,8 @@ class PosixHost : public Host {
 
   bool RemoveFile(const std::string& path) override {
     const std::string host = paths_.ToHost(path);
-    if (host.empty() || ::unlink(host.c_str()) != 0) return false;
+    if (host.empty() || ::unlink(host.c_str()) != 0)
+      return Fail("cannot remove", path, host, host.empty() ? EINVAL : errno);
     paths_.Changed(host);
     return true;
   }
@@ -168,7 +174,10 @@ class PosixHost : public Host {
   std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
                                             const EnvironmentAdditions& environment) override {
     const std::vector<std::string> words = SplitProgramCommandLine(command_line);
-    if (words.empty() || words[0].empty()) return nullptr;
+    if (words.empty() || words[0].empty()) {
+      Fail("cannot start", command_line, command_line, ENOENT);
+      return nullptr;
+    }
     const std::string& program = words[0];
     std::string host = paths_.ToHost(program);
     // As CreateProcess does, a name without an extension may mean a ".exe".
@@ -184,8 +193,10 @@ class PosixHost : public Host {
     EnvironmentAdditions variables = {{kPrefixVariable, paths_.prefix()}};
     variables.insert(variables.end(), environment.begin(), environment.end());
     int error = 0;
-    return SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()), variables,
-                        &error);
+    std::unique_ptr<HostProcess> process = SpawnProcess(
+        host, std::vector<std::string>(words.begin() + 1, words.end()), variables, &error);
+    if (process == nullptr) Fail("cannot start", program, host, error);
+    return process;
   }
 
   // --- Clock and C library generator ------------------------------------
@@ -210,6 +221,8 @@ class PosixHost : public Host {
   // --- PostgreSQL client library ----------------------------------------
   const PqApi& Pq() override { return LinkedPqApi(); }
 
+  HostError LastError() const override { return last_error_; }
+
   // --- Console --------------------------------------------------------
   void ShareConsole(std::function<void()> before_other_output) override {
     before_other_output_ = std::move(before_other_output);
@@ -223,6 +236,12 @@ class PosixHost : public Host {
     *options_.diagnostics << "warning: " << message << std::endl;
   }
 
+  // The one place where a failed call's errno becomes the host's last error.
+  bool Fail(const char* operation, const std::string& path, const std::string& host, int error) {
+    last_error_ = PosixError(operation, path, host, error);
+    return false;
+  }
+
   void EndConsoleOutput() {
     if (before_other_output_) before_other_output_();
   }
@@ -230,6 +249,7 @@ class PosixHost : public Host {
   const PosixHostOptions options_;
   const PathMap paths_;
   std::function<void()> before_other_output_;
+  HostError last_error_;
   uint32_t random_state_ = 1;  // the runtime's seed before any srand
   std::string temp_;           // TempPath, once named
   std::string temp_host_;      // its host path

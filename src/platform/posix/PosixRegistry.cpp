@@ -10,16 +10,10 @@
 #include "platform/posix/AtomicFile.h"
 #include "platform/posix/FileDescriptor.h"
 #include "platform/posix/OsError.h"
+#include "platform/posix/PosixFile.h"
 #include "platform/posix/RegistryFile.h"
 
 namespace {
-
-std::string FolderOf(const std::string& host_path) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return host_path.substr(0, slash);
-}
 
 // The largest registry file read: far above any real one.
 constexpr off_t kMaxRegistryFile = 64 << 20;
@@ -63,7 +57,7 @@ class RegistryStore {
       return Warn(OsErrorMessage("cannot use the registry", file_, errno));
     }
     // The save renames a new file into the folder.
-    const std::string folder = FolderOf(file_);
+    const std::string folder = HostFolderOf(file_);
     if (::access(folder.c_str(), W_OK | X_OK) != 0)
       return Warn(OsErrorMessage("cannot write the registry", file_, errno));
     return true;

@@ -2,8 +2,8 @@
 
 std::string SystemErrorText(DWORD code) {
   char buffer[512] = {};
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                nullptr, code, 0, buffer, sizeof buffer, nullptr);
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, buffer, sizeof buffer, nullptr);
   while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' ||
                         buffer[length - 1] == ' ' || buffer[length - 1] == '.'))
     --length;
@@ -15,6 +15,10 @@ std::string SystemErrorText(DWORD code) {
 std::string LastErrorMessage(const std::string& what) {
   const DWORD code = GetLastError();
   return what + ": " + SystemErrorText(code);
+}
+
+HostError Win32Error(const std::string& operation, const std::string& path, DWORD code) {
+  return HostError{operation, path, SystemErrorText(code)};
 }
 
 std::wstring AnsiToWide(const std::string& text) {

@@ -1,9 +1,9 @@
 // Files and folders: CreateFileA, ReadFile, WriteFile, SetFilePointer,
 // GetFileAttributesW, CreateDirectoryA, ReplaceFileA, MoveFileExA,
 // DeleteFileA, GetTempPathA, GetShortPathNameA.
-#include <string>
+#include "platform/win32/Win32Files.h"
 
-#include "platform/win32/Win32Host.h"
+#include <string>
 
 namespace {
 
@@ -70,41 +70,58 @@ class Win32File : public HostFile {
   UniqueHandle handle_;
 };
 
+// Null, with the reason in `*error`.
+std::nullptr_t Fail(HostError* error, const char* operation, const std::string& path, DWORD code) {
+  *error = Win32Error(operation, path, code);
+  return nullptr;
+}
+
+// A handle that opened, but on no file on a disk: a device or a pipe.
+std::nullptr_t NotOnDisk(HostError* error, const char* operation, const std::string& path) {
+  *error = HostError{operation, path, "It is no file on a disk"};
+  return nullptr;
+}
+
 }  // namespace
 
-std::unique_ptr<HostFile> Win32Host::OpenFileForRead(const std::string& path,
-                                                     unsigned share_mode) {
+std::unique_ptr<HostFile> OpenWin32FileForRead(const std::string& path, unsigned share_mode,
+                                               HostError* error) {
   DWORD share = 0;
   if (share_mode & kShareRead) share |= FILE_SHARE_READ;
   if (share_mode & kShareWrite) share |= FILE_SHARE_WRITE;
   UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle.valid()) return nullptr;
+  if (!handle.valid()) return Fail(error, "cannot open", path, GetLastError());
   // A folder opens only with backup semantics, but be sure: it is no file.
-  if (GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+  if (GetFileType(handle.get()) != FILE_TYPE_DISK) return NotOnDisk(error, "cannot open", path);
   return std::make_unique<Win32File>(std::move(handle));
 }
 
-std::unique_ptr<HostFile> Win32Host::CreateFileForWrite(const std::string& path) {
+std::unique_ptr<HostFile> CreateWin32FileForWrite(const std::string& path, HostError* error) {
   // A link's target is not the installer's to write: the link goes and a
   // new file takes its place.
-  if (IsLinkToReplace(path) && !DeleteFileA(path.c_str())) return nullptr;
+  if (IsLinkToReplace(path) && !DeleteFileA(path.c_str()))
+    return Fail(error, "cannot replace the link", path, GetLastError());
   UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!handle.valid()) return Fail(error, "cannot create", path, GetLastError());
   // A device name ("aux.php", "\\.\COM1") or a pipe opens as well; only a
   // file on a disk is a file that was written.
-  if (!handle.valid() || GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+  if (GetFileType(handle.get()) != FILE_TYPE_DISK) return NotOnDisk(error, "cannot create", path);
   return std::make_unique<Win32File>(std::move(handle));
 }
 
-std::unique_ptr<HostFile> Win32Host::OpenFileForOverwrite(const std::string& path) {
+std::unique_ptr<HostFile> OverwriteWin32File(const std::string& path, HostError* error) {
   UniqueHandle handle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!handle.valid() || GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+  if (!handle.valid()) return Fail(error, "cannot overwrite", path, GetLastError());
+  if (GetFileType(handle.get()) != FILE_TYPE_DISK)
+    return NotOnDisk(error, "cannot overwrite", path);
   return std::make_unique<Win32File>(std::move(handle));
 }
 
-std::unique_ptr<HostFile> Win32Host::CreateFileBeside(const std::string& path, std::string* name) {
+std::unique_ptr<HostFile> CreateWin32FileBeside(const std::string& path, std::string* name,
+                                                HostError* error) {
   // A fresh name each time, made with CREATE_NEW, which fails on anything
   // already there, a link included.
   const std::string base = FinalPath(path) + ".~";
@@ -121,13 +138,14 @@ std::unique_ptr<HostFile> Win32Host::CreateFileBeside(const std::string& path, s
       *name = candidate;
       return std::make_unique<Win32File>(std::move(handle));
     }
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return nullptr;
+    const DWORD code = GetLastError();
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
+      return Fail(error, "cannot create a file beside", path, code);
   }
-  return nullptr;
+  return Fail(error, "cannot create a file beside", path, ERROR_FILE_EXISTS);
 }
 
-uint32_t Win32Host::FileAttributes(const std::string& path) {
+uint32_t Win32FileAttributes(const std::string& path) {
   const std::wstring wide = AnsiToWide(path);
   if (wide.empty()) return kInvalidFileAttributes;
   const DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -138,13 +156,19 @@ uint32_t Win32Host::FileAttributes(const std::string& path) {
                                                 : kAttributeNormal;
 }
 
-bool Win32Host::MakeOneDirectory(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+bool MakeWin32Directory(const std::string& path, HostError* error) {
+  if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+  *error = Win32Error("cannot make the folder", path, GetLastError());
+  return false;
 }
 
-bool Win32Host::ReplaceFileWith(const std::string& from, const std::string& to) {
+bool ReplaceWin32File(const std::string& from, const std::string& to, HostError* error) {
+  const auto failed = [&] {
+    *error = Win32Error("cannot replace", to, GetLastError());
+    return false;
+  };
   if (GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) || failed();
   // ReplaceFileA gives the new file the old one's attributes, security and
   // creation time; a failure to merge them fails the call. The attributes
   // are set on the new file first as well, for the systems whose ReplaceFileA
@@ -155,12 +179,16 @@ bool Win32Host::ReplaceFileWith(const std::string& from, const std::string& to) 
     SetFileAttributesA(from.c_str(),
                        attributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
-  return ReplaceFileA(target.c_str(), from.c_str(), nullptr, 0, nullptr, nullptr) != FALSE;
+  return ReplaceFileA(target.c_str(), from.c_str(), nullptr, 0, nullptr, nullptr) || failed();
 }
 
-bool Win32Host::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool RemoveWin32File(const std::string& path, HostError* error) {
+  if (DeleteFileA(path.c_str())) return true;
+  *error = Win32Error("cannot remove", path, GetLastError());
+  return false;
+}
 
-std::string Win32Host::TempPath() {
+std::string Win32TempPath() {
   char buffer[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(MAX_PATH, buffer);
   if (length == 0 || length > MAX_PATH) return std::string();
@@ -169,7 +197,7 @@ std::string Win32Host::TempPath() {
   return path;
 }
 
-std::string Win32Host::ShortPathName(const std::string& path) {
+std::string Win32ShortPathName(const std::string& path) {
   char buffer[MAX_PATH] = {};
   const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return path;

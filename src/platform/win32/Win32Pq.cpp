@@ -2,8 +2,9 @@
 // else "libpq.dll", found by the system's usual search for a library (the
 // program's folder first). The first one that loads stays loaded. A library
 // from before 9.0 lacks PQconnectdbParams, and connects by PQconnectdb.
+#include "platform/win32/Win32Pq.h"
+
 #include "platform/Fault.h"
-#include "platform/win32/Win32Host.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ void Bind(HMODULE library, const char* library_name, const char* name, Function*
 
 }  // namespace
 
-const PqApi& Win32Host::Pq() {
-  if (pq_library_ != nullptr) return pq_;
+const PqApi& Win32PqLibrary::Api() {
+  if (library_ != nullptr) return api_;
   HMODULE library = nullptr;
   const char* loaded_name = nullptr;
   std::string tried;
@@ -61,7 +62,7 @@ const PqApi& Win32Host::Pq() {
     FreeLibrary(library);
     throw;
   }
-  pq_ = api;
-  pq_library_ = library;
-  return pq_;
+  api_ = api;
+  library_ = library;
+  return api_;
 }

@@ -1,9 +1,10 @@
 // Processes: CreateProcessA, and MsgWaitForMultipleObjects that wakes for
 // user-interface input as well as for the process's end.
+#include "platform/win32/Win32Process.h"
+
 #include <cstring>
 
 #include "platform/Text.h"
-#include "platform/win32/Win32Host.h"
 
 namespace {
 
@@ -61,14 +62,20 @@ class Win32Process : public HostProcess {
   UniqueHandle thread_;
 };
 
+// How started programs show their windows; an unattended run hides them.
+WORD program_show_command = SW_SHOWNORMAL;
+
 }  // namespace
 
-std::unique_ptr<HostProcess> Win32Host::StartProcess(const std::string& command_line,
-                                                     const EnvironmentAdditions& environment) {
+void HideStartedWindows() { program_show_command = SW_HIDE; }
+
+std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
+                                               const EnvironmentAdditions& environment,
+                                               HostError* error) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;  // the size of this build's structure
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = show_command_;
+  startup.wShowWindow = program_show_command;
   PROCESS_INFORMATION info = {};
   // CreateProcessA may write into the command line: give it a copy.
   std::string line = command_line;
@@ -76,7 +83,9 @@ std::unique_ptr<HostProcess> Win32Host::StartProcess(const std::string& command_
   // With nothing to add the child inherits this process's environment as is.
   std::string block = environment.empty() ? std::string() : EnvironmentBlock(environment);
   if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                      block.empty() ? nullptr : &block[0], nullptr, &startup, &info))
+                      block.empty() ? nullptr : &block[0], nullptr, &startup, &info)) {
+    *error = Win32Error("cannot start", command_line, GetLastError());
     return nullptr;
+  }
   return std::make_unique<Win32Process>(UniqueHandle(info.hProcess), UniqueHandle(info.hThread));
 }

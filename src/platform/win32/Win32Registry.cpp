@@ -1,8 +1,14 @@
 // The registry below HKEY_LOCAL_MACHINE: RegOpenKeyExA, RegCreateKeyExA,
 // RegEnumKeyExA, RegQueryValueExA, RegSetValueExA, RegCloseKey.
-#include "platform/win32/Win32Host.h"
+#include "platform/win32/Win32Registry.h"
 
 namespace {
+
+// Registry keys are opened in the 32-bit view of the registry, where the
+// 32-bit web server, PHP and PostgreSQL installers of these servers record
+// themselves and where the 32-bit installers of the intranet read and wrote
+// "InstallDir". On 32-bit Windows the flag changes nothing.
+constexpr REGSAM kRegistryAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
 
 // RegOpenKeyExA, or RegCreateKeyExA when `create`, with full access.
 UniqueKey OpenKey(HKEY parent, const std::string& path, bool create) {
@@ -84,8 +90,7 @@ class Win32RegistryKey : public HostRegistryKey {
 
 }  // namespace
 
-std::unique_ptr<HostRegistryKey> Win32Host::OpenLocalMachineKey(const std::string& path,
-                                                                bool create) {
+std::unique_ptr<HostRegistryKey> OpenWin32LocalMachineKey(const std::string& path, bool create) {
   UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, path, create);
   if (key.get() == nullptr) return nullptr;
   return std::make_unique<Win32RegistryKey>(std::move(key));

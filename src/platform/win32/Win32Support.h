@@ -8,87 +8,60 @@
 #include <string>
 #include <utility>
 
-// Owns a kernel handle (a file, a process, a thread) and closes it.
-class UniqueHandle {
+#include "platform/Host.h"
+
+// Owns one operating-system handle and closes it as `Traits` says; moves,
+// never copies. One holder for every kind of handle the hosts keep.
+template <typename Traits>
+class UniqueOsHandle {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+  using Handle = typename Traits::Handle;
+  UniqueOsHandle() = default;
+  explicit UniqueOsHandle(Handle handle) : handle_(handle) {}
+  UniqueOsHandle(UniqueOsHandle&& other) noexcept : handle_(other.release()) {}
+  UniqueOsHandle& operator=(UniqueOsHandle&& other) noexcept {
     if (this != &other) reset(other.release());
     return *this;
   }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { reset(); }
+  UniqueOsHandle(const UniqueOsHandle&) = delete;
+  UniqueOsHandle& operator=(const UniqueOsHandle&) = delete;
+  ~UniqueOsHandle() { reset(); }
 
-  HANDLE get() const { return handle_; }
-  // CreateFileA fails with INVALID_HANDLE_VALUE, other calls with null.
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() { return std::exchange(handle_, nullptr); }
-  void reset(HANDLE handle = nullptr) {
-    if (valid()) CloseHandle(handle_);
+  Handle get() const { return handle_; }
+  bool valid() const { return Traits::Valid(handle_); }
+  Handle release() { return std::exchange(handle_, Handle()); }
+  void reset(Handle handle = Handle()) {
+    if (valid()) Traits::Close(handle_);
     handle_ = handle;
   }
 
  private:
-  HANDLE handle_ = nullptr;
+  Handle handle_ = Handle();
 };
 
-// Owns an open registry key and closes it (RegCloseKey).
-class UniqueKey {
- public:
-  UniqueKey() = default;
-  explicit UniqueKey(HKEY key) : key_(key) {}
-  UniqueKey(UniqueKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-  UniqueKey& operator=(UniqueKey&& other) noexcept {
-    if (this != &other) {
-      reset();
-      key_ = std::exchange(other.key_, nullptr);
-    }
-    return *this;
-  }
-  UniqueKey(const UniqueKey&) = delete;
-  UniqueKey& operator=(const UniqueKey&) = delete;
-  ~UniqueKey() { reset(); }
-
-  HKEY get() const { return key_; }
-  void reset() {
-    if (key_ != nullptr) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
+// A kernel handle (a file, a process, a thread). CreateFileA fails with
+// INVALID_HANDLE_VALUE, other calls with null.
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+// An open registry key (RegCloseKey).
+struct RegistryKeyTraits {
+  using Handle = HKEY;
+  static bool Valid(HKEY key) { return key != nullptr; }
+  static void Close(HKEY key) { RegCloseKey(key); }
+};
+// A GDI object: a font, a brush, a bitmap (DeleteObject).
+struct GdiObjectTraits {
+  using Handle = HGDIOBJ;
+  static bool Valid(HGDIOBJ object) { return object != nullptr; }
+  static void Close(HGDIOBJ object) { DeleteObject(object); }
 };
 
-// Owns a GDI object (a font, a brush, a bitmap) and deletes it.
-class UniqueGdiObject {
- public:
-  UniqueGdiObject() = default;
-  explicit UniqueGdiObject(HGDIOBJ object) : object_(object) {}
-  UniqueGdiObject(UniqueGdiObject&& other) noexcept
-      : object_(std::exchange(other.object_, nullptr)) {}
-  UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
-    if (this != &other) {
-      reset();
-      object_ = std::exchange(other.object_, nullptr);
-    }
-    return *this;
-  }
-  UniqueGdiObject(const UniqueGdiObject&) = delete;
-  UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-  ~UniqueGdiObject() { reset(); }
-
-  HGDIOBJ get() const { return object_; }
-  void reset() {
-    if (object_ != nullptr) DeleteObject(object_);
-    object_ = nullptr;
-  }
-
- private:
-  HGDIOBJ object_ = nullptr;
-};
+using UniqueHandle = UniqueOsHandle<KernelHandleTraits>;
+using UniqueKey = UniqueOsHandle<RegistryKeyTraits>;
+using UniqueGdiObject = UniqueOsHandle<GdiObjectTraits>;
 
 // The system's text for an error code (GetLastError), without the line
 // break the system appends, followed by the code.
@@ -96,6 +69,9 @@ std::string SystemErrorText(DWORD code);
 
 // `what` and the system's text of the last error: "what: text (code)".
 std::string LastErrorMessage(const std::string& what);
+
+// The one place where a GetLastError() code becomes a host's error.
+HostError Win32Error(const std::string& operation, const std::string& path, DWORD code);
 
 // ANSI text (the system code page) as UTF-16; empty for an empty text or one
 // that does not convert.

@@ -13,6 +13,7 @@
 #include "formlib/FileUtil.h"
 #include "platform/Fault.h"
 #include "platform/posix/PosixHost.h"
+#include "support/HostContract.h"
 
 namespace {
 
@@ -39,6 +40,16 @@ struct TestHost {
   std::ostringstream diagnostics;
   std::unique_ptr<Host> host;
 };
+
+TEST(PosixHostTest, KeepsTheHostContract) {
+  TempFolder prefix;
+  MakeHostFolders(prefix / "drive_c/Contract");
+  TestHost t(prefix.path());
+  HostContractOptions options;
+  options.folder = "C:\\Contract\\";
+  options.enforces_sharing = false;
+  CheckHostContract(*t.host, options);
+}
 
 TEST(PosixHostTest, FilesAndFoldersFollowTheWindowsCalls) {
   TempFolder prefix;

@@ -6,8 +6,17 @@
 #include "platform/Fault.h"
 #include "platform/Host.h"
 #include "platform/win32/Win32TestSupport.h"
+#include "support/HostContract.h"
 
 namespace {
+
+TEST(Win32FilesTest, KeepsTheHostContract) {
+  std::unique_ptr<Host> host = CreateHost(0, nullptr);
+  HostContractOptions options;
+  options.folder = MakeScratchFolder("contract");
+  options.drive_root = options.folder.substr(0, 3);
+  CheckHostContract(*host, options);
+}
 
 TEST(Win32FilesTest, TempPathEndsInABackslashAndItsShortFormHasNoBlanks) {
   std::unique_ptr<Host> host = CreateHost(0, nullptr);

@@ -1,0 +1,19 @@
+#pragma once
+// Processes for the Windows host: CreateProcessA, and a wait that wakes for
+// user-interface input as well as for the process's end.
+
+#include <memory>
+#include <string>
+
+#include "platform/win32/Win32Support.h"
+
+// CreateProcessA of the command line, with `environment` added to this
+// process's. Null, with the reason in `*error`, when it cannot start.
+std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
+                                               const EnvironmentAdditions& environment,
+                                               HostError* error);
+
+// The programs started from now on start with their windows hidden (an
+// unattended run shows no window, not even a console program's). For the
+// front-end of this platform.
+void HideStartedWindows();

@@ -1,0 +1,139 @@
+#pragma once
+// The contract every host keeps, as one suite run against the fake host, the
+// POSIX host and the Windows host: the Windows path rules, sharing, folder
+// creation, the registry's string values and a failed call's reason. A test
+// calls CheckHostContract with an empty folder it may fill.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/Host.h"
+
+struct HostContractOptions {
+  std::string folder;  // an existing empty folder, its Windows path ending in "\"
+  std::string drive_root = "C:\\";
+  // Whether a share mode keeps out an open it does not allow (POSIX has no
+  // mandatory locks).
+  bool enforces_sharing = true;
+};
+
+inline std::string ReadAllOf(Host& host, const std::string& path) {
+  const std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
+  if (file == nullptr) return "<cannot open>";
+  std::string bytes;
+  char buffer[256];
+  uint32_t got = 0;
+  while (file->Read(buffer, sizeof buffer, &got) && got > 0) bytes.append(buffer, got);
+  return bytes;
+}
+
+inline bool WriteAllTo(Host& host, const std::string& path, const std::string& bytes) {
+  const std::unique_ptr<HostFile> file = host.CreateFileForWrite(path);
+  uint32_t done = 0;
+  return file != nullptr && file->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done) &&
+         done == bytes.size();
+}
+
+inline void CheckHostContract(Host& host, const HostContractOptions& o) {
+  const std::string& f = o.folder;
+  // Folders: one level at a time, never over something there.
+  ASSERT_TRUE(host.MakeOneDirectory(f + "Sub"));
+  EXPECT_FALSE(host.MakeOneDirectory(f + "Sub"));
+  EXPECT_FALSE(host.MakeOneDirectory(f + "Missing\\Child"));
+  ASSERT_TRUE(WriteAllTo(host, f + "Sub\\File.txt", "abc"));
+
+  // One file under every spelling the Windows rules allow.
+  const struct {
+    const char* what;
+    std::string path;
+  } spellings[] = {
+      {"as made", f + "Sub\\File.txt"},        {"letter case", f + "SUB\\file.TXT"},
+      {"forward slashes", f + "Sub/File.txt"}, {"doubled separator", f + "Sub\\\\File.txt"},
+      {"dot", f + "Sub\\.\\File.txt"},         {"dot dot", f + "Sub\\..\\Sub\\File.txt"},
+  };
+  for (const auto& s : spellings) {
+    SCOPED_TRACE(s.what);
+    EXPECT_EQ(ReadAllOf(host, s.path), "abc");
+    EXPECT_EQ(host.FileAttributes(s.path) & ~kAttributeReadOnly, kAttributeNormal);
+  }
+  const struct {
+    std::string path;
+    uint32_t attributes;
+  } attributes[] = {
+      {o.drive_root, kAttributeDirectory},
+      {f + "Sub", kAttributeDirectory},
+      {f + "Sub\\", kAttributeDirectory},
+      {f + "sub/", kAttributeDirectory},
+      {f + "Nothing.txt", kInvalidFileAttributes},
+      {f + "Nothing\\File.txt", kInvalidFileAttributes},
+  };
+  for (const auto& a : attributes) {
+    SCOPED_TRACE(a.path);
+    EXPECT_EQ(host.FileAttributes(a.path), a.attributes);
+  }
+
+  // Sharing: readers that share reading meet; a writer waits for readers
+  // that do not share writing, where the host enforces it.
+  {
+    const std::unique_ptr<HostFile> first = host.OpenFileForRead(f + "Sub\\File.txt", kShareRead);
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(host.OpenFileForRead(f + "Sub\\File.txt", kShareRead), nullptr);
+    if (o.enforces_sharing) {
+      EXPECT_EQ(host.CreateFileForWrite(f + "Sub\\File.txt"), nullptr);
+    }
+  }
+
+  // Replace and remove.
+  ASSERT_TRUE(WriteAllTo(host, f + "Sub\\New.txt", "new"));
+  EXPECT_TRUE(host.ReplaceFileWith(f + "Sub\\New.txt", f + "Sub\\File.txt"));
+  EXPECT_EQ(ReadAllOf(host, f + "Sub\\File.txt"), "new");
+  EXPECT_EQ(host.FileAttributes(f + "Sub\\New.txt"), kInvalidFileAttributes);
+  EXPECT_TRUE(host.RemoveFile(f + "sub\\FILE.txt"));
+  EXPECT_FALSE(host.RemoveFile(f + "Sub\\File.txt"));
+
+  // A failed call says what, where and why.
+  const struct {
+    const char* what;
+    std::function<bool()> call;
+    std::string path;
+  } failures[] = {
+      {"open a missing file",
+       [&] { return host.OpenFileForRead(f + "Nothing.txt", kShareRead) != nullptr; },
+       f + "Nothing.txt"},
+      {"make a folder in a missing one", [&] { return host.MakeOneDirectory(f + "No\\Sub"); },
+       f + "No\\Sub"},
+      {"remove a missing file", [&] { return host.RemoveFile(f + "Nothing.txt"); },
+       f + "Nothing.txt"},
+      {"start a missing program",
+       [&] { return host.StartProcess("\"" + f + "Nothing.exe\" x", {}) != nullptr; }, f},
+  };
+  for (const auto& c : failures) {
+    SCOPED_TRACE(c.what);
+    EXPECT_FALSE(c.call());
+    const HostError e = host.LastError();
+    EXPECT_NE(e.path.find(c.path), std::string::npos) << e.Message();
+    EXPECT_FALSE(e.reason.empty());
+    EXPECT_EQ(e.Message(), e.operation + " " + e.path + ": " + e.reason);
+  }
+
+  // The registry: string values by name, letter case ignored; keys made on
+  // request only.
+  const std::string key = "Software\\Corvantis Contract";
+  EXPECT_EQ(host.OpenLocalMachineKey(key + "\\Missing", false), nullptr);
+  std::unique_ptr<HostRegistryKey> k = host.OpenLocalMachineKey(key, true);
+  ASSERT_NE(k, nullptr);
+  EXPECT_TRUE(k->SetStringValue("InstallDir", "C:\\Intranet"));
+  ASSERT_NE(k->OpenSubKey("Child", true), nullptr);
+  k = host.OpenLocalMachineKey("SOFTWARE\\corvantis contract", false);
+  ASSERT_NE(k, nullptr);
+  std::string data;
+  EXPECT_EQ(k->QueryValue("installdir", &data), RegValueType::kString);
+  EXPECT_EQ(data, "C:\\Intranet");
+  EXPECT_EQ(k->QueryValue("Missing", &data), RegValueType::kMissing);
+  EXPECT_EQ(k->EnumSubKey(0), std::optional<std::string>("Child"));
+  EXPECT_EQ(k->EnumSubKey(1), std::nullopt);
+}
