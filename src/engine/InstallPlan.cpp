@@ -74,8 +74,8 @@ bool PlanInstall(Installer& installer, InstallContext& context) {
   // A php.ini that cannot be read raises here, as it would in the install.
   const std::string ini_path = context.PhpFolder + "\\php.ini";
   std::vector<bool> added;
-  AddExtensionLines(JoinedLines(LoadFile(host, ini_path, kMaxLineListFile)),
-                    context.ExtensionLines, package.ProductTitle, &added);
+  AddExtensionLines(JoinedLines(LoadFile(host, ini_path, kMaxLineListFile)), context.ExtensionLines,
+                    package.ProductTitle, &added);
   ReportExtensionLines(log, ini_path, context.ExtensionLines, added, true);
 
   for (const std::string& script : SqlScripts())
@@ -84,7 +84,7 @@ bool PlanInstall(Installer& installer, InstallContext& context) {
   log.Report("web server restart: " + ApacheCommandLine(context, "restart"));
   // The gate let the install go ahead without a question: the row holds
   // the version this package updates.
-  log.Report("module row " + package.ModuleName + ": version " + package.PreviousVersion +
-             " -> " + package.ThisVersion + ": " + ModuleUpdate(package));
+  log.Report("module row " + package.ModuleName + ": version " + package.PreviousVersion + " -> " +
+             package.ThisVersion + ": " + ModuleUpdate(package));
   return true;
 }

@@ -77,9 +77,7 @@ class LoggingUi : public Ui {
  public:
   LoggingUi(Ui& inner, RunLog& log) : inner_(inner), log_(log) {}
 
-  void SetApplicationTitle(const std::string& title) override {
-    inner_.SetApplicationTitle(title);
-  }
+  void SetApplicationTitle(const std::string& title) override { inner_.SetApplicationTitle(title); }
   void AttachForm(Form& form) override { inner_.AttachForm(form); }
   void DisplayForm(Form& form, bool modal) override;
   void HideForm(Form& form) override { inner_.HideForm(form); }
@@ -89,8 +87,7 @@ class LoggingUi : public Ui {
   bool NextEvent(UiEvent* event, bool wait) override { return inner_.NextEvent(event, wait); }
   int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
                      unsigned flags) override;
-  std::optional<std::string> BrowseForFolder(const Form* owner,
-                                             const std::string& title) override {
+  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override {
     return inner_.BrowseForFolder(owner, title);
   }
   void OpenWebAddress(const std::string& url) override { inner_.OpenWebAddress(url); }

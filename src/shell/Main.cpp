@@ -6,10 +6,7 @@
 #include "platform/Text.h"
 #include "versiongate/Dblogin.h"
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 void ParseCommandLine(const std::vector<std::string>& arguments, Settings& settings) {
   struct ValueSwitch {
@@ -406,7 +403,8 @@ std::string OneLine(std::string text) {
 }
 
 const char* ResultText(int status, bool check) {
-  if (check) return status == kExitSucceeded ? "the update would go ahead" : "the update would not go ahead";
+  if (check)
+    return status == kExitSucceeded ? "the update would go ahead" : "the update would not go ahead";
   switch (status) {
     case kExitSucceeded:
       return "the install succeeded";

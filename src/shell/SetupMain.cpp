@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
   Settings switches;
   ParseCommandLine(host->CommandLineArguments(), switches);
   if (!switches.ShowHelp && host->FileAttributes("C:\\") != kAttributeDirectory) {
-    console->Error("setup: no machine here: the prefix folder ($CORVANTIS_PREFIX) has no drive_c\n");
+    console->Error(
+        "setup: no machine here: the prefix folder ($CORVANTIS_PREFIX) has no drive_c\n");
     return kExitNotStarted;
   }
 #endif

@@ -73,8 +73,8 @@ Outcome RunGate(Installer& installer) {
     installer.ErrorBox(kNoBaseVersion, kError);
     return Outcome::kRefuse;
   }
-  log.Report("base system version: " + *base + " (from " + path + "; accepted: " +
-             package.MinBaseVersion + " to " + package.MaxBaseVersion + ")");
+  log.Report("base system version: " + *base + " (from " + path +
+             "; accepted: " + package.MinBaseVersion + " to " + package.MaxBaseVersion + ")");
   // An unconvertible base version is not handled here: it leaves the gate.
   if (CompareVersions(*base, package.MinBaseVersion) == -1) {
     installer.ErrorBox(kBaseTooOld, kError);
@@ -109,8 +109,8 @@ Outcome RunGate(Installer& installer) {
   Verdict verdict = Verdict::kUnknown;
   try {
     const std::string installed = ReadInstalledVersion(installer);
-    log.Report("installed " + package.ModuleName + " version: " +
-               (installed.empty() ? "none" : installed) + " (this package updates " +
+    log.Report("installed " + package.ModuleName +
+               " version: " + (installed.empty() ? "none" : installed) + " (this package updates " +
                package.PreviousVersion + " to " + package.ThisVersion + ")");
     if (!installed.empty()) {
       const int order = CompareVersions(package.ThisVersion, installed);

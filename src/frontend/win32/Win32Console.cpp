@@ -34,9 +34,9 @@ class Win32Console : public Console {
     if (!attached_) {
       attached_ = true;
       if (AttachConsole(ATTACH_PARENT_PROCESS))
-        console_output_ = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+        console_output_ =
+            CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
     }
     return console_output_;
   }

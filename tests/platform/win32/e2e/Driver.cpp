@@ -173,7 +173,8 @@ Box WaitForBox(double seconds) {
 
 void Answer(const Box& box, int button) {
   HWND hwnd = GetDlgItem(box.hwnd, button);
-  if (hwnd == nullptr) Abort("the box \"" + box.caption + "\" has no button " + std::to_string(button));
+  if (hwnd == nullptr)
+    Abort("the box \"" + box.caption + "\" has no button " + std::to_string(button));
   Click(hwnd);
   WaitFor([&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); }, 10);
 }
@@ -285,8 +286,8 @@ void AnswerUntilComplete(const Wizard& w, const std::string& password) {
       std::printf("     box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
       // A database error's "Try again?" is answered Yes once; a second one
       // means the error stays, and No ends the install with its message shown.
-      const bool retry = box.text.size() >= 10 &&
-                         box.text.compare(box.text.size() - 10, 10, "Try again?") == 0;
+      const bool retry =
+          box.text.size() >= 10 && box.text.compare(box.text.size() - 10, 10, "Try again?") == 0;
       if (retry && retried) Abort("the database error stays: " + box.text);
       if (retry) retried = true;
       Answer(box, GetDlgItem(box.hwnd, IDYES) != nullptr ? IDYES : IDOK);
@@ -391,8 +392,8 @@ void Silent(const std::string& password) {
         return SetupHasEnded();
       },
       60);
-  Check(ended, expected_box.empty() ? "setup /silent ends by itself"
-                                    : "setup /silent ends after the box");
+  Check(ended,
+        expected_box.empty() ? "setup /silent ends by itself" : "setup /silent ends after the box");
   if (!expected_box.empty()) Check(box_seen, "the box \"" + expected_box + "\" came");
   if (!password.empty()) Check(login_seen, "the DB Login dialog asked for the password");
 }
