@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ParseCommandLine(arguments, settings);
 
   const Settings defaults;
-  bool silent = false;
+  bool silent = false, very_silent = false, check = false, help = false, log_given = false;
+  std::string log_file;
   struct Expected {
     const char* text;
     std::string Settings::*setting;
@@ -39,10 +40,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& argument : arguments) {
     const std::string lower = AnsiLowerCase(argument);
     if (lower == "/silent") silent = true;
+    if (lower == "/verysilent") silent = very_silent = true;
+    if (lower == "/check") silent = very_silent = check = true;
+    if (lower == "/?" || lower == "/help") help = true;
+    if (StartsWith(lower, "/log:")) {
+      log_given = true;
+      log_file = argument.substr(5);
+    }
     for (Expected& e : expected)
       if (StartsWith(lower, e.text)) e.value = argument.substr(std::string(e.text).size());
   }
   FUZZ_CHECK(settings.SilentMode == silent);
+  FUZZ_CHECK(settings.VerySilent == very_silent);
+  FUZZ_CHECK(settings.CheckOnly == check);
+  FUZZ_CHECK(settings.ShowHelp == help);
+  FUZZ_CHECK(settings.LogGiven == log_given && settings.LogFile == log_file);
   for (const Expected& e : expected) FUZZ_CHECK(settings.*e.setting == e.value);
   FUZZ_CHECK(settings.PackagePassword.empty());
   return 0;

@@ -2,6 +2,11 @@
 #include "formlib/Registry.h"
 #include "install/PackageDefinition.h"
 
+std::string InstallFolderValueText(Installer& installer) {
+  return "registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = " +
+         installer.ui.DestinationFolder();
+}
+
 // The wizard reads the value back as the default destination folder on its
 // next start. A key that cannot be opened is told and the install goes on;
 // a value that cannot be written into the opened key raises.
@@ -10,6 +15,7 @@ void SaveInstallFolder(Installer& installer) {
   if (registry.OpenKey(kProductKey, true)) {
     registry.WriteString("InstallDir", installer.ui.DestinationFolder());
     registry.CloseKey();
+    installer.app.log().Write(InstallFolderValueText(installer) + " written");
   } else {
     installer.ErrorBox(
         "Unable to save installation folder to the registry. The program will not function "

@@ -6,6 +6,7 @@
 #include "engine/RunAndWait.h"
 #include "formlib/FileUtil.h"
 #include "formlib/Registry.h"
+#include "install/Settings.h"
 #include "platform/Text.h"
 #include "versiongate/ModuleRecord.h"
 #include "versiongate/VersionGate.h"
@@ -17,7 +18,8 @@ InstallPhases::InstallPhases()
       UpdatePhpIni(::UpdatePhpIni),
       ImportSqlScripts(::ImportSqlScripts),
       SaveInstallFolder(::SaveInstallFolder),
-      RecordModuleVersion(::RecordModuleVersion) {}
+      RecordModuleVersion(::RecordModuleVersion),
+      PlanInstall(::PlanInstall) {}
 
 bool RunInstall(Installer& installer) { return RunInstall(installer, InstallPhases()); }
 
@@ -26,16 +28,24 @@ bool RunInstall(Installer& installer, const InstallPhases& phases) {
   Host& host = installer.host();
   InstallContext context;
 
+  RunLog& log = installer.app.log();
   ui.ShowStatus("Performing pre-install tasks.  Please wait...");
   if (!phases.CheckVersions(installer)) return false;
   MakeWorkFolderName(host, context);
+  log.Report("WorkFolder: " + context.WorkFolder);
   if (!DetectApache(installer, context)) return false;
+  log.Report("ServerRootPath: " + context.ServerRootPath);
   if (!DetectPhp(installer, context)) return false;
+  log.Report("PhpFolder: " + context.PhpFolder);
   if (!DetectPostgreSql(installer, context)) return false;
+  log.Report("PgBaseDir: " + context.PgBaseDir);
   // The last check before the first change: a package that cannot be
   // installed leaves the web server running.
   if (!phases.CheckPackage(installer)) return false;
+  // The pre-flight stops here, with what an install would do.
+  if (installer.settings.CheckOnly) return phases.PlanInstall(installer, context);
 
+  log.MarkChangesBegun();
   ui.ShowStatus("Stopping Apache.  Please wait...");
   ControlApache(installer.app, context, "stop");
 
@@ -148,8 +158,11 @@ bool DetectPostgreSql(Installer& installer, InstallContext& context) {
   return true;
 }
 
+std::string ApacheCommandLine(const InstallContext& context, const std::string& action) {
+  return "\"" + context.ServerRootPath + "bin\\httpd.exe\" -w -n \"Apache2.2\" -k " + action;
+}
+
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action) {
   // A program that cannot be started is not reported; the sequence goes on.
-  RunAndWait(app,
-             "\"" + context.ServerRootPath + "bin\\httpd.exe\" -w -n \"Apache2.2\" -k " + action);
+  RunAndWait(app, ApacheCommandLine(context, action));
 }

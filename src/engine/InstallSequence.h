@@ -19,11 +19,15 @@ struct InstallPhases {
   std::function<bool(Installer&, InstallContext&)> ImportSqlScripts;
   std::function<void(Installer&)> SaveInstallFolder;
   std::function<bool(Installer&)> RecordModuleVersion;
+  // Instead of every change, in a "/check" run.
+  std::function<bool(Installer&, InstallContext&)> PlanInstall;
   InstallPhases();
 };
 
 // Runs the whole install; true only when every phase ran and the module
 // record succeeded. Library faults are not caught and leave it as raised.
+// In a "/check" run it stops before the web server's stop and reports what
+// the install would do instead; true when it would go ahead.
 bool RunInstall(Installer& installer);
 bool RunInstall(Installer& installer, const InstallPhases& phases);
 
@@ -31,6 +35,8 @@ void MakeWorkFolderName(Host& host, InstallContext& context);
 bool DetectApache(Installer& installer, InstallContext& context);
 bool DetectPhp(Installer& installer, InstallContext& context);
 bool DetectPostgreSql(Installer& installer, InstallContext& context);
+// "...\bin\httpd.exe" -w -n "Apache2.2" -k ACTION
+std::string ApacheCommandLine(const InstallContext& context, const std::string& action);
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action);
 
 // The PHP folder named by the first "LoadModule php5_module " line of the

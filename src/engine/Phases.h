@@ -2,6 +2,9 @@
 // The phases of the install sequence that work on the package, php.ini, the
 // database client and the registry.
 
+#include <string>
+#include <vector>
+
 #include "engine/PhpIni.h"
 #include "install/InstallContext.h"
 #include "install/Installer.h"
@@ -18,3 +21,16 @@ bool UnpackPackage(Installer& installer, InstallContext& context);
 bool ImportSqlScripts(Installer& installer, InstallContext& context);
 // Records the destination folder as "InstallDir" in the registry.
 void SaveInstallFolder(Installer& installer);
+// The value it writes, for the log: its key, name and text.
+std::string InstallFolderValueText(Installer& installer);
+
+// The package's SQL scripts, in the order they run; Data.kpv holds them at
+// its top level, and the unpacking puts them in the work folder.
+const std::vector<std::string>& SqlScripts();
+// The psql.exe command line that imports `script` from the work folder.
+std::string SqlImportCommandLine(const Installer& installer, const InstallContext& context,
+                                 const std::string& script);
+// The pre-flight's plan: what the phases from the web server's stop on
+// would do, reported line by line, with nothing changed. True: the install
+// would go ahead.
+bool PlanInstall(Installer& installer, InstallContext& context);

@@ -170,9 +170,11 @@ class PatternSet {
 // The lines added one at a time, as the text was once handled: the whole
 // text searched, the block inserted, the text split into lines again.
 PhpIniText AddOneByOne(std::string text, const std::vector<std::string>& extension_lines,
-                       const std::string& comment) {
-  for (const std::string& line : extension_lines) {
+                       const std::string& comment, std::vector<bool>* added) {
+  for (size_t i = 0; i < extension_lines.size(); ++i) {
+    const std::string& line = extension_lines[i];
     if (text.find(line) != std::string::npos) continue;
+    if (added != nullptr) (*added)[i] = true;
     text.insert(InsertionPoint(text, text.find(kAnchor)), Block(comment, line));
     text = JoinedLines(text);
   }
@@ -192,13 +194,14 @@ std::string PhpIniText::Joined() const {
 }
 
 PhpIniText AddExtensionLines(std::string text, const std::vector<std::string>& extension_lines,
-                             const std::string& product_title) {
+                             const std::string& product_title, std::vector<bool>* added) {
+  if (added != nullptr) added->assign(extension_lines.size(), false);
   const std::string comment = "; " + product_title + " extensions";
   const auto awkward = [](const std::string& s) {
     return HoldsLineBreak(s) || s.find('\0') != std::string::npos;
   };
   if (awkward(comment) || std::any_of(extension_lines.begin(), extension_lines.end(), awkward))
-    return AddOneByOne(std::move(text), extension_lines, comment);
+    return AddOneByOne(std::move(text), extension_lines, comment, added);
 
   // A line is present when the text holds it: as read, or in a block added
   // before it. A block starts and ends with a line break and stands where a
@@ -218,6 +221,7 @@ PhpIniText AddExtensionLines(std::string text, const std::vector<std::string>& e
   for (size_t i = 0; i < extension_lines.size(); ++i) {
     const std::string& line = extension_lines[i];
     if (line.empty() || present.Found(i)) continue;
+    if (added != nullptr) (*added)[i] = true;
     if (!comment_scanned) {
       present.Scan(comment);
       comment_scanned = true;
@@ -247,8 +251,20 @@ void UpdatePhpIni(Installer& installer, InstallContext& context) {
   const std::string path = context.PhpFolder + "\\php.ini";
   // The file is held about once: its bytes go as soon as they are joined.
   std::string joined = JoinedLines(LoadFile(host, path, kMaxLineListFile));
-  const PhpIniText ini =
-      AddExtensionLines(std::move(joined), context.ExtensionLines, installer.package.ProductTitle);
+  std::vector<bool> added;
+  const PhpIniText ini = AddExtensionLines(std::move(joined), context.ExtensionLines,
+                                           installer.package.ProductTitle, &added);
   const std::string_view text = ini.text;
   SaveFileReplacing(host, path, {text.substr(0, ini.at), ini.blocks, text.substr(ini.at)});
+  ReportExtensionLines(installer.app.log(), path, context.ExtensionLines, added, false);
+}
+
+void ReportExtensionLines(RunLog& log, const std::string& path,
+                          const std::vector<std::string>& lines, const std::vector<bool>& added,
+                          bool planned) {
+  for (size_t i = 0; i < lines.size() && i < added.size(); ++i) {
+    if (lines[i].empty()) continue;
+    log.Report(path + ": " + lines[i] +
+               (added[i] ? (planned ? " would be added" : " added") : " already present"));
+  }
 }

@@ -27,10 +27,17 @@ struct PhpIniText {
 // several stand in the reverse of their order. Takes time linear in the
 // text and the lines (lines holding a line break or a zero byte, which no
 // package name has, are added one at a time as the text was once handled).
+// `added`, when given, tells for each extension line whether it was added.
 PhpIniText AddExtensionLines(std::string text, const std::vector<std::string>& extension_lines,
-                             const std::string& product_title);
+                             const std::string& product_title, std::vector<bool>* added = nullptr);
 
 // Loads PhpFolder\php.ini, adds the collected extension lines and saves it
 // (also when nothing was added). Raises "Cannot open file %s" or
 // "Cannot create file %s"; a failed save leaves the old file whole.
 void UpdatePhpIni(Installer& installer, InstallContext& context);
+
+// Writes each extension line to the log (and plan): added (or, `planned`,
+// to be added) or already present in the php.ini at `path`.
+void ReportExtensionLines(RunLog& log, const std::string& path,
+                          const std::vector<std::string>& lines, const std::vector<bool>& added,
+                          bool planned);

@@ -6,11 +6,12 @@
 #include "install/Settings.h"
 #include "platform/Text.h"
 
-namespace {
+const std::vector<std::string>& SqlScripts() {
+  static const std::vector<std::string> scripts = {"brevoxil.sql"};
+  return scripts;
+}
 
-// The package's SQL scripts, in the order they run; Data.kpv holds them at
-// its top level, and the unpacking has put them in the work folder.
-const std::vector<std::string> SqlScripts = {"brevoxil.sql"};
+namespace {
 
 // A user name as one argument of a command line that psql.exe splits by the
 // C runtime's rules. A plain name stays as it is; one with blanks, tabs or
@@ -44,23 +45,30 @@ std::string UserArgument(const std::string& user) {
 // when statements inside it failed (a second install relies on that), and
 // with another status when it could not read the script or reach the
 // server: that is asked about as a psql.exe that did not start.
+std::string SqlImportCommandLine(const Installer& installer, const InstallContext& context,
+                                 const std::string& script) {
+  return "\"" + ExcludeTrailingBackslash(context.PgBaseDir) + "\\bin\\psql.exe\" -f \"" +
+         ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script + "\" corvantis " +
+         UserArgument(installer.settings.DbUser);
+}
+
 bool ImportSqlScripts(Installer& installer, InstallContext& context) {
   const Settings& settings = installer.settings;
   EnvironmentAdditions environment;
   if (!settings.DbHost.empty()) environment.emplace_back("PGHOST", settings.DbHost);
   if (!settings.DbPassword.empty()) environment.emplace_back("PGPASSWORD", settings.DbPassword);
-  for (const std::string& script : SqlScripts) {
-    const std::string command_line = "\"" + ExcludeTrailingBackslash(context.PgBaseDir) +
-                                     "\\bin\\psql.exe\" -f \"" +
-                                     ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script +
-                                     "\" corvantis " + UserArgument(settings.DbUser);
+  for (const std::string& script : SqlScripts()) {
+    const std::string command_line = SqlImportCommandLine(installer, context, script);
     std::optional<uint32_t> exit_code;
     if (!RunAndWait(installer.app, command_line, environment, &exit_code) || exit_code != 0u) {
       const int answer = installer.ErrorBox(
           "An error occured whilst trying to import data into SQL Server. Continue "
           "installation?",
           kMbYesNo | kMbIconError);
-      if (answer == kIdNo) return false;
+      if (answer == kIdNo) {
+        installer.app.log().MarkStoppedByAnswer();
+        return false;
+      }
     }
   }
   return true;

@@ -35,6 +35,11 @@ EntryPlacement PlaceEntry(const std::string& name, const InstallContext& context
   return {destination_folder, std::string()};
 }
 
+std::string EntryTargetPath(const std::string& folder, const std::string& name) {
+  const bool ends_in_backslash = !folder.empty() && folder.back() == '\\';
+  return folder + (ends_in_backslash ? "" : "\\") + name;
+}
+
 bool CheckPackage(Installer& installer) {
   Host& host = installer.host();
   TZipFile zip(host, host.ProgramFolder() + "Data.kpv");
@@ -66,12 +71,19 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
       context.ExtensionLines.push_back(placement.extension_line);
     // Its outcome shows up as the extraction's own error.
     ForceDirectories(host, placement.folder);
+    const std::string target = EntryTargetPath(placement.folder, name);
+    const bool replaces = host.FileAttributes(target) != kInvalidFileAttributes;
     const int32_t result =
         zip.ExtractFile(name, placement.folder, installer.settings.PackagePassword);
     if (result > 0) {
+      installer.app.log().Write("could not place " + name + " as " + target);
       installer.ErrorBox(TZipFile::ErrorMessage(result), kMbOk | kMbIconError);
       return false;
     }
+    installer.app.log().Write(
+        "placed " + name + " as " + target + ", " +
+        entries[static_cast<size_t>(i)][kColumnUncompressedSize].value_or("?") + " bytes, " +
+        (replaces ? "replaced" : "new"));
     installer.ui.ShowProgress(static_cast<int>(i * 100 / count));
   }
   return true;

@@ -17,5 +17,8 @@ struct EntryPlacement {
   std::string folder;
   std::string extension_line;
 };
+// The path ExtractFile writes the entry `name` to below `folder`.
+std::string EntryTargetPath(const std::string& folder, const std::string& name);
+
 EntryPlacement PlaceEntry(const std::string& name, const InstallContext& context,
                           const std::string& destination_folder);

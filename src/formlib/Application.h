@@ -9,17 +9,20 @@
 #include <string>
 
 #include "formlib/Forms.h"
+#include "formlib/RunLog.h"
 #include "formlib/Ui.h"
 #include "platform/Host.h"
 
 class TApplication {
  public:
-  TApplication(Host& host, Ui& ui) : host_(host), ui_(ui) {}
+  TApplication(Host& host, Ui& ui) : host_(host), log_(host), ui_(ui, log_) {}
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
   Host& host() { return host_; }
+  // The front-end, with every box and modal dialog written to the log.
   Ui& ui() { return ui_; }
+  RunLog& log() { return log_; }
 
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
@@ -48,7 +51,8 @@ class TApplication {
   void Dispatch(const UiEvent& event);
 
   Host& host_;
-  Ui& ui_;
+  RunLog log_;
+  LoggingUi ui_;
   std::string title_;
   Form* main_form_ = nullptr;
 };

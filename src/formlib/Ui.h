@@ -77,3 +77,32 @@ class Ui {
 // The front-end of the platform being built for, on the machine `host`
 // (which must outlive it). Defined once per platform, in frontend/.
 std::unique_ptr<Ui> CreateUi(Host& host);
+
+// The console the program was started from, for what a run without a
+// window prints: standard output and standard error. On Windows those are
+// the handles the program was given when they are redirected, else the
+// console of the program that started it; with neither, nothing is written.
+class Console {
+ public:
+  Console() = default;
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+  virtual ~Console() = default;
+  virtual void Output(const std::string& text) = 0;
+  virtual void Error(const std::string& text) = 0;
+  // The command line's help: a box on Windows, standard output elsewhere.
+  virtual void ShowHelp(const std::string& caption, const std::string& text) = 0;
+  // For a run without a window: the programs the installer starts from now
+  // on show no window (Windows) and print nothing on the console but their
+  // errors (their standard output is discarded on POSIX).
+  virtual void QuietStartedPrograms() = 0;
+};
+// The program's console. Defined once per platform, in frontend/.
+std::unique_ptr<Console> CreateConsole();
+
+// The front-end of an unattended run ("/verysilent"): no window is ever
+// shown and no input is read, so the wizard closes wherever it would wait.
+// A box answers itself: OK is acknowledged, every question is answered No.
+// Each box is written to `console`'s standard error, which gets nothing
+// else. In frontend/unattended/, the same on every platform.
+std::unique_ptr<Ui> CreateUnattendedUi(Console& console);

@@ -11,6 +11,16 @@ struct Settings {
   std::string DbUser = "root";
   std::string DbPassword;
   bool SilentMode = false;
+  // "/verysilent": no window, every box answered by itself (OK, or No to a
+  // question); implies SilentMode.
+  bool VerySilent = false;
+  // "/check": the pre-flight that changes nothing; implies VerySilent.
+  bool CheckOnly = false;
+  // "/log:FILE": the log's path as typed; empty with LogGiven false: none.
+  std::string LogFile;
+  bool LogGiven = false;
+  // "/?" or "/help": the switches and exit statuses are shown instead.
+  bool ShowHelp = false;
   // The password of an encrypted package. Nothing sets it yet: the command
   // line has no switch for it and the package definition holds none, so an
   // empty password serves the unencrypted package this update ships. A

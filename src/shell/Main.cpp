@@ -6,10 +6,7 @@
 #include "platform/Text.h"
 #include "versiongate/Dblogin.h"
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 void ParseCommandLine(const std::vector<std::string>& arguments, Settings& settings) {
   struct ValueSwitch {
@@ -26,6 +23,23 @@ void ParseCommandLine(const std::vector<std::string>& arguments, Settings& setti
     const std::string lower = AnsiLowerCase(argument);
     if (lower == "/silent") {
       settings.SilentMode = true;
+      continue;
+    }
+    if (lower == "/verysilent") {
+      settings.SilentMode = settings.VerySilent = true;
+      continue;
+    }
+    if (lower == "/check") {
+      settings.SilentMode = settings.VerySilent = settings.CheckOnly = true;
+      continue;
+    }
+    if (lower == "/?" || lower == "/help") {
+      settings.ShowHelp = true;
+      continue;
+    }
+    if (StartsWith(lower, "/log:")) {
+      settings.LogFile = argument.substr(5);
+      settings.LogGiven = true;
       continue;
     }
     for (const ValueSwitch& s : kValueSwitches) {
@@ -182,8 +196,16 @@ void TForm1::FormShow() {
   active_page_ = kIntro;  // already the active page: no show step runs again
   {
     TRegistry registry(app_.host());
-    if (registry.OpenKey(kProductKey, true)) {
+    // The pre-flight creates no key: a missing one reads as the empty key a
+    // real run would create.
+    const bool opened = registry.OpenKey(kProductKey, !settings_.CheckOnly);
+    if (!opened && settings_.CheckOnly) {
+      app_.log().Write("registry key HKEY_LOCAL_MACHINE\\" + std::string(kProductKey) +
+                       " missing: an install would create it");
+      settings_.InstallDir.clear();
+    } else if (opened) {
       settings_.InstallDir = registry.ReadString("InstallDir");
+      app_.log().Write("InstallDir from the registry: " + settings_.InstallDir);
     } else if (!settings_.SilentMode) {
       app_.ui().ShowMessageBox(
           this,
@@ -331,6 +353,7 @@ void TForm1::Click(Control& control) {
 }
 
 void TForm1::ShowStatus(const std::string& text) {
+  app_.log().Write("status: " + text);
   UpdateFileName1.text = text;
   app_.ui().Repaint(*this, &UpdateFileName1);
 }
@@ -341,27 +364,155 @@ void TForm1::ShowProgress(int percent) {
   app_.ProcessMessages();
 }
 
-void TForm1::SetStatusText(const std::string& text) { UpdateFileName1.text = text; }
+void TForm1::SetStatusText(const std::string& text) {
+  app_.log().Write("status: " + text);
+  UpdateFileName1.text = text;
+}
 
 int TForm1::ExitStatus() const {
   if (!install_started_) return kExitNotInstalled;
-  return install_returned_ && InstallResult ? kExitSucceeded : kExitFailed;
+  if (install_returned_ && InstallResult) return kExitSucceeded;
+  // Up to the web server's stop nothing has been changed; a fault raised
+  // there counts as a refusal too.
+  const RunLog& log = app_.log();
+  if (!log.changes_begun()) return kExitNotApplied;
+  return install_returned_ && log.stopped_by_answer() ? kExitStopped : kExitFailed;
 }
 
-int RunSetup(Host& host, Ui& ui) {
+namespace {
+
+// The command line as typed, each argument quoted when it holds a blank,
+// with the value of "/dbpass:" as "***".
+std::string LoggedCommandLine(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) {
+    std::string shown = argument;
+    if (StartsWith(AnsiLowerCase(argument), "/dbpass:")) shown = argument.substr(0, 8) + "***";
+    if (shown.empty() || shown.find_first_of(" \t") != std::string::npos)
+      shown = "\"" + shown + "\"";
+    if (!line.empty()) line += ' ';
+    line += shown;
+  }
+  return line;
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+const char* ResultText(int status, bool check) {
+  if (check)
+    return status == kExitSucceeded ? "the update would go ahead" : "the update would not go ahead";
+  switch (status) {
+    case kExitSucceeded:
+      return "the install succeeded";
+    case kExitNotStarted:
+      return "the installer could not start";
+    case kExitNotInstalled:
+      return "the wizard was closed before the install began";
+    case kExitFailed:
+      return "the install failed after it began changing the machine";
+    case kExitStopped:
+      return "the install was stopped by a No after it began changing the machine";
+    case kExitNotApplied:
+      return "the update did not go ahead; nothing was changed";
+  }
+  return "unknown";
+}
+
+}  // namespace
+
+std::string HelpText() {
+  return "setup [/silent | /verysilent | /check] [/log:FILE] [/installdir:FOLDER]\n"
+         "      [/dbhost:HOST] [/dbuser:USER] [/dbpass:PASSWORD]\n"
+         "\n"
+         "/silent             goes through the pages by itself; boxes still ask\n"
+         "/verysilent         shows no window: an OK box is acknowledged, every\n"
+         "                    question is answered No, the DB Login counts as\n"
+         "                    cancelled; errors go to standard error\n"
+         "/check              changes nothing: checks the versions, finds Apache,\n"
+         "                    PHP and PostgreSQL, reads the package, and prints what\n"
+         "                    an install would do (implies /verysilent)\n"
+         "/log:FILE           writes a log of the run to FILE (the password as ***)\n"
+         "/installdir:FOLDER  the destination when the registry has none to offer\n"
+         "/dbhost:HOST /dbuser:USER /dbpass:PASSWORD\n"
+         "                    the database login; without a password it is asked for\n"
+         "/? /help            shows this text\n"
+         "\n"
+         "Exit status:\n"
+         "0  the install ran to the end and recorded the new module version\n"
+         "   (/check: the install would go ahead)\n"
+         "1  the installer could not start\n"
+         "2  the wizard was closed before the install began\n"
+         "4  the install failed after it began changing the machine\n"
+         "5  a No stopped the install after it began changing the machine\n"
+         "7  the update did not go ahead and nothing was changed\n"
+         "   (/check: the install would not go ahead)\n";
+}
+
+int RunSetup(Host& host, Ui& ui, Console* console) {
   TApplication app(host, ui);
+  RunLog& log = app.log();
+  const std::vector<std::string> arguments = host.CommandLineArguments();
+  Settings switches;
+  ParseCommandLine(arguments, switches);
+  if (switches.LogGiven && !log.Open(host.FromNativePath(switches.LogFile))) {
+    // The run goes on without a log.
+    const std::string why = host.LastError().Message();
+    app.ui().ShowMessageBox(nullptr,
+                            "Unable to create the log file " + switches.LogFile + "." +
+                                (why.empty() ? std::string() : "\n" + why),
+                            "ERROR", kMbOk | kMbIconError);
+  }
+  if (switches.CheckOnly && console != nullptr)
+    log.SetPlanOutput([console](const std::string& text) { console->Output(text); });
+  const PackageDefinition& package = ThePackage();
+  log.Write(package.ProductTitle + " " + package.ThisVersion);
+  log.Write("command line: " + LoggedCommandLine(arguments));
+  log.Write("installer folder: " + host.ProgramFolder());
+  log.Write("package: " + host.ProgramFolder() + "Data.kpv");
+  if (switches.CheckOnly)
+    log.Report("Pre-flight check of " + package.ProductTitle + " " + package.ThisVersion +
+               ": nothing is changed");
+  int status = kExitNotStarted;
   try {
     app.SetTitle("Update...");
     Settings settings;
-    TForm1 form(app, ThePackage(), settings);
+    TForm1 form(app, package, settings);
     TDBLoginForm1 login(app, settings);
     form.SetLoginForm(&login);
     app.Run(form);
-    return form.ExitStatus();
+    status = form.ExitStatus();
   } catch (const std::exception& e) {
     // The forms are gone by now: the box has no owner.
-    ui.ShowMessageBox(nullptr, TApplication::ExceptionText(e.what()), app.Title(),
-                      kMbOk | kMbIconError);
-    return kExitFailed;
+    app.ui().ShowMessageBox(nullptr, TApplication::ExceptionText(e.what()), app.Title(),
+                            kMbOk | kMbIconError);
+    status = kExitNotStarted;
   }
+  if (switches.CheckOnly && status != kExitSucceeded && status != kExitNotStarted)
+    status = kExitNotApplied;
+  if (switches.CheckOnly) {
+    if (status == kExitSucceeded)
+      log.Report("The update would go ahead.");
+    else
+      log.Report("The update would not go ahead: " + OneLine(log.reason()));
+  }
+  log.Write(std::string("result: ") + ResultText(status, switches.CheckOnly) + "; exit status " +
+            std::to_string(status));
+  return status;
+}
+
+int RunProgram(Host& host, Console& console, const UiFactory& make_ui,
+               const UiFactory& make_unattended_ui) {
+  Settings switches;
+  ParseCommandLine(host.CommandLineArguments(), switches);
+  if (switches.ShowHelp) {
+    console.ShowHelp(ThePackage().ProductTitle + " " + ThePackage().ThisVersion, HelpText());
+    return kExitSucceeded;
+  }
+  if (switches.VerySilent) console.QuietStartedPrograms();
+  std::unique_ptr<Ui> ui = switches.VerySilent ? make_unattended_ui() : make_ui();
+  return RunSetup(host, *ui, &console);
 }

@@ -19,10 +19,17 @@ class TDBLoginForm1;
 // no switch are ignored.
 void ParseCommandLine(const std::vector<std::string>& arguments, Settings& settings);
 
-// Exit statuses of the installer.
-constexpr int kExitSucceeded = 0;     // the install ran and succeeded
-constexpr int kExitFailed = 1;        // it failed, ended by a fault, or start-up failed
-constexpr int kExitNotInstalled = 2;  // the wizard closed before the install ran
+// Exit statuses of the installer, in Inno Setup's numbering where the
+// meaning matches.
+constexpr int kExitSucceeded = 0;     // the install ran to the end and recorded the version
+constexpr int kExitNotStarted = 1;    // the installer could not start
+constexpr int kExitNotInstalled = 2;  // the wizard closed before the install began
+constexpr int kExitFailed = 4;        // it failed after it began changing the machine
+constexpr int kExitStopped = 5;       // a No stopped it after it began changing the machine
+constexpr int kExitNotApplied = 7;    // it did not go ahead, and nothing was changed
+
+// The text of "/?" and "/help": the switches and the exit statuses.
+std::string HelpText();
 
 // The pages, in their fixed order.
 enum PageIndex { kIntro = 0, kLicense, kDest, kStartUpdate, kUpdate, kUpdateComplete, kPageCount };
@@ -106,6 +113,13 @@ class TForm1 : public Form, public InstallUi {
 };
 
 // Start-up: the application on the machine `host` and the front-end `ui`,
-// the wizard form, the login dialog and the event loop. Returns the exit
-// status.
-int RunSetup(Host& host, Ui& ui);
+// the log ("/log:"), the wizard form, the login dialog and the event loop.
+// A "/check" run writes its plan to `console`. Returns the exit status.
+int RunSetup(Host& host, Ui& ui, Console* console = nullptr);
+
+// The program: "/?" or "/help" shows the help on `console`; "/verysilent"
+// and "/check" run with the front-end `make_unattended_ui` makes, other
+// runs with the platform's own from `make_ui`.
+using UiFactory = std::function<std::unique_ptr<Ui>()>;
+int RunProgram(Host& host, Console& console, const UiFactory& make_ui,
+               const UiFactory& make_unattended_ui);

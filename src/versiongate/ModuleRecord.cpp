@@ -23,48 +23,72 @@ std::string ModuleQuery(const PackageDefinition& package) {
   return "SELECT * FROM modules WHERE name='" + package.ModuleName + "';";
 }
 
+// The password is never written.
+void LogConnect(Installer& installer) {
+  const TZConnection& connection = installer.SQLConnection1;
+  installer.app.log().Write("database: host " + connection.HostName + ", database " +
+                            connection.Database + ", user " + connection.User);
+}
+
+}  // namespace
+
 std::string ModuleUpdate(const PackageDefinition& package) {
   return "UPDATE modules SET version='" + package.ThisVersion + "',verdate='" +
          package.ReleaseDate + "' WHERE name='" + package.ModuleName + "';";
 }
-
-}  // namespace
 
 // On an error nothing is closed: the connection stays open, and the next
 // operation's Connect does nothing and runs on it.
 std::string ReadInstalledVersion(Installer& installer) {
   TZConnection& connection = installer.SQLConnection1;
   TZQuery& query = installer.SQLQuery1;
-  ApplyConnectionParameters(installer);
-  connection.Connect();
-  query.SQL = ModuleQuery(installer.package);
-  query.Open();
-  std::string version;
-  if (query.RecordCount() > 0) {
-    query.First();
-    version = query.FieldAsString("version");
+  RunLog& log = installer.app.log();
+  try {
+    ApplyConnectionParameters(installer);
+    LogConnect(installer);
+    connection.Connect();
+    query.SQL = ModuleQuery(installer.package);
+    log.Write("SQL: " + query.SQL);
+    query.Open();
+    std::string version;
+    if (query.RecordCount() > 0) {
+      query.First();
+      version = query.FieldAsString("version");
+    }
+    log.Write("SQL result: " + std::to_string(query.RecordCount()) + " row(s), version '" +
+              version + "'");
+    query.Close();
+    connection.Disconnect();
+    return version;
+  } catch (const std::exception& e) {
+    log.Write(std::string("database error: ") + e.what());
+    throw;
   }
-  query.Close();
-  connection.Disconnect();
-  return version;
 }
 
 bool RecordModuleVersion(Installer& installer) {
   TZConnection& connection = installer.SQLConnection1;
   TZQuery& query = installer.SQLQuery1;
+  RunLog& log = installer.app.log();
   try {
     ApplyConnectionParameters(installer);
+    LogConnect(installer);
     connection.Connect();
     query.SQL = ModuleQuery(installer.package);
+    log.Write("SQL: " + query.SQL);
     query.Open();
+    log.Write("SQL result: " + std::to_string(query.RecordCount()) + " row(s)");
     // Without a row the text stays the query, and executing it writes nothing.
     if (query.RecordCount() > 0) query.SQL = ModuleUpdate(installer.package);
     query.Close();
+    log.Write("SQL: " + query.SQL);
     query.ExecSQL();
+    log.Write("SQL done");
     query.Close();
     connection.Disconnect();
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    log.Write(std::string("database error: ") + e.what());
     installer.ErrorBox(
         "Unable to update the module version in the database. Please contact technical "
         "support.",

@@ -66,11 +66,15 @@ Outcome RunGate(Installer& installer) {
 
   const std::string path =
       ExcludeTrailingBackslash(installer.ui.DestinationFolder()) + package.BaseVersionFile;
+  RunLog& log = installer.app.log();
   const std::optional<std::string> base = ReadBaseVersion(installer.host(), path);
   if (!base) {
+    log.Report("base system version: " + path + " cannot be read");
     installer.ErrorBox(kNoBaseVersion, kError);
     return Outcome::kRefuse;
   }
+  log.Report("base system version: " + *base + " (from " + path +
+             "; accepted: " + package.MinBaseVersion + " to " + package.MaxBaseVersion + ")");
   // An unconvertible base version is not handled here: it leaves the gate.
   if (CompareVersions(*base, package.MinBaseVersion) == -1) {
     installer.ErrorBox(kBaseTooOld, kError);
@@ -91,15 +95,23 @@ Outcome RunGate(Installer& installer) {
       settings.DbUser = login.Username1.text;
       settings.DbPassword = login.Password1.text;
       settings.DbHost = login.Server1.text;
-    } else if (installer.ErrorBox(kContinueWithoutLogin, kErrorQuestion) == kIdNo) {
-      return Outcome::kRefuse;
+      log.Write("DB Login: OK, host " + settings.DbHost + ", user " + settings.DbUser);
+    } else {
+      log.Write("DB Login: cancelled");
+      if (installer.ErrorBox(kContinueWithoutLogin, kErrorQuestion) == kIdNo)
+        return Outcome::kRefuse;
     }
+  } else {
+    log.Write("DB Login not shown: host, user and password given");
   }
 
   enum class Verdict { kUnknown, kNewer, kSame, kPrevious, kOther };
   Verdict verdict = Verdict::kUnknown;
   try {
     const std::string installed = ReadInstalledVersion(installer);
+    log.Report("installed " + package.ModuleName +
+               " version: " + (installed.empty() ? "none" : installed) + " (this package updates " +
+               package.PreviousVersion + " to " + package.ThisVersion + ")");
     if (!installed.empty()) {
       const int order = CompareVersions(package.ThisVersion, installed);
       if (order == -1)
@@ -146,6 +158,9 @@ bool CheckVersions(Installer& installer) {
   // retries costs no stack.
   for (;;) {
     const Outcome outcome = RunGate(installer);
-    if (outcome != Outcome::kRetry) return outcome == Outcome::kAllow;
+    if (outcome == Outcome::kRetry) continue;
+    installer.app.log().Report(outcome == Outcome::kAllow ? "version gate: go ahead"
+                                                          : "version gate: refused");
+    return outcome == Outcome::kAllow;
   }
 }

@@ -37,43 +37,43 @@ outside_before=$(snapshot "$outside")
 # install ends before it changes anything, so it makes no temp folder.
 m=$(new_machine registry-garbage)
 head -c 4096 /dev/urandom >"$m/system.reg"
-check registry-garbage 1 "Apache does not appear to be installed on this computer."
+check registry-garbage 7 "Apache does not appear to be installed on this computer."
 [ -e "$m/drive_c/users" ] && fail "registry-garbage: a temp folder was made"
 
 # Pipes and devices where the installer reads: refused at once, as a file
 # that cannot be opened (a pipe with no writer would block an open).
 m=$(new_machine registry-fifo)
 rm "$m/system.reg" && mkfifo "$m/system.reg"
-check registry-fifo 1 "Apache does not appear to be installed on this computer."
+check registry-fifo 7 "Apache does not appear to be installed on this computer."
 m=$(new_machine httpd-conf-fifo)
 rm "$m/drive_c/Apache2.2/conf/httpd.conf" && mkfifo "$m/drive_c/Apache2.2/conf/httpd.conf"
-check httpd-conf-fifo 1 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
+check httpd-conf-fifo 7 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
 m=$(new_machine httpd-conf-zero)
 ln -sf /dev/zero "$m/drive_c/Apache2.2/conf/httpd.conf"
-check httpd-conf-zero 1 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
+check httpd-conf-zero 7 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
 m=$(new_machine package-fifo)
 rm "$m/drive_c/Setup/Data.kpv" && mkfifo "$m/drive_c/Setup/Data.kpv"
-check package-fifo 1 "Invalid package!"
+check package-fifo 7 "Invalid package!"
 # Refused before the web server is stopped.
 [ -z "$(control_log "$m")" ] || fail "package-fifo: $(control_log "$m")"
 m=$(new_machine package-zero)
 ln -sf /dev/zero "$m/drive_c/Setup/Data.kpv"
-check package-zero 1 "Invalid package!"
+check package-zero 7 "Invalid package!"
 m=$(new_machine version-fifo)
 version=$m/drive_c/Intranet/include/templates/version.dat
 rm "$version" && mkfifo "$version"
-check version-fifo 1 "Unable to determine current base system version."
+check version-fifo 7 "Unable to determine current base system version."
 m=$(new_machine php-ini-fifo)
 rm "$m/drive_c/php/php.ini" && mkfifo "$m/drive_c/php/php.ini"
-check php-ini-fifo 1 "Cannot open file C:\\php\\\\php.ini"
+check php-ini-fifo 4 "Cannot open file C:\\php\\\\php.ini"
 # A pipe where an entry is to be placed: not created.
 m=$(new_machine entry-fifo)
 mkdir -p "$m/drive_c/Intranet/articles" && mkfifo "$m/drive_c/Intranet/articles/edit.php"
-check entry-fifo 1 "Could not create target"
+check entry-fifo 4 "Could not create target"
 # A file of more than 64 MiB read as lines.
 m=$(new_machine httpd-conf-huge)
 head -c $(((64 << 20) + 1)) /dev/zero | tr '\0' '#' >"$m/drive_c/Apache2.2/conf/httpd.conf"
-check httpd-conf-huge 1 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
+check httpd-conf-huge 7 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
 
 # The product key's "InstallDir" of the wrong type: the fault ends the
 # wizard before the install.
@@ -87,38 +87,38 @@ m=$(new_machine httpd-conf-deep)
 python3 -c "print('LoadModule php5_module C:\\\\' + 'a\\\\' * 200000 + 'php5apache2_2.dll')" \
   >"$m/drive_c/Apache2.2/conf/httpd.conf"
 # The folders below C:\a are made up to the longest path the host takes.
-check httpd-conf-deep 1 "Could not create target" ' \./drive_c/a(/|$)'
+check httpd-conf-deep 4 "Could not create target" ' \./drive_c/a(/|$)'
 
 m=$(new_machine httpd-conf-empty)
 : >"$m/drive_c/Apache2.2/conf/httpd.conf"
-check httpd-conf-empty 1 "PHP does not appear to be installed in Apache on this computer."
+check httpd-conf-empty 7 "PHP does not appear to be installed in Apache on this computer."
 
 # A module named without a folder: no PHP folder to write to, refused
 # before the web server is stopped.
 m=$(new_machine httpd-conf-no-folder)
 sed -i 's|^LoadModule php5_module .*|LoadModule php5_module "php5apache2_2.dll"|' \
   "$m/drive_c/Apache2.2/conf/httpd.conf"
-check httpd-conf-no-folder 1 "PHP does not appear to be installed in Apache on this computer."
+check httpd-conf-no-folder 7 "PHP does not appear to be installed in Apache on this computer."
 [ -z "$(control_log "$m")" ] || fail "httpd-conf-no-folder: the web server was stopped"
 
 m=$(new_machine httpd-conf-missing)
 rm "$m/drive_c/Apache2.2/conf/httpd.conf"
-check httpd-conf-missing 1 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
+check httpd-conf-missing 7 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
 
 m=$(new_machine version-garbage)
 printf '2.3.x\r\n' >"$m/drive_c/Intranet/include/templates/version.dat"
-check version-garbage 1 "is not a valid integer value"
+check version-garbage 7 "is not a valid integer value"
 
 m=$(new_machine version-binary)
 head -c 70000 /dev/zero | tr '\0' 'q' >"$m/drive_c/Intranet/include/templates/version.dat"
-check version-binary 1 "is not a valid integer value"
+check version-binary 7 "is not a valid integer value"
 
 # php.ini that cannot be read: the install stops after the unpacking, with
 # the web server stopped.
 m=$(new_machine php-ini-folder)
 rm "$m/drive_c/php/php.ini"
 mkdir "$m/drive_c/php/php.ini"
-check php-ini-folder 1 "Cannot open file C:\\php\\\\php.ini"
+check php-ini-folder 4 "Cannot open file C:\\php\\\\php.ini"
 [ "$(control_log "$m")" = "httpd.exe -w -n Apache2.2 -k stop" ] || fail "php-ini-folder: $(control_log "$m")"
 
 # installs NAME MACHINE: an unattended install that succeeds.
@@ -169,7 +169,7 @@ cmp -s "$m/drive_c/php/php-5.ini" "$m/drive_c/php-copy.ini" ||
 
 m=$(new_machine php-ini-read-only)
 chmod 0444 "$m/drive_c/php/php.ini"
-check php-ini-read-only 1 "Cannot create file C:\\php\\\\php.ini"
+check php-ini-read-only 4 "Cannot create file C:\\php\\\\php.ini"
 cmp -s "$top/samples/prefix/drive_c/php/php.ini" "$m/drive_c/php/php.ini" ||
   fail "php-ini-read-only: php.ini changed"
 

@@ -8,7 +8,7 @@ BUILD=$1
 # refused NAME PREFIX: the install was refused and nothing was touched.
 refused() {
   local name=$1 prefix=$2
-  expect_status "$name" 1 "$prefix"
+  expect_status "$name" 7 "$prefix"
   [ -z "$(control_log "$prefix")" ] || fail "$name: web server commands: $(control_log "$prefix")"
   diff -r "$prefix.before" "$prefix" >"$prefix.diff" ||
     fail "$name: the machine changed: $(head -5 "$prefix.diff")"

@@ -75,15 +75,15 @@ shown "$m.out" "$import_failed" && fail "psql-host: the import failed"
 [ "$(module_rows)" = "Articles|2.3.8|2010-05-31 02:03:08" ] || fail "psql-host: modules: $(module_rows)"
 
 # psql.exe that ends with 2, as when it cannot reach the server: the question,
-# and No ends the install with the web server stopped and the module row as
-# it was; Yes goes on to the end.
+# and No ends the install (exit status 5) with the web server stopped and the
+# module row as it was; Yes goes on to the end.
 for answer in n y; do
   m=$(new_machine psql-fails-$answer)
   install_stand_ins "$m"
   CORVANTIS_TEST_PSQL_STATUS=2 run_setup "$m" "$answer\n" /silent /dbpass:unused
   shown "$m.out" "$import_failed" || fail "psql-fails-$answer: no question"
   if [ $answer = n ]; then
-    expect_status psql-fails-n 1 "$m"
+    expect_status psql-fails-n 5 "$m"
     [ "$(module_rows)" = "Articles|2.3.7|2009-11-16 10:24:00" ] || fail "psql-fails-n: modules: $(module_rows)"
     [ "$(control_log "$m")" = "httpd.exe -w -n Apache2.2 -k stop" ] || fail "psql-fails-n: $(control_log "$m")"
   else

@@ -45,6 +45,9 @@ struct Server {
     phases.RecordModuleVersion = [this](Installer&) {
       return Record("RecordModuleVersion", record);
     };
+    phases.PlanInstall = [this](Installer&, InstallContext&) {
+      return Record("PlanInstall", true);
+    };
   }
 
   bool Record(const std::string& phase, bool result) {
@@ -158,6 +161,13 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
        false,
        {kStop, kRestart},
        "RecordModuleVersion"},
+      {"the pre-flight plans instead of every change",
+       true,
+       true,
+       [](Server& t) { t.w.settings.CheckOnly = true; },
+       true,
+       {},
+       "PlanInstall"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -166,6 +176,8 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
     EXPECT_EQ(RunInstall(t.w.installer, t.phases), c.result);
     EXPECT_EQ(t.w.host.command_lines, c.commands);
     EXPECT_EQ(t.w.ui.Only("phase: ").back(), c.last_phase);
+    // The changes begin with the web server's stop, and only there.
+    EXPECT_EQ(t.w.app.log().changes_begun(), !c.commands.empty());
   }
 }
 

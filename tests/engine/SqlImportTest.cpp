@@ -142,6 +142,8 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
     context.WorkFolder = "C:\\Temp\\1";
     EXPECT_EQ(ImportSqlScripts(t.installer, context), c.result);
     EXPECT_EQ(t.screen.last_box_owner, &t.ui.owner);
+    // Only a No stops the install; that is what its exit status tells.
+    EXPECT_EQ(t.app.log().stopped_by_answer(), !c.result);
   }
 }
 

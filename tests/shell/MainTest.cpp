@@ -13,6 +13,8 @@ TEST(ParseCommandLineTest, SwitchesAndTheirValues) {
     std::vector<std::string> arguments;
     bool silent;
     std::string install_dir, host, user, password;
+    bool very_silent = false, check = false, help = false;
+    std::optional<std::string> log = std::nullopt;
   };
   const std::string d = "C:\\Intranet";
   const Case cases[] = {
@@ -31,6 +33,17 @@ TEST(ParseCommandLineTest, SwitchesAndTheirValues) {
       {{"/dbpass:"}, false, d, "localhost", "root", ""},
       {{"/dbhost:"}, false, d, "", "root", ""},
       {{"C:\\some\\path", "/other", "/installdir"}, false, d, "localhost", "root", ""},
+      {{"/VerySilent"}, true, d, "localhost", "root", "", true},
+      {{"/suppressmsgboxes", "/verysilent", "/verysilent"}, true, d, "localhost", "root", "", true},
+      {{"/CHECK"}, true, d, "localhost", "root", "", true, true},
+      {{"/verysilent:", "/verysilently", "-check", "/checks", "/log", "-log:x"},
+       false, d, "localhost", "root", ""},
+      {{"/LOG:C:\\Logs\\First.log", "/log:D:\\Logs\\Second Run.LOG"},
+       false, d, "localhost", "root", "", false, false, false, "D:\\Logs\\Second Run.LOG"},
+      {{"/log:"}, false, d, "localhost", "root", "", false, false, false, ""},
+      {{"/?"}, false, d, "localhost", "root", "", false, false, true},
+      {{"/HELP", "/silent"}, true, d, "localhost", "root", "", false, false, true},
+      {{"/help:", "/??", "?", "-help"}, false, d, "localhost", "root", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -42,6 +55,11 @@ TEST(ParseCommandLineTest, SwitchesAndTheirValues) {
     EXPECT_EQ(s.DbUser, c.user);
     EXPECT_EQ(s.DbPassword, c.password);
     EXPECT_EQ(s.PackagePassword, "");
+    EXPECT_EQ(s.VerySilent, c.very_silent);
+    EXPECT_EQ(s.CheckOnly, c.check);
+    EXPECT_EQ(s.ShowHelp, c.help);
+    EXPECT_EQ(s.LogGiven, c.log.has_value());
+    EXPECT_EQ(s.LogFile, c.log.value_or(""));
   }
 }
 
@@ -264,7 +282,7 @@ TEST_F(WizardTest, UnattendedFailureWaitsOnTheCompletionPage) {
   EXPECT_NE(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
             screen.ui_log.end());
   EXPECT_TRUE(screen.events.empty());
-  EXPECT_EQ(form->ExitStatus(), kExitFailed);
+  EXPECT_EQ(form->ExitStatus(), kExitNotApplied);
 }
 
 TEST_F(WizardTest, AFaultInTheInstallLeavesTheWizardOnTheInstallPage) {
@@ -280,7 +298,47 @@ TEST_F(WizardTest, AFaultInTheInstallLeavesTheWizardOnTheInstallPage) {
   EXPECT_FALSE(form->Previous1.enabled);
   EXPECT_TRUE(form->InstallPending);
   EXPECT_EQ(installs, 1);
-  EXPECT_EQ(form->ExitStatus(), kExitFailed);
+  EXPECT_EQ(form->ExitStatus(), kExitNotApplied);
+}
+
+TEST_F(WizardTest, ExitStatusTellsHowFarTheInstallCame) {
+  struct Case {
+    const char* what;
+    bool begun, stopped_by_no, result, raises;
+    int status;
+  };
+  const Case cases[] = {
+      {"refused before any change", false, false, false, false, kExitNotApplied},
+      {"a fault before any change", false, false, false, true, kExitNotApplied},
+      {"failed after the web server's stop", true, false, false, false, kExitFailed},
+      {"a fault after the web server's stop", true, false, false, true, kExitFailed},
+      {"a No after the web server's stop", true, true, false, false, kExitStopped},
+      {"succeeded", true, false, true, false, kExitSucceeded},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost h;
+    FakeUi u;
+    h.arguments = {"/verysilent"};
+    TApplication a(h, u);
+    Settings s;
+    TForm1 f(a, ThePackage(), s);
+    TDBLoginForm1 l(a, s);
+    f.SetLoginForm(&l);
+    f.SetInstallSequence([&](Installer& installer) -> bool {
+      if (c.begun) installer.app.log().MarkChangesBegun();
+      if (c.stopped_by_no) installer.app.log().MarkStoppedByAnswer();
+      if (c.raises) throw FileFault("Cannot open file C:\\php\\\\php.ini");
+      return c.result;
+    });
+    if (c.raises)
+      u.ExpectBox("Cannot open file C:\\php\\\\php.ini.",
+                  "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
+                  kIdOk);
+    a.Run(f);  // the end of input closes the wizard wherever it waits
+    EXPECT_TRUE(s.VerySilent);
+    EXPECT_EQ(f.ExitStatus(), c.status);
+  }
 }
 
 TEST_F(WizardTest, BrowsedFolderIsTheDestinationUntilTheDestinationPageShowsAgain) {

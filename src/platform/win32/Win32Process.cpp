@@ -62,7 +62,12 @@ class Win32Process : public HostProcess {
   UniqueHandle thread_;
 };
 
+// How started programs show their windows; an unattended run hides them.
+WORD program_show_command = SW_SHOWNORMAL;
+
 }  // namespace
+
+void HideStartedWindows() { program_show_command = SW_HIDE; }
 
 std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
                                                const EnvironmentAdditions& environment,
@@ -70,7 +75,7 @@ std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;  // the size of this build's structure
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
+  startup.wShowWindow = program_show_command;
   PROCESS_INFORMATION info = {};
   // CreateProcessA may write into the command line: give it a copy.
   std::string line = command_line;

@@ -3,7 +3,7 @@
 // texts and button states, answers the message boxes (dialogs of class
 // "#32770") after reading their text, and fills in the "DB Login" dialog.
 //
-//   driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments for setup...]
+//   driver SHOTS interactive|silent|import-fails|verysilent|close|help SETUP.EXE [arguments...]
 //
 // The "DB Login" dialog, when it comes, gets the password in the variable
 // CORVANTIS_DB_PASSWORD and, when CORVANTIS_DB_USER is set, that user name.
@@ -16,6 +16,13 @@
 //   instead, answers it, and presses Finish on the failure page.
 // import-fails: expects the question after a failed import, answers No, and
 //   expects the failure text, then presses Finish.
+// verysilent: setup's standard output and error go to the files named by
+//   CORVANTIS_STDOUT and CORVANTIS_STDERR; it must end by itself within a
+//   minute without a visible top-level window ever.
+// close: closes the wizard with its close box as soon as it shows.
+// help: expects the help box, which names the exit statuses, and presses OK.
+// CORVANTIS_EXPECT_STATUS: setup's expected exit status (default 0; 7 after
+//   CORVANTIS_EXPECT_BOX, 5 for import-fails, 2 for close).
 // CORVANTIS_PATH_LIBRARIES=FOLDER: first checks that the search for
 //   libpq81.dll and libpq.dll finds them in FOLDER (the PATH of a server).
 // Exits with 0 when every check held, with 1 otherwise; each check is
@@ -37,8 +44,7 @@ int failures = 0;
 int checks = 0;
 std::string shots;
 PROCESS_INFORMATION setup = {};
-// CORVANTIS_EXPECT=failure: the install is to end on the failure text, with
-// exit status 1 (a machine without a database client library).
+// The install is to end on the failure text.
 bool expect_failure = false;
 std::string expected_box;  // CORVANTIS_EXPECT_BOX
 std::string db_user;       // CORVANTIS_DB_USER; empty: keep the dialog's
@@ -168,7 +174,8 @@ Box WaitForBox(double seconds) {
 
 void Answer(const Box& box, int button) {
   HWND hwnd = GetDlgItem(box.hwnd, button);
-  if (hwnd == nullptr) Abort("the box \"" + box.caption + "\" has no button " + std::to_string(button));
+  if (hwnd == nullptr)
+    Abort("the box \"" + box.caption + "\" has no button " + std::to_string(button));
   Click(hwnd);
   WaitFor([&] { return !IsWindow(box.hwnd) || !IsWindowVisible(box.hwnd); }, 10);
 }
@@ -281,8 +288,8 @@ void AnswerUntilComplete(const Wizard& w, const std::string& password) {
       std::printf("     box \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
       // A database error's "Try again?" is answered Yes once; a second one
       // means the error stays, and No ends the install with its message shown.
-      const bool retry = box.text.size() >= 10 &&
-                         box.text.compare(box.text.size() - 10, 10, "Try again?") == 0;
+      const bool retry =
+          box.text.size() >= 10 && box.text.compare(box.text.size() - 10, 10, "Try again?") == 0;
       if (retry && retried) Abort("the database error stays: " + box.text);
       if (retry) retried = true;
       Answer(box, GetDlgItem(box.hwnd, IDYES) != nullptr ? IDYES : IDOK);
@@ -389,8 +396,8 @@ void Silent(const std::string& password) {
         return SetupHasEnded();
       },
       60);
-  Check(ended, expected_box.empty() ? "setup /silent ends by itself"
-                                    : "setup /silent ends after the box");
+  Check(ended,
+        expected_box.empty() ? "setup /silent ends by itself" : "setup /silent ends after the box");
   if (!expected_box.empty()) Check(box_seen, "the box \"" + expected_box + "\" came");
   if (!password.empty()) Check(login_seen, "the DB Login dialog asked for the password");
 }
@@ -426,43 +433,116 @@ void ImportFails() {
   Check(WaitFor(SetupHasEnded, 20), "Finish ends setup");
 }
 
+// An unattended run: it ends by itself, and no window of setup's ever
+// becomes visible (a box, the wizard, the DB Login dialog).
+void VerySilent() {
+  std::string seen;
+  const bool ended = WaitFor(
+      [&] {
+        HWND window = SetupWindow(nullptr, nullptr);
+        if (window != nullptr && seen.empty()) {
+          char name[64] = {};
+          GetClassNameA(window, name, sizeof name);
+          seen = std::string(name) + " \"" + Text(window) + "\"";
+        }
+        return SetupHasEnded();
+      },
+      60);
+  Check(seen.empty(), "no window of setup's was shown" + (seen.empty() ? "" : ": " + seen));
+  Check(ended, "setup /verysilent ends by itself");
+}
+
+void CloseWizard() {
+  HWND window = nullptr;
+  if (!WaitFor([&] { return (window = SetupWindow(nullptr, kCaption)) != nullptr; }, 30))
+    Abort("no window \"" + std::string(kCaption) + "\"");
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  Check(WaitFor(SetupHasEnded, 20), "the close box ends setup");
+}
+
+void Help() {
+  const Box box = WaitForBox(30);
+  if (box.hwnd == nullptr) Abort("no help box");
+  Check(box.text.find("/verysilent") != std::string::npos &&
+            box.text.find("7  the update did not go ahead and nothing was changed") !=
+                std::string::npos,
+        "the help box names the switches and the exit statuses");
+  Answer(box, IDOK);
+  Check(WaitFor(SetupHasEnded, 20), "OK ends setup");
+}
+
+// An inheritable handle of a new file for setup's standard output or error.
+HANDLE OutputFile(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Abort("cannot create " + path);
+  return file;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 4) {
     std::fprintf(stderr,
-                 "usage: driver SHOTS interactive|silent|import-fails SETUP.EXE [arguments...]\n");
+                 "usage: driver SHOTS interactive|silent|import-fails|verysilent|close|help "
+                 "SETUP.EXE [arguments...]\n");
     return 2;
   }
   shots = argv[1];
   const std::string mode = argv[2];
   std::string command_line = std::string("\"") + argv[3] + "\"";
   for (int i = 4; i < argc; ++i) command_line += std::string(" ") + argv[i];
-  expect_failure = Variable("CORVANTIS_EXPECT") == "failure";
   expected_box = Variable("CORVANTIS_EXPECT_BOX");
-  if (!expected_box.empty()) expect_failure = true;
+  DWORD expected = 0;
+  if (!expected_box.empty()) {
+    expect_failure = true;
+    expected = 7;  // refused before anything changed
+  }
+  if (mode == "import-fails") expected = 5;
+  if (mode == "close") expected = 2;
+  const std::string expected_status = Variable("CORVANTIS_EXPECT_STATUS");
+  if (!expected_status.empty()) expected = static_cast<DWORD>(std::stoul(expected_status));
   db_user = Variable("CORVANTIS_DB_USER");
   const std::string password = Variable("CORVANTIS_DB_PASSWORD");
   const std::string path_libraries = Variable("CORVANTIS_PATH_LIBRARIES");
   if (!path_libraries.empty()) CheckLibrariesOnPath(path_libraries);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  const std::string stdout_path = Variable("CORVANTIS_STDOUT");
+  const std::string stderr_path = Variable("CORVANTIS_STDERR");
+  const bool redirect = !stdout_path.empty() && !stderr_path.empty();
+  if (redirect) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = OutputFile(stdout_path);
+    startup.hStdError = OutputFile(stderr_path);
+  }
   std::vector<char> line(command_line.begin(), command_line.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &setup))
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, redirect ? TRUE : FALSE, 0, nullptr,
+                      nullptr, &startup, &setup))
     Abort("setup.exe did not start: " + command_line);
+  if (redirect) {
+    CloseHandle(startup.hStdOutput);
+    CloseHandle(startup.hStdError);
+  }
   if (mode == "silent") {
     Silent(password);
   } else if (mode == "import-fails") {
     expect_failure = true;
     ImportFails();
+  } else if (mode == "verysilent") {
+    VerySilent();
+  } else if (mode == "close") {
+    CloseWizard();
+  } else if (mode == "help") {
+    Help();
   } else {
     Interactive(password);
   }
   DWORD status = 0;
   GetExitCodeProcess(setup.hProcess, &status);
-  const DWORD expected = expect_failure ? 1 : 0;
   Check(status == expected,
         "setup's exit status is " + std::to_string(expected) + ": " + std::to_string(status));
   std::printf("%d passed, %d failed\n", checks - failures, failures);

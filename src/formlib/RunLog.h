@@ -1,0 +1,98 @@
+#pragma once
+// RunLog: the plain-text log of one run ("/log:FILE") and what the run has
+// done so far, from which the exit status is told.
+//
+// Each line is written to the file as it happens, so a run that is killed
+// leaves every line up to the kill. A line starts with the seconds since
+// start-up; line breaks inside a text are written as "\n". Without a file
+// the lines go nowhere, but the run's facts are still kept.
+//
+// LoggingUi sits in front of a front-end and writes every message box (its
+// caption, text, flags and the answer taken) and the modal dialogs shown.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "formlib/Ui.h"
+#include "platform/Host.h"
+
+// A duration in milliseconds as seconds: "12.345".
+std::string SecondsText(uint32_t milliseconds);
+
+class RunLog {
+ public:
+  explicit RunLog(Host& host);
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+  ~RunLog();
+
+  // Creates the file at `path` (a Windows path), or empties it; false, with
+  // no log, when it cannot be created.
+  bool Open(const std::string& path);
+  bool active() const { return file_ != nullptr; }
+
+  void Write(const std::string& text);
+
+  // A line of the log that is also a line of the plan of a "/check" run,
+  // which goes to `output` (standard output) as well once it is set.
+  void SetPlanOutput(std::function<void(const std::string&)> output) {
+    plan_output_ = std::move(output);
+  }
+  void Report(const std::string& text);
+
+  // The run has come to its first change of the machine (the web server's
+  // stop): a failure from here on leaves it changed.
+  void MarkChangesBegun() { changes_begun_ = true; }
+  bool changes_begun() const { return changes_begun_; }
+  // The install was stopped by a No to a question.
+  void MarkStoppedByAnswer() { stopped_by_answer_ = true; }
+  bool stopped_by_answer() const { return stopped_by_answer_; }
+  // Why the install did not go ahead: the text of the last box shown or
+  // fault raised.
+  void NoteReason(const std::string& reason) { reason_ = reason; }
+  const std::string& reason() const { return reason_; }
+
+  // Seconds since start-up, as "12.345".
+  std::string Elapsed() const { return SecondsText(host_.TickCount() - start_); }
+
+ private:
+  Host& host_;
+  uint32_t start_;
+  std::unique_ptr<HostFile> file_;
+  std::function<void(const std::string&)> plan_output_;
+  bool changes_begun_ = false;
+  bool stopped_by_answer_ = false;
+  std::string reason_;
+};
+
+// The flags of a box in words: "MB_YESNO|MB_ICONERROR|MB_DEFBUTTON2".
+std::string MessageBoxFlagsText(unsigned flags);
+// A box's result in words: "OK", "Yes", "No", "Cancel", or "none (0)".
+std::string MessageBoxAnswerText(int answer);
+
+class LoggingUi : public Ui {
+ public:
+  LoggingUi(Ui& inner, RunLog& log) : inner_(inner), log_(log) {}
+
+  void SetApplicationTitle(const std::string& title) override { inner_.SetApplicationTitle(title); }
+  void AttachForm(Form& form) override { inner_.AttachForm(form); }
+  void DisplayForm(Form& form, bool modal) override;
+  void HideForm(Form& form) override { inner_.HideForm(form); }
+  void BringToFront(Form& form) override { inner_.BringToFront(form); }
+  void Repaint(Form& form, const Control* control) override { inner_.Repaint(form, control); }
+  void PumpEvents() override { inner_.PumpEvents(); }
+  bool NextEvent(UiEvent* event, bool wait) override { return inner_.NextEvent(event, wait); }
+  int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
+                     unsigned flags) override;
+  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override {
+    return inner_.BrowseForFolder(owner, title);
+  }
+  void OpenWebAddress(const std::string& url) override { inner_.OpenWebAddress(url); }
+
+ private:
+  Ui& inner_;
+  RunLog& log_;
+};
