@@ -259,14 +259,16 @@ expect_status log-cancel 2 "$m"
 same log-cancel "last line" "result: the wizard was closed before the install began; exit status 2" \
   "$(normalized "$m.log" "$m" | tail -1)"
 
-# No machine: the installer cannot start, and says so.
+# No machine: a prefix that is a plain file stays as it is; the gate finds
+# nothing and the run ends with 7, saying why on standard error.
+: >"$work/no-machine"
 CORVANTIS_PREFIX=$work/no-machine timeout 20 "$BUILD/src/shell/setup" /verysilent \
   </dev/null >"$work/no-machine.out" 2>&1
 status=$?
-[ $status -eq 1 ] || fail "no-machine: exit status $status, expected 1"
-same no-machine output "setup: no machine here: the prefix folder (\$CORVANTIS_PREFIX) has no drive_c" \
-  "$(cat "$work/no-machine.out")"
-[ -e "$work/no-machine" ] && fail "no-machine: the prefix was made"
+[ $status -eq 7 ] || fail "no-machine: exit status $status, expected 7"
+same no-machine output "warning: cannot use the registry $work/no-machine/system.reg: Not a directory
+ERROR: Unable to determine current base system version." "$(cat "$work/no-machine.out")"
+[ -f "$work/no-machine" ] && [ ! -s "$work/no-machine" ] || fail "no-machine: the file was changed"
 
 # /? and /help answer whatever else is given, and change nothing.
 for switch in '/?' /HELP; do

@@ -467,7 +467,7 @@ TEST(StartUpTest, TitleFormsAndTheStartUpErrorBox) {
     if (form.name == "DBLoginForm1") throw Fault("Out of system resources");
   };
   screen.ExpectBox("Out of system resources.", "Update...", kMbOk | kMbIconError, kIdOk);
-  EXPECT_EQ(RunSetup(host, screen), kExitFailed);
+  EXPECT_EQ(RunSetup(host, screen), kExitNotStarted);
   EXPECT_EQ(screen.last_box_owner, nullptr);
   EXPECT_EQ(screen.ui_log,
             (std::vector<std::string>{"title Update...", "attach Form1", "attach DBLoginForm1"}));
