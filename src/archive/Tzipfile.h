@@ -60,14 +60,14 @@ struct ZipFileData {
 
 // ExtractFile's result codes; ErrorMessage gives their texts.
 constexpr int32_t kZipOk = 0;
-constexpr int32_t kZipError = 1;             // archive not opened, or method 1 to 10
-constexpr int32_t kZipNotPresent = 2;        // no row of that name
-constexpr int32_t kZipBadLocalHeader = 3;    // no local header at the entry's offset
-constexpr int32_t kZipCannotCreate = 4;      // target not created
-constexpr int32_t kZipCannotWrite = 5;       // a write took no byte
-constexpr int32_t kZipCannotRead = 6;        // data cut short, malformed or failing its CRC-32
-constexpr int32_t kZipBadMethod = 7;         // method above 10
-constexpr int32_t kZipBadPassword = 8;       // empty or wrong password
+constexpr int32_t kZipError = 1;           // archive not opened, or method 1 to 10
+constexpr int32_t kZipNotPresent = 2;      // no row of that name
+constexpr int32_t kZipBadLocalHeader = 3;  // no local header at the entry's offset
+constexpr int32_t kZipCannotCreate = 4;    // target not created
+constexpr int32_t kZipCannotWrite = 5;     // a write took no byte
+constexpr int32_t kZipCannotRead = 6;      // data cut short, malformed or failing its CRC-32
+constexpr int32_t kZipBadMethod = 7;       // method above 10
+constexpr int32_t kZipBadPassword = 8;     // empty or wrong password
 
 // TZipFile carries the decryption keys and the CRC table itself (the
 // TraditionalCipher part); two extractions on one object must not overlap.
@@ -119,6 +119,10 @@ class TZipFile : public TraditionalCipher {
   // target holds the bytes written before the failure.
   int32_t ExtractFile(const std::string& name, const std::string& target_folder,
                       const std::string& password);
+  // ExtractFile to nowhere: the same steps and result codes, the data read
+  // once through the CRC-32 check, nothing created or written. kZipOk means
+  // ExtractFile would get the entry's bytes whole; 4 and 5 do not occur.
+  int32_t CheckFile(const std::string& name, const std::string& password);
 
   // The text of a result code; "An unknown error has occured" for any value
   // outside 0 to 8.
@@ -141,7 +145,11 @@ class TZipFile : public TraditionalCipher {
   void AppendRow(const std::string& name, const LocalHeader& header);
   // The first row whose name equals `name` with ASCII letter case ignored.
   EntryRow* FindRow(const std::string& name);
-  int32_t CopyStored(ArchiveReader& in, HostFile& target, uint32_t count, bool encrypted,
+  // ExtractFile, or CheckFile when `target_folder` is null.
+  int32_t Extract(const std::string& name, const std::string* target_folder,
+                  const std::string& password);
+  // Copies to `target`, or to nowhere when it is null.
+  int32_t CopyStored(ArchiveReader& in, HostFile* target, uint32_t count, bool encrypted,
                      uint32_t expected_crc);
 
   Host& host_;

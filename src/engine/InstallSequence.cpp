@@ -6,6 +6,7 @@
 #include "engine/RunAndWait.h"
 #include "formlib/FileUtil.h"
 #include "formlib/Registry.h"
+#include "install/PackageDefinition.h"
 #include "install/Settings.h"
 #include "platform/Text.h"
 #include "versiongate/ModuleRecord.h"
@@ -13,17 +14,78 @@
 
 InstallPhases::InstallPhases()
     : CheckVersions(::CheckVersions),
-      CheckPackage(::CheckPackage),
+      CheckPackage(::CheckUnpacking),
       UnpackPackage(::UnpackPackage),
       UpdatePhpIni(::UpdatePhpIni),
       ImportSqlScripts(::ImportSqlScripts),
       SaveInstallFolder(::SaveInstallFolder),
-      RecordModuleVersion(::RecordModuleVersion),
-      PlanInstall(::PlanInstall) {}
+      RecordModuleVersion(::RecordModuleVersion) {}
+
+std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
+  return {
+      {"stop the web server",
+       {"Stopping Apache.  Please wait..."},
+       CheckWebServerControl,
+       [](Installer& installer, InstallContext& context) {
+         ControlApache(installer.app, context, "stop");
+         return true;
+       }},
+      {"unpack the package",
+       {"Installing module.  Please wait..."},
+       phases.CheckPackage,
+       phases.UnpackPackage},
+      {"update php.ini",
+       {},
+       CheckPhpIni,
+       [update = phases.UpdatePhpIni](Installer& installer, InstallContext& context) {
+         update(installer, context);
+         return true;
+       }},
+      {"import the SQL scripts",
+       {"Configuring files.  Please wait...", "Importing data to SQL Server.  Please wait..."},
+       CheckSqlImport,
+       phases.ImportSqlScripts},
+      {"save the install folder",
+       {"Configuring web pages.  Please wait..."},
+       CheckInstallFolderKey,
+       [save = phases.SaveInstallFolder](Installer& installer, InstallContext&) {
+         save(installer);
+         return true;
+       }},
+      {"restart the web server",
+       {"Restarting Apache.  Please wait..."},
+       [](Installer&, const InstallContext& context, Preflight& preflight) {
+         // Its program is the stop's, checked there.
+         preflight.Plan("web server restart: " + ApacheCommandLine(context, "restart"));
+       },
+       [](Installer& installer, InstallContext& context) {
+         ControlApache(installer.app, context, "restart");
+         return true;
+       }},
+      {"record the module version",
+       {"Performing post-install tasks.  Please wait..."},
+       [](Installer& installer, const InstallContext&, Preflight& preflight) {
+         // The gate let the install go ahead without a question: the row
+         // holds the version this package updates.
+         const PackageDefinition& package = installer.package;
+         preflight.Plan("module row " + package.ModuleName + ": version " +
+                        package.PreviousVersion + " -> " + package.ThisVersion + ": " +
+                        ModuleUpdate(package));
+       },
+       [record = phases.RecordModuleVersion](Installer& installer, InstallContext&) {
+         return record(installer);
+       }},
+  };
+}
 
 bool RunInstall(Installer& installer) { return RunInstall(installer, InstallPhases()); }
 
 bool RunInstall(Installer& installer, const InstallPhases& phases) {
+  return RunInstall(installer, phases, InstallSteps(phases));
+}
+
+bool RunInstall(Installer& installer, const InstallPhases& phases,
+                const std::vector<InstallStep>& steps) {
   InstallUi& ui = installer.ui;
   Host& host = installer.host();
   InstallContext context;
@@ -39,32 +101,22 @@ bool RunInstall(Installer& installer, const InstallPhases& phases) {
   log.Report("PhpFolder: " + context.PhpFolder);
   if (!DetectPostgreSql(installer, context)) return false;
   log.Report("PgBaseDir: " + context.PgBaseDir);
-  // The last check before the first change: a package that cannot be
-  // installed leaves the web server running.
-  if (!phases.CheckPackage(installer)) return false;
-  // The pre-flight stops here, with what an install would do.
-  if (installer.settings.CheckOnly) return phases.PlanInstall(installer, context);
+  // Every step's preconditions, once, before the first change: one that
+  // fails leaves the machine as it was, the web server running. The
+  // pre-flight stops here, having printed them and the plan.
+  {
+    Preflight preflight(installer);
+    for (const InstallStep& step : steps) step.check(installer, context, preflight);
+    if (!preflight.Conclude()) return false;
+  }
+  if (installer.settings.CheckOnly) return true;
 
   log.MarkChangesBegun();
-  ui.ShowStatus("Stopping Apache.  Please wait...");
-  ControlApache(installer.app, context, "stop");
-
-  ui.ShowStatus("Installing module.  Please wait...");
-  if (!phases.UnpackPackage(installer, context)) return false;
-  phases.UpdatePhpIni(installer, context);
-
-  ui.ShowStatus("Configuring files.  Please wait...");
-  ui.ShowStatus("Importing data to SQL Server.  Please wait...");
-  if (!phases.ImportSqlScripts(installer, context)) return false;
-
-  ui.ShowStatus("Configuring web pages.  Please wait...");
-  phases.SaveInstallFolder(installer);
-
-  ui.ShowStatus("Restarting Apache.  Please wait...");
-  ControlApache(installer.app, context, "restart");
-
-  ui.ShowStatus("Performing post-install tasks.  Please wait...");
-  return phases.RecordModuleVersion(installer);
+  for (const InstallStep& step : steps) {
+    for (const std::string& status : step.statuses) ui.ShowStatus(status);
+    if (!step.run(installer, context)) return false;
+  }
+  return true;
 }
 
 void MakeWorkFolderName(Host& host, InstallContext& context) {
@@ -158,8 +210,12 @@ bool DetectPostgreSql(Installer& installer, InstallContext& context) {
   return true;
 }
 
+std::string ApacheProgramPath(const InstallContext& context) {
+  return context.ServerRootPath + "bin\\httpd.exe";
+}
+
 std::string ApacheCommandLine(const InstallContext& context, const std::string& action) {
-  return "\"" + context.ServerRootPath + "bin\\httpd.exe\" -w -n \"Apache2.2\" -k " + action;
+  return "\"" + ApacheProgramPath(context) + "\" -w -n \"Apache2.2\" -k " + action;
 }
 
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action) {

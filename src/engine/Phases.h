@@ -27,10 +27,8 @@ std::string InstallFolderValueText(Installer& installer);
 // The package's SQL scripts, in the order they run; Data.kpv holds them at
 // its top level, and the unpacking puts them in the work folder.
 const std::vector<std::string>& SqlScripts();
+// The psql.exe that the import runs.
+std::string PsqlProgramPath(const InstallContext& context);
 // The psql.exe command line that imports `script` from the work folder.
 std::string SqlImportCommandLine(const Installer& installer, const InstallContext& context,
                                  const std::string& script);
-// The pre-flight's plan: what the phases from the web server's stop on
-// would do, reported line by line, with nothing changed. True: the install
-// would go ahead.
-bool PlanInstall(Installer& installer, InstallContext& context);

@@ -45,9 +45,13 @@ std::string UserArgument(const std::string& user) {
 // when statements inside it failed (a second install relies on that), and
 // with another status when it could not read the script or reach the
 // server: that is asked about as a psql.exe that did not start.
+std::string PsqlProgramPath(const InstallContext& context) {
+  return ExcludeTrailingBackslash(context.PgBaseDir) + "\\bin\\psql.exe";
+}
+
 std::string SqlImportCommandLine(const Installer& installer, const InstallContext& context,
                                  const std::string& script) {
-  return "\"" + ExcludeTrailingBackslash(context.PgBaseDir) + "\\bin\\psql.exe\" -f \"" +
+  return "\"" + PsqlProgramPath(context) + "\" -f \"" +
          ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script + "\" corvantis " +
          UserArgument(installer.settings.DbUser);
 }

@@ -4,6 +4,7 @@
 
 #include "archive/Tzipfile.h"
 #include "engine/Phases.h"
+#include "engine/Preflight.h"
 #include "formlib/FileUtil.h"
 #include "install/Settings.h"
 #include "platform/Text.h"
@@ -82,8 +83,8 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
     }
     installer.app.log().Write(
         "placed " + name + " as " + target + ", " +
-        entries[static_cast<size_t>(i)][kColumnUncompressedSize].value_or("?") + " bytes, " +
-        (replaces ? "replaced" : "new"));
+        EntrySizeText(entries[static_cast<size_t>(i)][kColumnUncompressedSize].value_or("")) +
+        " bytes, " + (replaces ? "replaced" : "new"));
     installer.ui.ShowProgress(static_cast<int>(i * 100 / count));
   }
   return true;
