@@ -92,12 +92,9 @@ TEST(PreflightTest, CheckAndInstallAgreeOnEveryPrecondition) {
        [](FakeHost& h) { h.RemoveFile("C:\\PostgreSQL\\8.3\\bin\\psql.exe"); },
        "An error occured whilst trying to import data into SQL Server. Continue installation?",
        kMbYesNo | kMbIconError, kIdNo},
-      {"psql.exe missing without a script",
-       [](FakeHost& h) {
-         h.RemoveFile("C:\\PostgreSQL\\8.3\\bin\\psql.exe");
-         h.AddFile(kPackage, MakeArchive({{"index.php", "x"}}));
-       },
-       ""},
+      {"no script for psql.exe to import", package({{"index.php", "x"}}),
+       "An error occured whilst trying to import data into SQL Server. Continue installation?",
+       kMbYesNo | kMbIconError, kIdNo},
       {"httpd.exe missing", [](FakeHost& h) { h.RemoveFile("C:\\Apache2.2\\bin\\httpd.exe"); },
        "Apache cannot be stopped for the update: C:\\Apache2.2\\bin\\httpd.exe cannot be found."},
       {"the product key cannot be written",
