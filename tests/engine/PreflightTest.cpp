@@ -145,4 +145,13 @@ TEST(PreflightTest, CheckAndInstallAgreeOnEveryPrecondition) {
   }
 }
 
+// Sizes of 2 GiB and more are stored as negative signed columns.
+TEST(PreflightTest, EntrySizesReadAsUnsigned) {
+  EXPECT_EQ(EntrySizeText("325"), "325");
+  EXPECT_EQ(EntrySizeText("-2147483648"), "2147483648");
+  EXPECT_EQ(EntrySizeText("-1"), "4294967295");
+  EXPECT_EQ(EntrySizeText("x"), "?");
+  EXPECT_EQ(EntrySizeText(""), "?");
+}
+
 }  // namespace
