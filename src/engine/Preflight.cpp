@@ -138,12 +138,19 @@ std::optional<uint64_t> FileSize(Host& host, const std::string& path) {
 struct PlannedTree {
   std::set<uint64_t> files;
   std::map<uint64_t, bool> folders;  // each folder on the way: whether it exists now
-  // Per volume (its first component, the drive): the bytes written there,
-  // counting the old bytes of every file replaced, which are kept aside,
-  // and an existing folder on it to ask for its room.
+  // What the host said of each existing folder asked, asked once.
+  std::map<std::string, Host::FolderRoom> rooms;
+  const Host::FolderRoom& RoomIn(Host& host, const std::string& folder) {
+    auto it = rooms.find(folder);
+    if (it == rooms.end()) it = rooms.emplace(folder, host.RoomIn(folder)).first;
+    return it->second;
+  }
+  // Per volume: the bytes written there, counting the old bytes of every
+  // file replaced, which are kept aside; a folder on it, and its room.
   struct Volume {
     uint64_t bytes = 0;
     std::string folder;
+    std::optional<uint64_t> free_bytes;
   };
   std::map<std::string, Volume> volumes;
 };
@@ -151,7 +158,8 @@ struct PlannedTree {
 // Why the entry cannot be placed at `folder` + its name, empty when it can;
 // `*old_size` is the size of the file it replaces (0 for a new one).
 std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& folder,
-                           const std::string& name, uint64_t* old_size) {
+                           const std::string& name, uint64_t* old_size,
+                           std::string* existing_folder) {
   *old_size = 0;
   std::vector<std::string> parts = Components(folder);
   const size_t folder_depth = parts.size();
@@ -206,15 +214,14 @@ std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& fol
     }
   }
   if (existing.empty()) return "no folder of the path exists";
-  if (!host.RoomIn(existing).writable)
+  if (!tree.RoomIn(host, existing).writable)
     return (missing ? "no folder can be made in " : "no file can be made in ") + existing;
+  *existing_folder = existing;
   // Folders met so far exist up to `existing`; below it they will be made.
   const size_t existing_depth = Components(existing).size();
   for (size_t depth = 1; depth < parts.size(); ++depth)
     tree.folders.emplace(folder_keys[depth - 1], depth <= existing_depth);
   tree.files.insert(target_key);
-  PlannedTree::Volume& volume = tree.volumes[AsciiLowerCase(parts.front())];
-  if (volume.folder.empty()) volume.folder = existing;
   return std::string();
 }
 
@@ -264,6 +271,7 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
   const std::vector<EntryRow>& entries = zip.Directory->Entries;
   preflight.Plan("package " + archive + ": " + std::to_string(entries.size()) + " entries");
   preflight.Holds("package " + archive + " can be read");
+  preflight.package_read = true;
 
   PlannedTree tree;
   size_t refused = 0;
@@ -297,7 +305,9 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
       continue;
     }
     uint64_t old_size = 0;
-    const std::string fault = PlacementFault(host, tree, placement.folder, name, &old_size);
+    std::string existing;
+    const std::string fault =
+        PlacementFault(host, tree, placement.folder, name, &old_size, &existing);
     if (!fault.empty()) {
       ++refused;
       preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: " + fault);
@@ -309,23 +319,29 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
                    (replaces ? "replaces a file of " + std::to_string(old_size) + " bytes with " +
                                    size_text + " bytes"
                              : "new, " + size_text + " bytes"));
-    const std::vector<std::string> parts = Components(placement.folder);
-    PlannedTree::Volume& volume = tree.volumes[AsciiLowerCase(parts.front())];
+    const Host::FolderRoom& room = tree.RoomIn(host, existing);
+    // Folders whose volume is not known count as one volume: too little
+    // room then refuses rather than lets an install run out of it.
+    PlannedTree::Volume& volume = tree.volumes[room.volume];
+    if (volume.folder.empty()) {
+      volume.folder = existing;
+      volume.free_bytes = room.free_bytes;
+    }
     volume.bytes += std::strtoull(size_text.c_str(), nullptr, 10) + old_size;
   }
   if (refused == 0)
     preflight.Holds("every entry (" + std::to_string(entries.size()) +
                     ") reads whole and can be placed");
-  for (const auto& [drive, volume] : tree.volumes) {
-    const Host::FolderRoom room = host.RoomIn(volume.folder);
+  for (const auto& [key, volume] : tree.volumes) {
+    const std::optional<uint64_t>& free_bytes = volume.free_bytes;
     const std::string what = "room on the volume of " + volume.folder + " for " +
                              std::to_string(volume.bytes) + " bytes (new and kept aside)";
-    if (!room.free_bytes)
+    if (!free_bytes)
       preflight.Holds(what + ", free space not known");
-    else if (*room.free_bytes >= volume.bytes)
+    else if (*free_bytes >= volume.bytes)
       preflight.Holds(what);
     else
-      preflight.Fails(what, std::to_string(*room.free_bytes) + " bytes free",
+      preflight.Fails(what, std::to_string(*free_bytes) + " bytes free",
                       TZipFile::ErrorMessage(kZipCannotWrite), kMbOk | kMbIconError);
   }
 }
@@ -379,6 +395,7 @@ void CheckSqlImport(Installer& installer, const InstallContext& context, Preflig
   // written: on a host whose names keep their letter case another spelling
   // is another file.
   for (const std::string& script : SqlScripts()) {
+    if (!preflight.package_read) break;  // refused for that already
     bool brought = false;
     for (const std::string& name : preflight.work_folder_entries)
       brought = brought || name == script;

@@ -43,6 +43,7 @@ class Preflight {
 
   // What the unpacking will bring, for the checks of the steps after it.
   std::vector<std::string> extension_lines;      // in the order collected
+  bool package_read = false;                     // its entries are known
   std::vector<std::string> work_folder_entries;  // names that go to the work folder
 
  private:

@@ -173,6 +173,11 @@ Host::FolderRoom Win32RoomIn(const std::string& path) {
   ULARGE_INTEGER available;
   if (GetDiskFreeSpaceExW(wide.c_str(), &available, nullptr, nullptr))
     room.free_bytes = available.QuadPart;
+  // The mount point the folder lies on ("C:\", or a folder a volume is
+  // mounted at), as a key only.
+  wchar_t volume[MAX_PATH + 1];
+  if (GetVolumePathNameW(wide.c_str(), volume, MAX_PATH + 1))
+    room.volume.assign(reinterpret_cast<const char*>(volume), wcslen(volume) * sizeof(wchar_t));
   return room;
 }
 
