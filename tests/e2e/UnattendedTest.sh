@@ -255,6 +255,7 @@ check: the web server's control program C:\\Apache2.2\\bin\\httpd.exe is there: 
 check: package C:\\Setup\\Data.kpv can be read: fails: local header 1 at offset 359: the file ends inside it
 check: php.ini C:\\php\\\\php.ini can be read and replaced: ok
 SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql\" corvantis root
+check: the database client C:\\PostgreSQL\\8.3\\bin\\psql.exe is there: ok
 registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet would be written
 check: the registry key HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 can be written: ok
 web server restart: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
