@@ -119,16 +119,18 @@ play --check
 status=$?
 [ $status -eq 0 ] || fail "check mode: ansible-playbook exit status $status"
 # The damaged entry's data is not read by the pre-flight: it would go ahead.
-expect_recap check applies "ok=1 changed=1 failed=0"
-expect_recap check current "ok=1 changed=0 failed=0"
-expect_recap check damaged "ok=1 changed=1 failed=0"
+# The password file's copy and removal are ok in every recap.
+expect_recap check applies "ok=3 changed=1 failed=0"
+expect_recap check current "ok=3 changed=0 failed=0"
+expect_recap check damaged "ok=3 changed=1 failed=0"
 for s in "${servers[@]}"; do
   [ "$(snapshot "$work/$s")" = "$(cat "$work/$s.before")" ] || fail "check mode: server-$s changed"
   [ "$(rows "$s")" = "$(cat "$work/$s.rows")" ] || fail "check mode: server-$s: modules changed"
   [ ! -e "$work/logs/server-$s.log" ] || fail "check mode: server-$s was installed"
+  [ ! -e "$work/$s.dbpass" ] || fail "check mode: server-$s: the password file was left"
 done
 holds check-applies "$work/logs/server-applies-check.log" \
-  "command line: /check /dbpass:*** /log:$work/logs/server-applies-check.log" \
+  "command line: /check /dbpassfile:*** /log:$work/logs/server-applies-check.log" \
   "installed Articles version: 2.3.7" "version gate: go ahead" \
   "entry articles/index.php -> C:\\Intranet\\articles/index.php: new, 325 bytes" \
   "module row Articles: version 2.3.7 -> 2.3.8" "The update would go ahead." \
@@ -136,16 +138,19 @@ holds check-applies "$work/logs/server-applies-check.log" \
 holds check-current "$work/logs/server-current-check.log" \
   "installed Articles version: 2.3.8" "This module is already installed. Re-install?" \
   "box answered: No" \
-  "The update would not go ahead: This module is already installed. Re-install? (answered No)" \
-  "exit status 7"
+  "Nothing to do: this server already runs Articles 2.3.8." \
+  "result: nothing to do: the server already runs this version; exit status 10"
 
 # For real.
 play
 status=$?
 [ $status -eq 2 ] || fail "install: ansible-playbook exit status $status, expected 2 (a host failed)"
-expect_recap install applies "ok=1 changed=1 failed=0"
-expect_recap install current "ok=1 changed=0 failed=0"
-expect_recap install damaged "ok=0 changed=0 failed=1"
+expect_recap install applies "ok=3 changed=1 failed=0"
+expect_recap install current "ok=3 changed=0 failed=0"
+expect_recap install damaged "ok=2 changed=0 failed=1"
+for s in "${servers[@]}"; do
+  [ ! -e "$work/$s.dbpass" ] || fail "install: server-$s: the password file was left"
+done
 [ "$(rows applies)" = "Articles|2.3.8" ] || fail "install: server-applies: modules $(rows applies)"
 [ "$(rows current)" = "Articles|2.3.8" ] || fail "install: server-current: modules $(rows current)"
 [ "$(rows damaged)" = "Articles|2.3.7" ] || fail "install: server-damaged: modules $(rows damaged)"
@@ -159,7 +164,7 @@ holds install-applies "$work/logs/server-applies.log" \
 holds install-current "$work/logs/server-current.log" \
   "SQL result: 1 row(s), version '2.3.8'" "This module is already installed. Re-install?" \
   "box answered: No" "version gate: refused" \
-  "result: the update did not go ahead; nothing was changed; exit status 7"
+  "result: nothing to do: the server already runs this version; exit status 10"
 grep -q -- "-k stop" "$work/logs/server-current.log" && fail "install-current: the web server was stopped"
 holds install-damaged "$work/logs/server-damaged.log" \
   "version gate: go ahead" "-k stop" "placed articles/edit.php" \
