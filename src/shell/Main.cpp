@@ -593,6 +593,8 @@ int RunSetup(Host& host, Ui& ui, Console* console) {
   ParseCommandLine(arguments, switches);
   const PackageDefinition& package = ThePackage();
   if (switches.LogGiven) OpenRunLog(app, package, switches);
+  // Only now: a log at /dev/stdout is the output the run was started with.
+  if (switches.VerySilent && console != nullptr) console->QuietStartedPrograms();
   if (switches.CheckOnly && console != nullptr)
     log.SetPlanOutput([console](const std::string& text) { console->Output(text); });
   log.SetWriteFailureHandler([&app, &switches, console](const std::string& at) {
@@ -652,7 +654,6 @@ int RunProgram(Host& host, Console& console, const UiFactory& make_ui,
     console.ShowHelp(ThePackage().ProductTitle + " " + ThePackage().ThisVersion, HelpText());
     return kExitSucceeded;
   }
-  if (switches.VerySilent) console.QuietStartedPrograms();
   std::unique_ptr<Ui> ui = switches.VerySilent ? make_unattended_ui() : make_ui();
   return RunSetup(host, *ui, &console);
 }

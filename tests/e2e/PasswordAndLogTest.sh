@@ -113,7 +113,7 @@ if [ "$(id -u)" -eq 0 ] && unshare -m true 2>/dev/null; then
     mount -t tmpfs tmpfs /dev || exit 99
     mknod -m 666 /dev/null c 1 3
     ln -s /proc/self/fd/1 /dev/stdout
-    "$0" /silent /dbpass:unused /log:/dev/stdout </dev/null
+    "$0" /verysilent /dbpass:unused /log:/dev/stdout </dev/null
     echo "status $?"
     [ -L /dev/stdout ] && echo "still a link"' "$m/drive_c/Setup/setup" >>"$m.out" 2>&1
   grep -q 'run of brevoxil - Articles Module Update 2.3.8 started' "$m.out" ||
