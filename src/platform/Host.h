@@ -243,7 +243,8 @@ class Host {
   // a host path as typed: letter case kept, a link followed as any
   // program's write follows it), opened for appending and shared for
   // reading, created when missing. A path that ends in a separator, a
-  // folder, or a pipe that nobody reads is refused without waiting. `file`
+  // folder, a pipe that nobody reads, or a file of the host's own (the
+  // POSIX registry file) is refused without waiting. `file`
   // is null, with LastError set, when it cannot be opened.
   virtual LogFileHandle OpenLogFile(const std::string& native_path) = 0;
   // Which file a (Windows) path names, whatever the name: two paths of the

@@ -95,6 +95,15 @@ for how in name link; do
   grep -q '^extension=php_articles.dll' "$php_ini" || fail "log-php-ini-$how: the install did not run"
 done
 
+# The machine's registry file is no log either.
+m=$(new_machine log-registry)
+before=$(sha256sum <"$m/system.reg")
+run_quiet "$m" /check /dbpass:unused "/log:$m/system.reg"
+expect_status log-registry 0 "$m"
+grep -qF "cannot open the log $m/system.reg: it is the registry of the machine" "$m.stderr" ||
+  fail "log-registry: not told: $(cat "$m.stderr")"
+[ "$(sha256sum <"$m/system.reg")" = "$before" ] || fail "log-registry: system.reg changed"
+
 # A disk that is full: told once, and at the end that the log is incomplete.
 m=$(new_machine log-full)
 run_quiet "$m" /check /dbpass:unused /log:/dev/full

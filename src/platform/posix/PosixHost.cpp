@@ -248,6 +248,15 @@ class PosixHost final : public Host {
     LogFileHandle log;
     log.line_end = "\n";
     struct stat st;
+    struct stat registry;
+    // The machine's registry file is the host's own: no log goes into it.
+    if (::stat(native_path.c_str(), &st) == 0 &&
+        ::stat((paths_.prefix() + "/system.reg").c_str(), &registry) == 0 &&
+        IdentityText(st) == IdentityText(registry)) {
+      last_error_ = {"cannot open the log", native_path,
+                     "it is the registry of the machine, " + paths_.prefix() + "/system.reg"};
+      return log;
+    }
     int error = EINVAL;
     log.file = AppendHostFile(native_path, &st, &error);
     if (log.file == nullptr) {
