@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const Settings defaults;
   bool silent = false, very_silent = false, check = false, help = false, log_given = false;
-  std::string log_file;
+  std::string log_file, password_file;
   struct Expected {
     const char* text;
     std::string Settings::*setting;
@@ -47,6 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       log_given = true;
       log_file = argument.substr(5);
     }
+    // Of "/dbpassfile:" and "/dbpass:", the later one wins.
+    if (StartsWith(lower, "/dbpassfile:")) password_file = argument.substr(12);
+    if (StartsWith(lower, "/dbpass:")) password_file.clear();
     for (Expected& e : expected)
       if (StartsWith(lower, e.text)) e.value = argument.substr(std::string(e.text).size());
   }
@@ -56,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(settings.ShowHelp == help);
   FUZZ_CHECK(settings.LogGiven == log_given && settings.LogFile == log_file);
   for (const Expected& e : expected) FUZZ_CHECK(settings.*e.setting == e.value);
+  FUZZ_CHECK(settings.DbPasswordFile == password_file);
   FUZZ_CHECK(settings.PackagePassword.empty());
   return 0;
 }

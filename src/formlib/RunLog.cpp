@@ -8,11 +8,15 @@ RunLog::RunLog(Host& host) : host_(host), start_(host.TickCount()) {}
 
 RunLog::~RunLog() = default;
 
-bool RunLog::Open(const std::string& path) {
+bool RunLog::Open(const std::string& native_path) {
   file_.reset();
-  if (path.empty()) return false;
-  file_ = host_.CreateFileForWrite(path);
-  return file_ != nullptr;
+  identity_.clear();
+  LogFileHandle log = host_.OpenLogFile(native_path);
+  if (log.file == nullptr) return false;
+  file_ = std::move(log.file);
+  identity_ = log.identity;
+  line_end_ = log.line_end;
+  return true;
 }
 
 std::string SecondsText(uint32_t ms) {
@@ -35,16 +39,12 @@ void RunLog::Write(const std::string& text) {
     else
       line += c;
   }
-  line += '\n';
-  size_t at = 0;
-  while (at < line.size()) {
-    uint32_t done = 0;
-    if (!file_->Write(line.data() + at, static_cast<uint32_t>(line.size() - at), &done) ||
-        done == 0) {
-      file_.reset();  // a log that can no longer be written is given up
-      return;
-    }
-    at += done;
+  line += line_end_;
+  if (!WriteAll(*file_, line.data(), line.size())) {
+    // A log that can no longer be written is given up, and said so once.
+    file_.reset();
+    failed_at_ = Elapsed();
+    if (on_write_failure_) on_write_failure_(failed_at_);
   }
 }
 

@@ -3,9 +3,11 @@
 // done so far, from which the exit status is told.
 //
 // Each line is written to the file as it happens, so a run that is killed
-// leaves every line up to the kill. A line starts with the seconds since
-// start-up; line breaks inside a text are written as "\n". Without a file
-// the lines go nowhere, but the run's facts are still kept.
+// leaves every line up to the kill. The file is appended to, so it keeps
+// every run. A line starts with the seconds since start-up and ends as the
+// host's text files do (CR LF on Windows); line breaks inside a text are
+// written as "\n". Without a file the lines go nowhere, but the run's facts
+// are still kept.
 //
 // LoggingUi sits in front of a front-end and writes every message box (its
 // caption, text, flags and the answer taken) and the modal dialogs shown.
@@ -29,10 +31,23 @@ class RunLog {
   RunLog& operator=(const RunLog&) = delete;
   ~RunLog();
 
-  // Creates the file at `path` (a Windows path), or empties it; false, with
-  // no log, when it cannot be created.
-  bool Open(const std::string& path);
+  // Opens the file the user named (in the host's own syntax) for
+  // appending; false, with no log, when it cannot be opened.
+  bool Open(const std::string& native_path);
+  // Ends the log: nothing more is written.
+  void Close() { file_.reset(); }
   bool active() const { return file_ != nullptr; }
+  // The identity of the file opened (Host::FileIdentity).
+  const std::string& identity() const { return identity_; }
+
+  // Runs once, with the seconds since start-up, when a write fails; the log
+  // is given up from that line on.
+  void SetWriteFailureHandler(std::function<void(const std::string&)> handler) {
+    on_write_failure_ = std::move(handler);
+  }
+  // A write failed: the file lacks the lines from then on.
+  bool incomplete() const { return !failed_at_.empty(); }
+  const std::string& failed_at() const { return failed_at_; }
 
   void Write(const std::string& text);
 
@@ -47,6 +62,10 @@ class RunLog {
   // stop): a failure from here on leaves it changed.
   void MarkChangesBegun() { changes_begun_ = true; }
   bool changes_begun() const { return changes_begun_; }
+  // The server already runs the version this package installs, and the
+  // re-install was not asked for: nothing to do.
+  void MarkAlreadyCurrent() { already_current_ = true; }
+  bool already_current() const { return already_current_; }
   // The install was stopped by a No to a question.
   void MarkStoppedByAnswer() { stopped_by_answer_ = true; }
   bool stopped_by_answer() const { return stopped_by_answer_; }
@@ -62,9 +81,14 @@ class RunLog {
   Host& host_;
   uint32_t start_;
   std::unique_ptr<HostFile> file_;
+  std::string identity_;
+  std::string line_end_ = "\n";
+  std::function<void(const std::string&)> on_write_failure_;
+  std::string failed_at_;
   std::function<void(const std::string&)> plan_output_;
   bool changes_begun_ = false;
   bool stopped_by_answer_ = false;
+  bool already_current_ = false;
   std::string reason_;
 };
 

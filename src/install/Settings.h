@@ -10,6 +10,9 @@ struct Settings {
   std::string DbHost = "localhost";
   std::string DbUser = "root";
   std::string DbPassword;
+  // "/dbpassfile:FILE": the password is the first line of FILE (a path as
+  // typed), read at start-up; empty: none. A later "/dbpass:" clears it.
+  std::string DbPasswordFile;
   bool SilentMode = false;
   // "/verysilent": no window, every box answered by itself (OK, or No to a
   // question); implies SilentMode.

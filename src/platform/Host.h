@@ -120,6 +120,21 @@ class HostProcess {
   virtual std::optional<uint32_t> ExitCode() = 0;
 };
 
+// The log file a user named ("/log:"), opened for appending.
+struct LogFileHandle {
+  std::unique_ptr<HostFile> file;  // null when it cannot be opened
+  std::string identity;            // FileIdentity of the file opened
+  std::string line_end;            // "\r\n" on Windows, "\n" on POSIX
+};
+
+// Who runs the installer, where and when, for the log's header.
+struct RunnerFacts {
+  std::string local_time;        // "2026-12-10 02:15:59 +0100"
+  std::string host_name;         // the computer's name
+  std::string user;              // the account's name
+  std::optional<bool> elevated;  // Windows: an administrator's full token
+};
+
 class Host {
  public:
   Host() = default;
@@ -235,6 +250,21 @@ class Host {
   // it before it, or a program it starts, writes there. Null: nothing to end.
   // Hosts without a console ignore it.
   virtual void ShareConsole(std::function<void()> before_other_output) = 0;
+
+  // --- The run's log ------------------------------------------------------
+  // The file the user named for the log, in the host's own syntax (on POSIX
+  // a host path as typed: letter case kept, a link followed as any
+  // program's write follows it), opened for appending and shared for
+  // reading, created when missing. A path that ends in a separator, a
+  // folder, a pipe that nobody reads, or a file of the host's own (the
+  // POSIX registry file) is refused without waiting. `file`
+  // is null, with LastError set, when it cannot be opened.
+  virtual LogFileHandle OpenLogFile(const std::string& native_path) = 0;
+  // Which file a (Windows) path names, whatever the name: two paths of the
+  // same file, through a link or another letter case or a hard link, give
+  // the same text. Nullopt when nothing is there.
+  virtual std::optional<std::string> FileIdentity(const std::string& path) = 0;
+  virtual RunnerFacts Runner() = 0;
 };
 
 // Defined once per platform.

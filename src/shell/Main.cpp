@@ -1,12 +1,41 @@
 #include "shell/Main.h"
 
+#include <cctype>
+
 #include "engine/InstallSequence.h"
 #include "formlib/Registry.h"
 #include "platform/Fault.h"
 #include "platform/Text.h"
+#include "shell/RunFiles.h"
 #include "versiongate/Dblogin.h"
 
-namespace {}  // namespace
+namespace {
+
+// The largest password file read: a password is one short line.
+constexpr uint32_t kMaxPasswordFile = 64 * 1024;
+
+// The first line of the password file, without its line end; nullopt, with
+// the reason in `why`, when the file cannot be read.
+std::optional<std::string> ReadPasswordFile(Host& host, const std::string& native_path,
+                                            std::string* why) {
+  const std::string path = host.FromNativePath(native_path);
+  const std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
+  if (file == nullptr) {
+    *why = host.LastError().Message();
+    return std::nullopt;
+  }
+  std::string text(kMaxPasswordFile, '\0');
+  uint32_t done = 0;
+  if (!file->Read(&text[0], kMaxPasswordFile, &done)) {
+    *why = "cannot read " + path;
+    return std::nullopt;
+  }
+  text.resize(done);
+  const size_t end = text.find_first_of("\r\n");
+  return end == std::string::npos ? text : text.substr(0, end);
+}
+
+}  // namespace
 
 void ParseCommandLine(const std::vector<std::string>& arguments, Settings& settings) {
   struct ValueSwitch {
@@ -37,6 +66,11 @@ void ParseCommandLine(const std::vector<std::string>& arguments, Settings& setti
       settings.ShowHelp = true;
       continue;
     }
+    if (StartsWith(lower, "/dbpassfile:")) {
+      settings.DbPasswordFile = argument.substr(12);
+      continue;
+    }
+    if (StartsWith(lower, "/dbpass:")) settings.DbPasswordFile.clear();  // the later one wins
     if (StartsWith(lower, "/log:")) {
       settings.LogFile = argument.substr(5);
       settings.LogGiven = true;
@@ -145,6 +179,19 @@ TForm1::TForm1(TApplication& app, const PackageDefinition& package, Settings& se
   UpdateCompleteText1.text = "UpdateCompleteText1";
   app_.CreateForm(*this);
   ParseCommandLine(app_.host().CommandLineArguments(), settings_);
+  if (!settings_.DbPasswordFile.empty()) {
+    std::string why;
+    if (const std::optional<std::string> password =
+            ReadPasswordFile(app_.host(), settings_.DbPasswordFile, &why)) {
+      settings_.DbPassword = *password;
+      app_.log().Write("database password read from " + settings_.DbPasswordFile);
+    } else {
+      app_.ui().ShowMessageBox(nullptr,
+                               "Unable to read the password file " + settings_.DbPasswordFile +
+                                   "." + (why.empty() ? std::string() : "\n" + why),
+                               "ERROR", kMbOk | kMbIconError);
+    }
+  }
 }
 
 TForm1::~TForm1() = default;
@@ -206,7 +253,14 @@ void TForm1::FormShow() {
                        " missing: an install would create it");
       settings_.InstallDir.clear();
     } else if (opened) {
-      settings_.InstallDir = registry.ReadString("InstallDir");
+      try {
+        settings_.InstallDir = registry.ReadString("InstallDir");
+      } catch (const std::exception& e) {
+        // Shown by the event loop; the install never runs unattended then.
+        start_fault_ = true;
+        app_.log().NoteReason(e.what());
+        throw;
+      }
       app_.log().Write("InstallDir from the registry: " + settings_.InstallDir);
     } else if (!settings_.SilentMode) {
       app_.ui().ShowMessageBox(
@@ -372,24 +426,47 @@ void TForm1::SetStatusText(const std::string& text) {
 }
 
 int TForm1::ExitStatus() const {
-  if (!install_started_) return kExitNotInstalled;
+  // A fault before the install began (a wrong type of "InstallDir") is a
+  // refusal with nothing changed, not a wizard someone closed.
+  if (!install_started_) return start_fault_ ? kExitNotApplied : kExitNotInstalled;
   if (install_returned_ && InstallResult) return kExitSucceeded;
   // Up to the web server's stop nothing has been changed; a fault raised
   // there counts as a refusal too.
   const RunLog& log = app_.log();
-  if (!log.changes_begun()) return kExitNotApplied;
+  if (!log.changes_begun()) return log.already_current() ? kExitAlreadyCurrent : kExitNotApplied;
   return install_returned_ && log.stopped_by_answer() ? kExitStopped : kExitFailed;
 }
 
-namespace {
-
-// The command line as typed, each argument quoted when it holds a blank,
-// with the value of "/dbpass:" as "***".
 std::string LoggedCommandLine(const std::vector<std::string>& arguments) {
   std::string line;
+  // After a masked argument, the parts that a password with blanks was
+  // split into: every one up to the closing quote the value opened, and
+  // every following one that is no switch.
+  char open_quote = 0;
+  bool after_masked = false;
   for (const std::string& argument : arguments) {
     std::string shown = argument;
-    if (StartsWith(AnsiLowerCase(argument), "/dbpass:")) shown = argument.substr(0, 8) + "***";
+    if (StartsWith(AnsiLowerCase(argument), "/dbpass")) {
+      // Any spelling and any separator: the switch's letters stay.
+      size_t keep = 7;
+      while (keep < argument.size() && std::isalpha(static_cast<unsigned char>(argument[keep])))
+        ++keep;
+      if (keep < argument.size()) ++keep;  // the separator
+      shown = argument.substr(0, keep) + "***";
+      const std::string value = argument.substr(keep);
+      open_quote = 0;
+      if (!value.empty() && (value[0] == '"' || value[0] == '\'') &&
+          value.find(value[0], 1) == std::string::npos)
+        open_quote = value[0];
+      after_masked = true;
+    } else if (open_quote != 0) {
+      if (argument.find(open_quote) != std::string::npos) open_quote = 0;
+      shown = "***";
+    } else if (after_masked && !StartsWith(argument, "/")) {
+      shown = "***";
+    } else {
+      after_masked = false;
+    }
     if (shown.empty() || shown.find_first_of(" \t") != std::string::npos)
       shown = "\"" + shown + "\"";
     if (!line.empty()) line += ' ';
@@ -398,6 +475,8 @@ std::string LoggedCommandLine(const std::vector<std::string>& arguments) {
   return line;
 }
 
+namespace {
+
 std::string OneLine(std::string text) {
   for (char& c : text)
     if (c == '\n' || c == '\r') c = ' ';
@@ -405,6 +484,8 @@ std::string OneLine(std::string text) {
 }
 
 const char* ResultText(int status, bool check) {
+  if (check && status == kExitAlreadyCurrent)
+    return "nothing to do: the server already runs this version";
   if (check)
     return status == kExitSucceeded ? "the update would go ahead" : "the update would not go ahead";
   switch (status) {
@@ -420,6 +501,8 @@ const char* ResultText(int status, bool check) {
       return "the install was stopped by a No after it began changing the machine";
     case kExitNotApplied:
       return "the update did not go ahead; nothing was changed";
+    case kExitAlreadyCurrent:
+      return "nothing to do: the server already runs this version";
   }
   return "unknown";
 }
@@ -428,7 +511,7 @@ const char* ResultText(int status, bool check) {
 
 std::string HelpText() {
   return "setup [/silent | /verysilent | /check] [/log:FILE] [/installdir:FOLDER]\n"
-         "      [/dbhost:HOST] [/dbuser:USER] [/dbpass:PASSWORD]\n"
+         "      [/dbhost:HOST] [/dbuser:USER] [/dbpass:PASSWORD | /dbpassfile:FILE]\n"
          "\n"
          "/silent             goes through the pages by itself; boxes still ask\n"
          "/verysilent         shows no window: an OK box is acknowledged, every\n"
@@ -441,6 +524,9 @@ std::string HelpText() {
          "/installdir:FOLDER  the destination when the registry has none to offer\n"
          "/dbhost:HOST /dbuser:USER /dbpass:PASSWORD\n"
          "                    the database login; without a password it is asked for\n"
+         "/dbpassfile:FILE    the password is FILE's first line: a command line can be\n"
+         "                    read by every user of the machine, a file only by those\n"
+         "                    its ACL lets in\n"
          "/? /help            shows this text\n"
          "\n"
          "Exit status:\n"
@@ -451,8 +537,55 @@ std::string HelpText() {
          "4  the install failed after it began changing the machine\n"
          "5  a No stopped the install after it began changing the machine\n"
          "7  the update did not go ahead and nothing was changed\n"
-         "   (/check: the install would not go ahead)\n";
+         "   (/check: the install would not go ahead)\n"
+         "10 nothing to do: this server already runs Articles 2.3.8\n"
+         "   (/verysilent and /check alike; nothing was changed)\n"
+         "On Linux, 128+N: the installer was killed by signal N.\n";
 }
+
+std::string RunHeader(const RunnerFacts& runner, const PackageDefinition& package,
+                      const std::vector<std::string>& arguments) {
+  std::string elevation;
+  if (runner.elevated) elevation = *runner.elevated ? " (elevated)" : " (not elevated)";
+  return "run of " + package.ProductTitle + " " + package.ThisVersion + " started " +
+         runner.local_time + " on " + runner.host_name + " by " + runner.user + elevation + ": " +
+         LoggedCommandLine(arguments);
+}
+
+namespace {
+
+// Opens the log, unless it is one of the files the run reads or writes:
+// such a log is refused before anything is written to it, and the run goes
+// on without one, as when the log cannot be created.
+void OpenRunLog(TApplication& app, const PackageDefinition& package, const Settings& switches) {
+  Host& host = app.host();
+  RunLog& log = app.log();
+  const std::string windows_name = host.FromNativePath(switches.LogFile);
+  const std::vector<std::string> run_files = RunFilePaths(host, package, switches);
+  const std::optional<std::string> before = host.FileIdentity(windows_name);
+  std::string clash = RunFileNamedBy(host, windows_name, before.value_or(""), run_files);
+  if (clash.empty()) {
+    if (!log.Open(switches.LogFile)) {
+      const std::string why = host.LastError().Message();
+      app.ui().ShowMessageBox(nullptr,
+                              "Unable to create the log file " + switches.LogFile + "." +
+                                  (why.empty() ? std::string() : "\n" + why),
+                              "ERROR", kMbOk | kMbIconError);
+      return;
+    }
+    // The file opened may be another one than the name suggested (a link).
+    if (!log.identity().empty())
+      clash = RunFileNamedBy(host, windows_name, log.identity(), run_files);
+    if (clash.empty()) return;
+    log.Close();
+  }
+  app.ui().ShowMessageBox(nullptr,
+                          "The log file " + switches.LogFile + " is " + clash +
+                              ", which this run reads or writes: the run goes on without a log.",
+                          "ERROR", kMbOk | kMbIconError);
+}
+
+}  // namespace
 
 int RunSetup(Host& host, Ui& ui, Console* console) {
   TApplication app(host, ui);
@@ -460,17 +593,19 @@ int RunSetup(Host& host, Ui& ui, Console* console) {
   const std::vector<std::string> arguments = host.CommandLineArguments();
   Settings switches;
   ParseCommandLine(arguments, switches);
-  if (switches.LogGiven && !log.Open(host.FromNativePath(switches.LogFile))) {
-    // The run goes on without a log.
-    const std::string why = host.LastError().Message();
-    app.ui().ShowMessageBox(nullptr,
-                            "Unable to create the log file " + switches.LogFile + "." +
-                                (why.empty() ? std::string() : "\n" + why),
-                            "ERROR", kMbOk | kMbIconError);
-  }
+  const PackageDefinition& package = ThePackage();
+  if (switches.LogGiven) OpenRunLog(app, package, switches);
+  // Only now: a log at /dev/stdout is the output the run was started with.
+  if (switches.VerySilent && console != nullptr) console->QuietStartedPrograms();
   if (switches.CheckOnly && console != nullptr)
     log.SetPlanOutput([console](const std::string& text) { console->Output(text); });
-  const PackageDefinition& package = ThePackage();
+  log.SetWriteFailureHandler([&app, &switches, console](const std::string& at) {
+    const std::string text = "Unable to write the log file " + switches.LogFile + " after " + at +
+                             " s: the lines from then on are missing.";
+    if (console != nullptr && !switches.VerySilent) console->Error("setup: " + text + "\n");
+    app.ui().ShowMessageBox(nullptr, text, "ERROR", kMbOk | kMbIconError);
+  });
+  log.Write(RunHeader(host.Runner(), package, arguments));
   log.Write(package.ProductTitle + " " + package.ThisVersion);
   log.Write("command line: " + LoggedCommandLine(arguments));
   log.Write("installer folder: " + host.ProgramFolder());
@@ -493,16 +628,23 @@ int RunSetup(Host& host, Ui& ui, Console* console) {
                             kMbOk | kMbIconError);
     status = kExitNotStarted;
   }
-  if (switches.CheckOnly && status != kExitSucceeded && status != kExitNotStarted)
+  if (switches.CheckOnly && status != kExitSucceeded && status != kExitNotStarted &&
+      status != kExitAlreadyCurrent)
     status = kExitNotApplied;
   if (switches.CheckOnly) {
     if (status == kExitSucceeded)
       log.Report("The update would go ahead.");
+    else if (status == kExitAlreadyCurrent)
+      log.Report("Nothing to do: this server already runs " + package.ModuleName + " " +
+                 package.ThisVersion + ".");
     else
       log.Report("The update would not go ahead: " + OneLine(log.reason()));
   }
   log.Write(std::string("result: ") + ResultText(status, switches.CheckOnly) + "; exit status " +
             std::to_string(status));
+  if (log.incomplete() && console != nullptr)
+    console->Error("setup: the log file " + switches.LogFile +
+                   " is incomplete: it lacks every line after " + log.failed_at() + " s.\n");
   return status;
 }
 
@@ -514,7 +656,6 @@ int RunProgram(Host& host, Console& console, const UiFactory& make_ui,
     console.ShowHelp(ThePackage().ProductTitle + " " + ThePackage().ThisVersion, HelpText());
     return kExitSucceeded;
   }
-  if (switches.VerySilent) console.QuietStartedPrograms();
   std::unique_ptr<Ui> ui = switches.VerySilent ? make_unattended_ui() : make_ui();
   return RunSetup(host, *ui, &console);
 }

@@ -21,12 +21,21 @@ void ParseCommandLine(const std::vector<std::string>& arguments, Settings& setti
 
 // Exit statuses of the installer, in Inno Setup's numbering where the
 // meaning matches.
-constexpr int kExitSucceeded = 0;     // the install ran to the end and recorded the version
-constexpr int kExitNotStarted = 1;    // the installer could not start
-constexpr int kExitNotInstalled = 2;  // the wizard closed before the install began
-constexpr int kExitFailed = 4;        // it failed after it began changing the machine
-constexpr int kExitStopped = 5;       // a No stopped it after it began changing the machine
-constexpr int kExitNotApplied = 7;    // it did not go ahead, and nothing was changed
+constexpr int kExitSucceeded = 0;        // the install ran to the end and recorded the version
+constexpr int kExitNotStarted = 1;       // the installer could not start
+constexpr int kExitNotInstalled = 2;     // the wizard closed before the install began
+constexpr int kExitFailed = 4;           // it failed after it began changing the machine
+constexpr int kExitStopped = 5;          // a No stopped it after it began changing the machine
+constexpr int kExitNotApplied = 7;       // it did not go ahead, and nothing was changed
+constexpr int kExitAlreadyCurrent = 10;  // the server already runs this version: nothing to do
+
+// The command line for the log: every argument that begins with "/dbpass"
+// (any spelling) has its value as "***", and so has every part a password
+// with blanks was split into after it.
+std::string LoggedCommandLine(const std::vector<std::string>& arguments);
+// The log's first line of a run: who ran what, where and when.
+std::string RunHeader(const RunnerFacts& runner, const PackageDefinition& package,
+                      const std::vector<std::string>& arguments);
 
 // The text of "/?" and "/help": the switches and the exit statuses.
 std::string HelpText();
@@ -110,6 +119,7 @@ class TForm1 : public Form, public InstallUi {
   bool finish_mode_ = false;  // Next1 acts as Finish
   bool install_started_ = false;
   bool install_returned_ = false;
+  bool start_fault_ = false;  // the registry read of FormShow raised a fault
 };
 
 // Start-up: the application on the machine `host` and the front-end `ui`,

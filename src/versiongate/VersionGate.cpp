@@ -140,7 +140,9 @@ Outcome RunGate(Installer& installer) {
     case Verdict::kSame: {
       constexpr unsigned kQuestionNoDefault = kMbYesNo | kMbIconQuestion | kMbDefButton2;
       const int answer = installer.ErrorBox(kAlreadyInstalled, kQuestionNoDefault);
-      return answer == kIdNo ? Outcome::kRefuse : Outcome::kAllow;
+      if (answer != kIdNo) return Outcome::kAllow;
+      log.MarkAlreadyCurrent();
+      return Outcome::kRefuse;
     }
     case Verdict::kPrevious:
       return Outcome::kAllow;

@@ -119,16 +119,18 @@ play --check
 status=$?
 [ $status -eq 0 ] || fail "check mode: ansible-playbook exit status $status"
 # The pre-flight reads every entry's data: the damaged one is found there.
-expect_recap check applies "ok=1 changed=1 failed=0"
-expect_recap check current "ok=1 changed=0 failed=0"
-expect_recap check damaged "ok=1 changed=0 failed=0"
+# The password file's copy and removal are ok in every recap.
+expect_recap check applies "ok=3 changed=1 failed=0"
+expect_recap check current "ok=3 changed=0 failed=0"
+expect_recap check damaged "ok=3 changed=0 failed=0"
 for s in "${servers[@]}"; do
   [ "$(snapshot "$work/$s")" = "$(cat "$work/$s.before")" ] || fail "check mode: server-$s changed"
   [ "$(rows "$s")" = "$(cat "$work/$s.rows")" ] || fail "check mode: server-$s: modules changed"
   [ ! -e "$work/logs/server-$s.log" ] || fail "check mode: server-$s was installed"
+  [ ! -e "$work/$s.dbpass" ] || fail "check mode: server-$s: the password file was left"
 done
 holds check-applies "$work/logs/server-applies-check.log" \
-  "command line: /check /dbpass:*** /log:$work/logs/server-applies-check.log" \
+  "command line: /check /dbpassfile:*** /log:$work/logs/server-applies-check.log" \
   "installed Articles version: 2.3.7" "version gate: go ahead" \
   "entry articles/index.php -> C:\\Intranet\\articles/index.php: new, 325 bytes" \
   "module row Articles: version 2.3.7 -> 2.3.8" "The update would go ahead." \
@@ -136,8 +138,8 @@ holds check-applies "$work/logs/server-applies-check.log" \
 holds check-current "$work/logs/server-current-check.log" \
   "installed Articles version: 2.3.8" "This module is already installed. Re-install?" \
   "box answered: No" \
-  "The update would not go ahead: This module is already installed. Re-install? (answered No)" \
-  "exit status 7"
+  "Nothing to do: this server already runs Articles 2.3.8." \
+  "result: nothing to do: the server already runs this version; exit status 10"
 
 holds check-damaged "$work/logs/server-damaged-check.log" \
   "version gate: go ahead" \
@@ -149,9 +151,12 @@ holds check-damaged "$work/logs/server-damaged-check.log" \
 play
 status=$?
 [ $status -eq 0 ] || fail "install: ansible-playbook exit status $status, expected 0"
-expect_recap install applies "ok=1 changed=1 failed=0"
-expect_recap install current "ok=1 changed=0 failed=0"
-expect_recap install damaged "ok=1 changed=0 failed=0"
+expect_recap install applies "ok=3 changed=1 failed=0"
+expect_recap install current "ok=3 changed=0 failed=0"
+expect_recap install damaged "ok=3 changed=0 failed=0"
+for s in "${servers[@]}"; do
+  [ ! -e "$work/$s.dbpass" ] || fail "install: server-$s: the password file was left"
+done
 [ "$(rows applies)" = "Articles|2.3.8" ] || fail "install: server-applies: modules $(rows applies)"
 [ "$(rows current)" = "Articles|2.3.8" ] || fail "install: server-current: modules $(rows current)"
 [ "$(rows damaged)" = "Articles|2.3.7" ] || fail "install: server-damaged: modules $(rows damaged)"
@@ -165,7 +170,7 @@ holds install-applies "$work/logs/server-applies.log" \
 holds install-current "$work/logs/server-current.log" \
   "SQL result: 1 row(s), version '2.3.8'" "This module is already installed. Re-install?" \
   "box answered: No" "version gate: refused" \
-  "result: the update did not go ahead; nothing was changed; exit status 7"
+  "result: nothing to do: the server already runs this version; exit status 10"
 grep -q -- "-k stop" "$work/logs/server-current.log" && fail "install-current: the web server was stopped"
 holds install-damaged "$work/logs/server-damaged.log" \
   "version gate: go ahead" \

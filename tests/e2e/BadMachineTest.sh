@@ -78,10 +78,10 @@ head -c $(((64 << 20) + 1)) /dev/zero | tr '\0' '#' >"$m/drive_c/Apache2.2/conf/
 check httpd-conf-huge 7 "Cannot open file C:\\Apache2.2\\conf\\httpd.conf"
 
 # The product key's "InstallDir" of the wrong type: the fault ends the
-# wizard before the install.
+# wizard before the install; nothing was changed.
 m=$(new_machine registry-dword)
 sed -i 's/^"InstallDir"=.*/"InstallDir"=dword:00000001/' "$m/system.reg"
-check registry-dword 2 "Invalid data type for 'InstallDir'"
+check registry-dword 7 "Invalid data type for 'InstallDir'"
 
 # A PHP folder of 200,000 folders: no path can hold it, so its extension
 # folder could never be made; refused before anything is made.

@@ -5,10 +5,11 @@
 BUILD=$1
 . "$(dirname "$0")/lib.sh"
 
-# refused NAME PREFIX: the install was refused and nothing was touched.
+# refused NAME PREFIX [STATUS]: the install was refused (7, or 10 for a
+# server already at 2.3.8) and nothing was touched.
 refused() {
   local name=$1 prefix=$2
-  expect_status "$name" 7 "$prefix"
+  expect_status "$name" "${3:-7}" "$prefix"
   [ -z "$(control_log "$prefix")" ] || fail "$name: web server commands: $(control_log "$prefix")"
   diff -r "$prefix.before" "$prefix" >"$prefix.diff" ||
     fail "$name: the machine changed: $(head -5 "$prefix.diff")"
@@ -35,9 +36,15 @@ fresh() {
 # Already installed: the re-install question answered No.
 fresh installed-2.3.8-no 2.3.8
 run_setup "$m" 'n\n' /silent /dbpass:unused
-refused installed-2.3.8-no "$m"
+refused installed-2.3.8-no "$m" 10
 shows installed-2.3.8-no "$m" 1 'This module is already installed. Re-install?'
 shows installed-2.3.8-no "$m" 1 '(Enter: No)'
+
+# The end of input presses the default button: No to the re-install.
+fresh installed-2.3.8-end 2.3.8
+run_setup "$m" '' /silent /dbpass:unused
+refused installed-2.3.8-end "$m" 10
+shows installed-2.3.8-end "$m" 1 '(end of input: No)'
 
 # A module too old to update.
 fresh installed-2.3.6 2.3.6
@@ -57,6 +64,12 @@ refused wrong-password "$m"
 shows wrong-password "$m" 2 "$refusal"
 shows wrong-password "$m" 2 'Try again?'
 shows wrong-password "$m" 0 '=== DB Login ==='
+
+# At the end of input the retry's default Yes is taken once, not for ever.
+fresh wrong-password-end
+run_setup "$m" '' /silent /dbuser:webadmin /dbpass:wrong
+refused wrong-password-end "$m"
+shows wrong-password-end "$m" 2 'Try again?'
 
 # Typed into the login dialog: the retry does not ask again, since the
 # password setting is no longer empty.

@@ -21,7 +21,7 @@ run_unattended() {
 # normalized FILE PREFIX: the log without its times, with the work folder's
 # number, the user's name, the durations and the log's own path replaced.
 normalized() {
-  sed -E 's/^ *[0-9]+\.[0-9]{3}  //; s/\\users\\[^\\]+\\Temp\\[0-9]+/\\users\\USER\\Temp\\N/g' "$1" |
+  sed -E 's/^ *[0-9]+\.[0-9]{3}  //; s/^(run of .* started) [0-9-]+ [0-9:]+ [-+][0-9]{4} on .* by [^:]+: /\1 DATE on HOST by USER: /; s/\\users\\[^\\]+\\Temp\\[0-9]+/\\users\\USER\\Temp\\N/g' "$1" |
     sed -E 's/after [0-9]+\.[0-9]{3} s$/after T s/' | sed "s|$2\.log|LOG|"
 }
 
@@ -39,6 +39,7 @@ no_password() {
 
 header() {
   cat <<END
+run of brevoxil - Articles Module Update 2.3.8 started DATE on HOST by USER: $1
 brevoxil - Articles Module Update 2.3.8
 command line: $1
 installer folder: C:\\Setup\\
@@ -129,7 +130,7 @@ m=$(new_machine verysilent-same)
 psql -X -q -d corvantis -c "UPDATE modules SET version = '2.3.8'" || fail "update failed"
 before=$(snapshot "$m")
 run_unattended "$m" /verysilent "/dbpass:$password" "/log:$m.log"
-expect_status verysilent-same 7 "$m"
+expect_status verysilent-same 10 "$m"
 same verysilent-same "standard output" "" "$(cat "$m.stdout")"
 same verysilent-same "standard error" \
   "ERROR: This module is already installed. Re-install? [answered No]" "$(cat "$m.stderr")"
@@ -137,7 +138,7 @@ same verysilent-same log "$(header "/verysilent /dbpass:*** /log:LOG"; gate_read
 box \"ERROR\" MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2: This module is already installed. Re-install?
 box answered: No
 version gate: refused
-result: the update did not go ahead; nothing was changed; exit status 7" "$(normalized "$m.log" "$m")"
+result: nothing to do: the server already runs this version; exit status 10" "$(normalized "$m.log" "$m")"
 same verysilent-same machine "$before" "$(snapshot "$m")"
 same verysilent-same modules "Articles|2.3.8|2009-11-16 10:24:00" "$(module_rows)"
 no_password verysilent-same "$m.log" "$m.stdout" "$m.stderr"
@@ -239,11 +240,11 @@ The update would go ahead." "$plan"
       same check-applies "standard error" "" "$(cat "$m.stderr")"
       ;;
     current)
-      expect_status check-current 7 "$m"
+      expect_status check-current 10 "$m"
       same check-current plan "$plan_head
 installed Articles version: 2.3.8 (this package updates 2.3.7 to 2.3.8)
 version gate: refused
-The update would not go ahead: This module is already installed. Re-install? (answered No)" "$plan"
+Nothing to do: this server already runs Articles 2.3.8." "$plan"
       ;;
     damaged)
       expect_status check-damaged 7 "$m"
@@ -266,7 +267,7 @@ The update would not go ahead: Invalid package! (package C:\\Setup\\Data.kpv can
   esac
   # The plan is in the log too, between the log's own lines.
   same "check-$server" "plan in the log" "$plan" \
-    "$(normalized "$m.log" "$m" | grep -vE '^(brevoxil|command line|installer folder|package: |InstallDir|status|DB Login|database|SQL: |SQL result|box|result|refused before any change)')"
+    "$(normalized "$m.log" "$m" | grep -vE '^(run of|brevoxil|command line|installer folder|package: |InstallDir|status|DB Login|database|SQL: |SQL result|box|result|refused before any change)')"
   same "check-$server" machine "$before" "$(snapshot "$m")"
   same "check-$server" modules "$rows" "$(module_rows)"
   no_password "check-$server" "$m.log" "$m.stdout" "$m.stderr"
@@ -278,7 +279,7 @@ run_unattended "$m" /check "/dbpass:$password" "/log:$work/no-such-folder/setup.
 expect_status log-missing-folder 0 "$m"
 log_path=$work/no-such-folder/setup.log
 same log-missing-folder "standard error" "ERROR: Unable to create the log file $log_path.
-cannot create Z:${log_path//\//\\} ($log_path): No such file or directory" "$(cat "$m.stderr")"
+cannot open the log $log_path: No such file or directory" "$(cat "$m.stderr")"
 
 # The wizard closed before the install: 2, told in the log.
 m=$(new_machine log-cancel)

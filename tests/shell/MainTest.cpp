@@ -37,13 +37,28 @@ TEST(ParseCommandLineTest, SwitchesAndTheirValues) {
       {{"/suppressmsgboxes", "/verysilent", "/verysilent"}, true, d, "localhost", "root", "", true},
       {{"/CHECK"}, true, d, "localhost", "root", "", true, true},
       {{"/verysilent:", "/verysilently", "-check", "/checks", "/log", "-log:x"},
-       false, d, "localhost", "root", ""},
+       false,
+       d,
+       "localhost",
+       "root",
+       ""},
       {{"/LOG:C:\\Logs\\First.log", "/log:D:\\Logs\\Second Run.LOG"},
-       false, d, "localhost", "root", "", false, false, false, "D:\\Logs\\Second Run.LOG"},
+       false,
+       d,
+       "localhost",
+       "root",
+       "",
+       false,
+       false,
+       false,
+       "D:\\Logs\\Second Run.LOG"},
       {{"/log:"}, false, d, "localhost", "root", "", false, false, false, ""},
       {{"/?"}, false, d, "localhost", "root", "", false, false, true},
       {{"/HELP", "/silent"}, true, d, "localhost", "root", "", false, false, true},
       {{"/help:", "/??", "?", "-help"}, false, d, "localhost", "root", ""},
+      // "/dbpassfile:" names the file; the later of it and "/dbpass:" wins.
+      {{"/dbpass:pw", "/DbPassFile:C:\\Pw.txt"}, false, d, "localhost", "root", "pw"},
+      {{"/dbpassfile:C:\\Pw.txt", "/dbpass:pw"}, false, d, "localhost", "root", "pw"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -60,6 +75,29 @@ TEST(ParseCommandLineTest, SwitchesAndTheirValues) {
     EXPECT_EQ(s.ShowHelp, c.help);
     EXPECT_EQ(s.LogGiven, c.log.has_value());
     EXPECT_EQ(s.LogFile, c.log.value_or(""));
+    const bool file_last = c.arguments.size() == 2 && c.arguments[1][7] == 'F';
+    EXPECT_EQ(s.DbPasswordFile, file_last ? "C:\\Pw.txt" : "");
+  }
+}
+
+TEST(LoggedCommandLineTest, EveryDbpassSpellingAndItsSplitOffPartsAreMasked) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* logged;
+  } cases[] = {
+      {{"/verysilent", "/dbpass:s3cret", "/log:C:\\a b.log"},
+       "/verysilent /dbpass:*** \"/log:C:\\a b.log\""},
+      {{"/DBPASS=s3cret", "/dbpassword:s3cret", "/dbpass", "/dbpass:"},
+       "/DBPASS=*** /dbpassword:*** /dbpass*** /dbpass:***"},
+      {{"/dbpassfile:C:\\pw.txt"}, "/dbpassfile:***"},
+      // Unquoted blanks split a password; so does a quote Windows ignores.
+      {{"/dbpass:my", "long", "secret", "/silent", "C:\\x"}, "/dbpass:*** *** *** /silent C:\\x"},
+      {{"/dbpass:'my", "/very", "secret'", "/silent"}, "/dbpass:*** *** *** /silent"},
+      {{"/dbpass:", "s3cret"}, "/dbpass:*** ***"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.logged);
+    EXPECT_EQ(LoggedCommandLine(c.arguments), c.logged);
   }
 }
 
@@ -256,7 +294,8 @@ TEST_F(WizardTest, ANonStringInstallDirIsShownAndSkipsTheUnattendedRun) {
   EXPECT_EQ(form->ActivePageIndex(), kIntro);
   EXPECT_NE(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
             screen.ui_log.end());
-  EXPECT_EQ(form->ExitStatus(), kExitNotInstalled);
+  // Nobody closed the wizard: the update did not go ahead, nothing changed.
+  EXPECT_EQ(form->ExitStatus(), kExitNotApplied);
 }
 
 TEST_F(WizardTest, UnattendedSuccessClosesWithoutShowingTheWindow) {
@@ -471,6 +510,96 @@ TEST(StartUpTest, TitleFormsAndTheStartUpErrorBox) {
   EXPECT_EQ(screen.last_box_owner, nullptr);
   EXPECT_EQ(screen.ui_log,
             (std::vector<std::string>{"title Update...", "attach Form1", "attach DBLoginForm1"}));
+}
+
+TEST_F(WizardTest, ThePasswordFileGivesItsFirstLine) {
+  host.AddFile("C:\\Keys\\pw.txt", "s3cret pw\r\nsecond line\n");
+  Create({"/dbpassfile:C:\\Keys\\pw.txt"});
+  EXPECT_EQ(settings.DbPassword, "s3cret pw");
+  settings.DbPassword.clear();
+  screen.ExpectBox(
+      "Unable to read the password file C:\\none.txt.\ncannot open C:\\none.txt: The system "
+      "cannot find the file specified.",
+      "ERROR", kMbOk | kMbIconError, kIdOk);
+  Create({"/dbpassfile:C:\\none.txt"});
+  EXPECT_EQ(settings.DbPassword, "");
+}
+
+struct RecordingConsole : Console {
+  void Output(const std::string& text) override { output += text; }
+  void Error(const std::string& text) override { error += text; }
+  void ShowHelp(const std::string&, const std::string&) override {}
+  void QuietStartedPrograms() override {}
+  std::string output, error;
+};
+
+TEST(RunLogTest, TheLogAppendsEachRunFromAHeaderToItsResult) {
+  FakeHost host;
+  FakeUi screen;
+  host.AddFile("C:\\Logs\\setup.log", "an earlier run\r\n");
+  host.arguments = {"/dbpass:s3cret", "/log:C:\\Logs\\setup.log"};
+  EXPECT_EQ(RunSetup(host, screen), kExitNotInstalled);
+  const std::string log = host.FileContent("C:\\Logs\\setup.log");
+  const std::string first =
+      "an earlier run\r\n"
+      "   0.000  run of brevoxil - Articles Module Update 2.3.8 started 2010-01-01 00:00:00 +0000 "
+      "on WEB01 by admin (elevated): /dbpass:*** /log:C:\\Logs\\setup.log\r\n";
+  EXPECT_EQ(log.substr(0, first.size()), first);
+  const std::string last =
+      "   0.000  result: the wizard was closed before the install began; exit status 2\r\n";
+  ASSERT_GE(log.size(), last.size());
+  EXPECT_EQ(log.substr(log.size() - last.size()), last);
+  for (size_t at = log.find('\n'); at != std::string::npos; at = log.find('\n', at + 1))
+    EXPECT_EQ(log[at - 1], '\r') << at;
+  EXPECT_EQ(log.find("s3cret"), std::string::npos);
+}
+
+TEST(RunLogTest, ALogThatIsOneOfTheRunsFilesIsRefusedUntouched) {
+  const char* const logs[] = {"C:\\PHP\\PHP.INI", "c:/apache2.2/conf/httpd.conf",
+                              "C:\\Setup\\Data.kpv",
+                              "C:\\Intranet\\include\\templates\\version.dat", "C:\\Keys\\pw.txt"};
+  const char* const files[] = {"C:\\php\\php.ini", "C:\\Apache2.2\\conf\\httpd.conf",
+                               "C:\\Setup\\Data.kpv",
+                               "C:\\Intranet\\include\\templates\\version.dat", "C:\\Keys\\pw.txt"};
+  for (size_t i = 0; i < std::size(logs); ++i) {
+    SCOPED_TRACE(logs[i]);
+    FakeHost host;
+    FakeUi screen;
+    host.SetString("Software\\Apache Group\\Apache\\2.2", "ServerRoot", "C:\\Apache2.2\\");
+    host.SetString(kProductKey, "InstallDir", "C:\\Intranet");
+    host.AddFile("C:\\Apache2.2\\conf\\httpd.conf",
+                 "LoadModule php5_module C:/php/php5apache2_2.dll\n");
+    host.AddFile("C:\\php\\php.ini", "[PHP]\n");
+    host.AddFile("C:\\Setup\\Data.kpv", "PK");
+    host.AddFile("C:\\Intranet\\include\\templates\\version.dat", "2.3.6");
+    host.AddFile("C:\\Keys\\pw.txt", "pw\n");
+    std::vector<std::string> before;
+    for (const char* f : files) before.push_back(host.FileContent(f));
+    host.arguments = {"/dbpassfile:C:\\Keys\\pw.txt", std::string("/log:") + logs[i]};
+    screen.ExpectBox(std::string("The log file ") + logs[i] + " is " + files[i] +
+                         ", which this run reads or writes: the run goes on without a log.",
+                     "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_EQ(RunSetup(host, screen), kExitNotInstalled);
+    for (size_t f = 0; f < std::size(files); ++f) EXPECT_EQ(host.FileContent(files[f]), before[f]);
+  }
+}
+
+TEST(RunLogTest, AFailedWriteIsToldOnceAndAtTheEnd) {
+  FakeHost host;
+  FakeUi screen;
+  RecordingConsole console;
+  host.disk_space = 300;
+  host.arguments = {"/log:C:\\Logs\\setup.log"};
+  host.AddFolder("C:\\Logs");
+  const std::string told =
+      "Unable to write the log file C:\\Logs\\setup.log after 0.000 s: the lines from then on "
+      "are missing.";
+  screen.ExpectBox(told, "ERROR", kMbOk | kMbIconError, kIdOk);  // once only
+  EXPECT_EQ(RunSetup(host, screen, &console), kExitNotInstalled);
+  EXPECT_EQ(console.error,
+            "setup: " + told +
+                "\nsetup: the log file C:\\Logs\\setup.log is incomplete: it lacks every line "
+                "after 0.000 s.\n");
 }
 
 TEST_F(WizardTest, ProgressDisplayRepaintsAndPumps) {

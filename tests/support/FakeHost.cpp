@@ -263,6 +263,43 @@ std::unique_ptr<HostFile> FakeHost::CreateFileForWrite(const std::string& path) 
   return std::make_unique<FakeFile>(*this, *node, true, kShareNone);
 }
 
+LogFileHandle FakeHost::OpenLogFile(const std::string& path) {
+  LogFileHandle log;
+  log.line_end = log_line_end;
+  const std::string key = Key(path);
+  if (path.empty() || path.back() == '\\' || path.back() == '/') {
+    Fail("cannot open the log", path, kAccessDenied);
+    return log;
+  }
+  if (Locked(key)) {
+    Fail("cannot open the log", path, kSharingViolation);
+    return log;
+  }
+  Node* node = Find(key);
+  if (node == nullptr) {
+    if (!TakesNewFiles(ParentKey(key))) {
+      Fail("cannot open the log", path, NoNewFile(key));
+      return log;
+    }
+    auto& slot = nodes_[key];
+    slot = std::make_unique<Node>();
+    node = slot.get();
+  } else if (node->folder || node->read_only) {
+    Fail("cannot open the log", path, kAccessDenied);
+    return log;
+  }
+  log.file = std::make_unique<FakeFile>(*this, *node, true, kShareRead);
+  log.file->Seek(static_cast<int64_t>(node->bytes.size()), SeekOrigin::kBegin);
+  log.identity = key;
+  return log;
+}
+
+std::optional<std::string> FakeHost::FileIdentity(const std::string& path) {
+  const std::string key = Key(path);
+  if (Find(key) == nullptr) return std::nullopt;
+  return key;
+}
+
 std::unique_ptr<HostFile> FakeHost::OpenFileForOverwrite(const std::string& path) {
   const std::string key = Key(path);
   Node* node = Find(key);

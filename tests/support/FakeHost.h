@@ -125,6 +125,12 @@ class FakeHost : public Host {
   const PqApi& Pq() override;
   HostError LastError() const override { return last_error_; }
   void ShareConsole(std::function<void()>) override {}
+  // The log's path is a path of this machine; a file's identity is its key.
+  LogFileHandle OpenLogFile(const std::string& path) override;
+  std::optional<std::string> FileIdentity(const std::string& path) override;
+  RunnerFacts runner = {"2010-01-01 00:00:00 +0000", "WEB01", "admin", true};
+  RunnerFacts Runner() override { return runner; }
+  std::string log_line_end = "\r\n";
 
   // The normalized form of a path: lower case, "\" separators, drive first.
   static std::string Key(const std::string& path);

@@ -19,6 +19,9 @@ struct HostContractOptions {
   // Whether a share mode keeps out an open it does not allow (POSIX has no
   // mandatory locks).
   bool enforces_sharing = true;
+  // The same folder in the host's own syntax (the log's path), ending in
+  // its separator; empty: `folder`.
+  std::string native_folder = "";
 };
 
 inline std::string ReadAllOf(Host& host, const std::string& path) {
@@ -95,6 +98,26 @@ inline void CheckHostContract(Host& host, const HostContractOptions& o) {
       EXPECT_EQ(host.CreateFileForWrite(f + "Sub\\File.txt"), nullptr);
     }
   }
+
+  // The log: appended to, readable while it is written, one identity for
+  // the file under any of its names; a path ending in a separator is none.
+  {
+    const std::string native = o.native_folder.empty() ? f : o.native_folder;
+    ASSERT_TRUE(WriteAllTo(host, f + "Run.log", "first\n"));
+    LogFileHandle log = host.OpenLogFile(native + "Run.log");
+    ASSERT_NE(log.file, nullptr);
+    EXPECT_TRUE(WriteAll(*log.file, "second\n", 7));
+    const std::unique_ptr<HostFile> reader =
+        host.OpenFileForRead(f + "Run.log", kShareRead | kShareWrite);
+    EXPECT_NE(reader, nullptr);
+    EXPECT_EQ(ReadAllOf(host, f + "Run.log"),
+              o.enforces_sharing ? "<cannot open>" : "first\nsecond\n");
+    EXPECT_EQ(host.FileIdentity(f + "sub\\..\\RUN.LOG"), log.identity);
+    EXPECT_NE(host.FileIdentity(f + "Sub"), log.identity);
+    EXPECT_EQ(host.FileIdentity(f + "Nothing.txt"), std::nullopt);
+    EXPECT_EQ(host.OpenLogFile(native + "Sub" + native.back()).file, nullptr);
+  }
+  EXPECT_EQ(ReadAllOf(host, f + "Run.log"), "first\nsecond\n");
 
   // Replace and remove.
   ASSERT_TRUE(WriteAllTo(host, f + "Sub\\New.txt", "new"));

@@ -1,5 +1,6 @@
 #include "frontend/posix/Terminal.h"
 
+#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <clocale>
 #include <iostream>
 #include <istream>
 #include <ostream>
@@ -22,6 +24,7 @@ constexpr int kProgressCells = 30;
 constexpr int kEndOfText = 0x04;  // Ctrl-D
 constexpr int kBackspace = 0x08;
 constexpr int kDelete = 0x7F;  // what the Backspace key sends on most terminals
+constexpr int kEscape = 0x1B;  // starts the sequence a cursor or function key sends
 
 // The standard input's local modes changed while the input is a terminal:
 // echo off for a password, or echo and line editing off for the login
@@ -493,7 +496,17 @@ int Terminal::ShowMessageBox(const Form*, const std::string& text, const std::st
   for (;;) {
     out_ << choices << "\n> ";
     std::string line;
-    if (!ReadLine(&line)) return 0;
+    if (!ReadLine(&line)) {
+      // The end of input presses the default button, as Enter would. A box
+      // asked again after that gets no answer: a retry question repeated
+      // with nobody there would otherwise go round for ever.
+      const std::string asked = caption + '\n' + text + '\n' + std::to_string(flags);
+      if (std::find(asked_at_end_.begin(), asked_at_end_.end(), asked) != asked_at_end_.end())
+        return 0;
+      asked_at_end_.push_back(asked);
+      out_ << "(end of input: " << buttons[default_index].label << ")\n";
+      return buttons[default_index].id;
+    }
     const std::string answer = Trim(line);
     if (answer.empty()) return buttons[default_index].id;
     if (answer.size() == 1)
@@ -503,36 +516,69 @@ int Terminal::ShowMessageBox(const Form*, const std::string& text, const std::st
   }
 }
 
+size_t Terminal::CharacterCount(const std::string& text) const {
+  if (!utf8_) return text.size();
+  size_t count = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+  return count;
+}
+
 bool Terminal::EditField(Control* edit) {
   const char mask = edit->password_char;
-  auto shown = [mask](const std::string& text) {
-    return mask != 0 ? std::string(text.size(), mask) : text;
+  auto shown = [this, mask](const std::string& text) {
+    return mask != 0 ? std::string(CharacterCount(text), mask) : text;
   };
   std::string text = edit->text;
   out_ << shown(text);
   out_.flush();
   if (input_ended_) return false;
   TerminalMode keys(true, ICANON | ECHO);
+  constexpr int kEof = std::char_traits<char>::eof();
+  auto ended = [this] {
+    input_ended_ = true;
+    out_ << '\n';
+    return false;
+  };
   for (;;) {
     const int c = in_.get();
-    if (c == std::char_traits<char>::eof() || c == kEndOfText) {
-      input_ended_ = true;
-      out_ << '\n';
-      return false;
-    }
+    if (c == kEof || c == kEndOfText) return ended();
     if (c == '\r' || c == '\n') {
       out_ << '\n';
       edit->text = text;
       return true;
     }
+    if (c == kEscape) {
+      // A key that sends a sequence (an arrow, Delete, Home, F1) is one key,
+      // and none of this editor's: the whole sequence is dropped.
+      const int kind = in_.get();
+      if (kind == kEof) return ended();
+      if (kind == '[') {
+        int b = in_.get();
+        while (b != kEof && !(b >= 0x40 && b <= 0x7E)) b = in_.get();  // up to the final byte
+        if (b == kEof) return ended();
+      } else if (kind == 'O') {
+        if (in_.get() == kEof) return ended();
+      }
+      continue;
+    }
     if (c == kBackspace || c == kDelete) {
       if (!text.empty()) {
-        text.pop_back();
+        // One character: in UTF-8 its continuation bytes go with it.
+        size_t start = text.size() - 1;
+        if (utf8_)
+          while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        text.erase(start);
         out_ << "\b \b";
       }
     } else if (static_cast<unsigned char>(c) >= ' ') {
       text.push_back(static_cast<char>(c));
-      out_ << shown(std::string(1, static_cast<char>(c)));
+      // A character shows once, at its first byte.
+      const bool continuation = utf8_ && (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+      if (mask != 0 && !continuation)
+        out_ << mask;
+      else if (mask == 0)
+        out_ << static_cast<char>(c);
     }
     out_.flush();
   }
@@ -606,6 +652,17 @@ void Terminal::OpenWebAddress(const std::string& url) {
 
 namespace {
 
+// Whether the user's locale (LC_ALL, LC_CTYPE, LANG) has the UTF-8
+// character set. The program's own locale is left as it was.
+bool LocaleIsUtf8() {
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = current != nullptr ? current : "C";
+  if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+  const std::string codeset = ::nl_langinfo(CODESET);
+  std::setlocale(LC_CTYPE, saved.c_str());
+  return codeset == "UTF-8";
+}
+
 // The program's own terminal: the standard input and output, sharing the
 // console with the host, which ends a progress line drawn in place before
 // it or a program it starts prints.
@@ -615,6 +672,7 @@ class ConsoleTerminal final : public Terminal {
       : Terminal(std::cin, std::cout, ::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1),
         host_(host) {
     SetHost(&host);
+    SetUtf8(LocaleIsUtf8());
     if (::isatty(STDIN_FILENO) == 1) {
       // A whole line typed ahead is waiting: the terminal's line discipline
       // makes standard input readable only then.

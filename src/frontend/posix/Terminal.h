@@ -9,14 +9,16 @@
 //              Enter alone presses the default button (shown on the key line)
 //   DB Login   each field is asked in turn. On a terminal it is a small line
 //              editor that starts with the field's text: typing appends,
-//              Backspace deletes, Enter accepts what is shown (empty too);
+//              Backspace deletes a character, the sequence of a cursor or
+//              function key is ignored, Enter accepts what is shown;
 //              the password is shown as '*'. From a file or a pipe a line
 //              replaces the field and an empty line keeps it. Then o or
 //              Enter: OK, c: Cancel, q: close box
 //   messages   y  Yes   n  No   o  OK   Enter alone: the default button
 //   browse     a folder that exists, with its drive (C:\Intranet) or as a
 //              path of this computer (/srv/www, Z:); Enter alone cancels
-// End of input closes the topmost window, and a message box then returns 0.
+// End of input closes the topmost window; a message box then presses its
+// default button, once: the same box asked again gets 0.
 //
 // The topmost displayed form takes the input. While the install runs, the
 // keys of lines already typed on a terminal act at once (c, q, v); from a
@@ -48,6 +50,9 @@ class Terminal : public Ui {
   // The machine, for the folder browser: it names a host path in Windows
   // form and tells whether a folder exists.
   void SetHost(Host* host) { host_ = host; }
+  // The terminal's characters are UTF-8 (the locale says so): Backspace
+  // removes a character's every byte, and a password shows one '*' for it.
+  void SetUtf8(bool utf8) { utf8_ = utf8; }
   // Read while the install runs when the input is a terminal.
   void SetTypedAhead(TypedAhead typed_ahead) { typed_ahead_ = std::move(typed_ahead); }
 
@@ -97,6 +102,7 @@ class Terminal : public Ui {
   bool TypedKey(Form& form, UiEvent* event);
   // The field edited key by key; false at end of input.
   bool EditField(Control* edit);
+  size_t CharacterCount(const std::string& text) const;
   // The full Windows name of the typed folder when it exists; else nullopt
   // and why in `why`.
   std::optional<std::string> ExistingFolder(const std::string& typed, std::string* why) const;
@@ -111,6 +117,8 @@ class Terminal : public Ui {
   std::vector<Form*> forms_;  // attached
   std::vector<Form*> stack_;  // displayed, topmost last
   bool input_ended_ = false;
-  bool line_open_ = false;     // a progress line drawn in place is not ended yet
-  std::string progress_line_;  // the progress line drawn last
+  bool utf8_ = false;
+  std::vector<std::string> asked_at_end_;  // boxes answered by the end of input
+  bool line_open_ = false;                 // a progress line drawn in place is not ended yet
+  std::string progress_line_;              // the progress line drawn last
 };

@@ -280,3 +280,29 @@ std::string HostFolderOf(const std::string& host_path) {
   if (slash == 0) return "/";
   return host_path.substr(0, slash);
 }
+
+std::unique_ptr<HostFile> AppendHostFile(const std::string& host_path, struct stat* st,
+                                         int* error) {
+  if (host_path.empty() || host_path.back() == '/') {
+    *error = EISDIR;
+    return nullptr;
+  }
+  // O_NONBLOCK so that a pipe nobody reads fails (ENXIO) instead of waiting;
+  // the writes then block as usual.
+  FileDescriptor fd(
+      ::open(host_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
+  if (!fd.valid() || ::fstat(fd.get(), st) != 0) {
+    *error = errno;
+    return nullptr;
+  }
+  if (S_ISDIR(st->st_mode)) {
+    *error = EISDIR;
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    *error = errno;
+    return nullptr;
+  }
+  return std::make_unique<PosixFile>(std::move(fd));
+}

@@ -47,3 +47,8 @@ bool IsReadOnlyHostFile(const std::string& host_path, const struct stat& st);
 // file, is read-only, has other hard links, or its owner cannot be set.
 bool ReplaceHostFileKeepingIdentity(const std::string& host_from, const std::string& host_to,
                                     int* error);
+// Opens the file at a host path for appending, created when missing, a link
+// followed: a regular file, a terminal or device, or a pipe that has a
+// reader (one without is refused, not waited for). A path ending in '/' or
+// naming a folder is refused. `*st` receives the opened file's status.
+std::unique_ptr<HostFile> AppendHostFile(const std::string& host_path, struct stat* st, int* error);

@@ -50,6 +50,12 @@ std::string RunningProgram() {
   return std::string(buffer, static_cast<size_t>(n));
 }
 
+// A file's identity: its device and inode.
+std::string IdentityText(const struct stat& st) {
+  return std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+         std::to_string(static_cast<unsigned long long>(st.st_ino));
+}
+
 class PosixHost final : public Host {
  public:
   explicit PosixHost(const PosixHostOptions& options) : options_(options), paths_(options.prefix) {}
@@ -248,6 +254,53 @@ class PosixHost final : public Host {
   // --- Console --------------------------------------------------------
   void ShareConsole(std::function<void()> before_other_output) override {
     before_other_output_ = std::move(before_other_output);
+  }
+
+  // --- The run's log ------------------------------------------------------
+  // The path is the user's, as any program takes it: no prefix mapping, no
+  // letter-case matching.
+  LogFileHandle OpenLogFile(const std::string& native_path) override {
+    LogFileHandle log;
+    log.line_end = "\n";
+    struct stat st;
+    struct stat registry;
+    // The machine's registry file is the host's own: no log goes into it.
+    if (::stat(native_path.c_str(), &st) == 0 &&
+        ::stat((paths_.prefix() + "/system.reg").c_str(), &registry) == 0 &&
+        IdentityText(st) == IdentityText(registry)) {
+      last_error_ = {"cannot open the log", native_path,
+                     "it is the registry of the machine, " + paths_.prefix() + "/system.reg"};
+      return log;
+    }
+    int error = EINVAL;
+    log.file = AppendHostFile(native_path, &st, &error);
+    if (log.file == nullptr) {
+      Fail("cannot open the log", native_path, native_path, error);
+      return log;
+    }
+    log.identity = IdentityText(st);
+    return log;
+  }
+
+  std::optional<std::string> FileIdentity(const std::string& path) override {
+    const std::string host = paths_.ToHost(path);
+    struct stat st;
+    if (host.empty() || ::stat(host.c_str(), &st) != 0) return std::nullopt;
+    return IdentityText(st);
+  }
+
+  RunnerFacts Runner() override {
+    RunnerFacts facts;
+    const std::time_t now = std::time(nullptr);
+    std::tm local = {};
+    char text[64] = {};
+    if (::localtime_r(&now, &local) != nullptr)
+      std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
+    facts.local_time = text;
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) == 0) facts.host_name = name;
+    facts.user = UserName();
+    return facts;
   }
 
  private:

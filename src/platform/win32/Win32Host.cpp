@@ -10,6 +10,7 @@
 #include "platform/win32/Win32Pq.h"
 #include "platform/win32/Win32Process.h"
 #include "platform/win32/Win32Registry.h"
+#include "platform/win32/Win32RunLog.h"
 
 namespace {
 
@@ -95,6 +96,14 @@ class Win32Host final : public Host {
 
   // A window program has no console to share.
   void ShareConsole(std::function<void()>) override {}
+
+  LogFileHandle OpenLogFile(const std::string& native_path) override {
+    return OpenWin32LogFile(native_path, &last_error_);
+  }
+  std::optional<std::string> FileIdentity(const std::string& path) override {
+    return Win32FileIdentity(path);
+  }
+  RunnerFacts Runner() override { return Win32Runner(); }
 
  private:
   Win32PqLibrary pq_;

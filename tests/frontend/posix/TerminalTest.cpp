@@ -204,13 +204,15 @@ TEST(TerminalTest, MessageBoxAnswers) {
     const char* shown;
   } cases[] = {
       {kMbOk | kMbIconError, "\n", kIdOk, "[Enter] OK"},
-      {kMbOk | kMbIconError, "", 0, "[Enter] OK"},
+      {kMbOk | kMbIconError, "", kIdOk, "[Enter] OK"},
       {kQuestion, "y\n", kIdYes, "[y] Yes  [n] No   (Enter: Yes)"},
       {kQuestion, "N\n", kIdNo, "(Enter: Yes)"},
       {kQuestion, "\n", kIdYes, "(Enter: Yes)"},
       {kQuestion | kMbDefButton2, "\n", kIdNo, "(Enter: No)"},
       {kQuestion | kMbDefButton2, "yes please\ny\n", kIdYes, "Type one of the keys"},
-      {kQuestion, "", 0, "Yes"},
+      // The end of input presses the default button.
+      {kQuestion, "", kIdYes, "(end of input: Yes)"},
+      {kQuestion | kMbDefButton2, "", kIdNo, "(end of input: No)"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.input);
@@ -223,6 +225,16 @@ TEST(TerminalTest, MessageBoxAnswers) {
         << out.str();
     EXPECT_NE(out.str().find(k.shown), std::string::npos) << out.str();
   }
+}
+
+TEST(TerminalTest, TheSameBoxAskedAgainAfterTheEndOfInputIsNotAnswered) {
+  std::istringstream in("");
+  std::ostringstream out;
+  Terminal terminal(in, out, false);
+  const unsigned kRetry = kMbYesNo | kMbIconError;
+  EXPECT_EQ(terminal.ShowMessageBox(nullptr, "Server down.\nTry again?", "ERROR", kRetry), kIdYes);
+  EXPECT_EQ(terminal.ShowMessageBox(nullptr, "Continue installation?", "ERROR", kRetry), kIdYes);
+  EXPECT_EQ(terminal.ShowMessageBox(nullptr, "Server down.\nTry again?", "ERROR", kRetry), 0);
 }
 
 TEST(TerminalTest, LoginDialogKeepsOrReplacesEachFieldAndMasksThePassword) {
@@ -293,6 +305,39 @@ TEST(TerminalTest, OnATerminalEachLoginFieldIsALineEditor) {
   EXPECT_FALSE(login.ShowLogin());  // Ctrl-D: the input has ended, nothing is taken
   EXPECT_EQ(login.Server1.text, "localhost");
   EXPECT_EQ(out.str(), "\n=== DB Login ===\nDatabase\n  Server: localhostab\n");
+}
+
+TEST(TerminalTest, TheLineEditorTakesKeysNotBytes) {
+  const struct {
+    const char* keys;
+    bool utf8;
+    const char* text;
+  } cases[] = {
+      {"ab\x1b[Dc\x1b[C", false, "abc"},                // arrows: CSI sequences
+      {"ab\x1b[3~c\x1b[1;5D", false, "abc"},            // Delete, Ctrl-Left
+      {"a\x1bOHb\x1bOP", false, "ab"},                  // Home and F1 in SS3 form
+      {"\xc3\xa9t\xc3\xa9\x7f\x7f", true, "\xc3\xa9"},  // "été", two Backspaces
+      {"\xe2\x82\xac\x7f", true, ""},                   // a three-byte character
+      {"\xc3\xa9\x7f", false, "\xc3"},                  // Latin-1: one byte each
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.keys);
+    std::istringstream in(std::string(k.keys) + "\r\r\r\n");
+    std::ostringstream out;
+    PosixHostOptions options;
+    options.prefix = "/nonexistent";
+    std::unique_ptr<Host> host = CreatePosixHost(options);
+    Terminal terminal(in, out, true, false);
+    terminal.SetUtf8(k.utf8);
+    TApplication app(*host, terminal);
+    Settings settings;
+    settings.DbHost.clear();
+    settings.DbUser.clear();
+    TDBLoginForm1 login(app, settings);
+    EXPECT_TRUE(login.ShowLogin());
+    EXPECT_EQ(login.Server1.text, k.text);
+    EXPECT_EQ(out.str().find('['), out.str().find("[o] OK")) << out.str();
+  }
 }
 
 TEST(TerminalTest, BrowseTakesOnlyAnExistingFolderInItsFullWindowsForm) {

@@ -48,6 +48,7 @@ TEST(PosixHostTest, KeepsTheHostContract) {
   HostContractOptions options;
   options.folder = "C:\\Contract\\";
   options.enforces_sharing = false;
+  options.native_folder = prefix.path() + "/drive_c/Contract/";
   CheckHostContract(*t.host, options);
 }
 
