@@ -1,13 +1,23 @@
 #pragma once
 // The PostgreSQL client library for the Windows host, loaded at its first
-// use with LoadLibraryA and bound with GetProcAddress.
+// use and bound with GetProcAddress.
+
+#include <string>
+#include <utility>
 
 #include "platform/PqApi.h"
 #include "platform/win32/Win32Support.h"
 
+// Takes the current folder out of the DLL search of the whole process
+// (SetDllDirectoryA with an empty folder), so that no library, the client
+// library's own dependencies included, is taken from wherever the installer
+// was started. Called once at start-up.
+void RemoveCurrentFolderFromDllSearch();
+
 class Win32PqLibrary {
  public:
-  Win32PqLibrary() = default;
+  // `own_folder`: the installer's folder, ending in "\\", searched first.
+  explicit Win32PqLibrary(std::string own_folder) : own_folder_(std::move(own_folder)) {}
   Win32PqLibrary(const Win32PqLibrary&) = delete;
   Win32PqLibrary& operator=(const Win32PqLibrary&) = delete;
 
@@ -16,6 +26,7 @@ class Win32PqLibrary {
   const PqApi& Api();
 
  private:
+  std::string own_folder_;
   HMODULE library_ = nullptr;  // stays loaded for the rest of the run
   PqApi api_;
 };
