@@ -30,6 +30,8 @@ constexpr int kExitNotApplied = 7;    // it did not go ahead, and nothing was ch
 
 // The text of "/?" and "/help": the switches and the exit statuses.
 std::string HelpText();
+// The box of a run without an administrator's full rights (exit status 7).
+extern const char kNotElevatedText[];
 
 // The pages, in their fixed order.
 enum PageIndex { kIntro = 0, kLicense, kDest, kStartUpdate, kUpdate, kUpdateComplete, kPageCount };

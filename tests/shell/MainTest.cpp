@@ -37,9 +37,21 @@ TEST(ParseCommandLineTest, SwitchesAndTheirValues) {
       {{"/suppressmsgboxes", "/verysilent", "/verysilent"}, true, d, "localhost", "root", "", true},
       {{"/CHECK"}, true, d, "localhost", "root", "", true, true},
       {{"/verysilent:", "/verysilently", "-check", "/checks", "/log", "-log:x"},
-       false, d, "localhost", "root", ""},
+       false,
+       d,
+       "localhost",
+       "root",
+       ""},
       {{"/LOG:C:\\Logs\\First.log", "/log:D:\\Logs\\Second Run.LOG"},
-       false, d, "localhost", "root", "", false, false, false, "D:\\Logs\\Second Run.LOG"},
+       false,
+       d,
+       "localhost",
+       "root",
+       "",
+       false,
+       false,
+       false,
+       "D:\\Logs\\Second Run.LOG"},
       {{"/log:"}, false, d, "localhost", "root", "", false, false, false, ""},
       {{"/?"}, false, d, "localhost", "root", "", false, false, true},
       {{"/HELP", "/silent"}, true, d, "localhost", "root", "", false, false, true},
@@ -471,6 +483,22 @@ TEST(StartUpTest, TitleFormsAndTheStartUpErrorBox) {
   EXPECT_EQ(screen.last_box_owner, nullptr);
   EXPECT_EQ(screen.ui_log,
             (std::vector<std::string>{"title Update...", "attach Form1", "attach DBLoginForm1"}));
+}
+
+// A run without an administrator's full rights says so before it reads or
+// creates any key, also as a pre-flight, and does not go ahead.
+TEST(StartUpTest, ARunWithoutFullRightsIsToldBeforeAnythingIsRead) {
+  for (const char* switches : {"", "/check"}) {
+    SCOPED_TRACE(switches);
+    FakeHost host;
+    host.elevated = false;
+    if (*switches) host.arguments = {switches};
+    FakeUi screen;
+    screen.ExpectBox(kNotElevatedText, "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_EQ(RunSetup(host, screen), kExitNotApplied);
+    EXPECT_TRUE(screen.ui_log.empty());
+    EXPECT_FALSE(host.HasKey(kProductKey));
+  }
 }
 
 TEST_F(WizardTest, ProgressDisplayRepaintsAndPumps) {
