@@ -2,15 +2,19 @@
 // else "libpq.dll", each first by its full path in the installer's own
 // folder, then by the system's usual search (the PATH of a server with
 // PostgreSQL's bin folder on it). A release that carries its own library
-// thus loads that one, whatever the PATH holds; the current folder is out of
-// the search for the whole process (RemoveCurrentFolderFromDllSearch). The first one
-// that loads stays loaded. A library from before 9.0 lacks
+// thus loads that one, whatever the PATH holds; the current folder is out
+// of the search for the whole process (RemoveCurrentFolderFromDllSearch).
+// The first one that loads stays loaded. A library from before 9.0 lacks
 // PQconnectdbParams, and connects by PQconnectdb.
 #include "platform/win32/Win32Pq.h"
 
 #include "platform/Fault.h"
 
-void RemoveCurrentFolderFromDllSearch() { SetDllDirectoryA(""); }
+void RemoveCurrentFolderFromDllSearch() {
+  char system[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  SetDllDirectoryA(length > 0 && length < MAX_PATH ? system : "");
+}
 
 namespace {
 

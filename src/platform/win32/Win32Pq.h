@@ -8,10 +8,12 @@
 #include "platform/PqApi.h"
 #include "platform/win32/Win32Support.h"
 
-// Takes the current folder out of the DLL search of the whole process
-// (SetDllDirectoryA with an empty folder), so that no library, the client
-// library's own dependencies included, is taken from wherever the installer
-// was started. Called once at start-up.
+// Takes the current folder out of the DLL search of the whole process, so
+// that no library, the client library's own dependencies included, is taken
+// from wherever the installer was started: SetDllDirectoryA puts the system
+// folder, searched anyway, in the current folder's place. (An empty name
+// does the same on Windows, but Wine reads it as no folder at all and keeps
+// the current one.) Called once at start-up.
 void RemoveCurrentFolderFromDllSearch();
 
 class Win32PqLibrary {
