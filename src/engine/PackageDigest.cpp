@@ -16,12 +16,15 @@ bool CheckPackageDigest(Installer& installer) {
               ", the package this installer was released with");
     return true;
   }
-  if (actual)
+  if (actual) {
     log.Report("package " + package + ": its SHA-256 " + *actual + " differs from " + expected +
                ", the package this installer was released with");
-  else
-    log.Report("package " + package + ": its SHA-256 cannot be read (" +
-               host.LastError().Message() + "); this installer was released with " + expected);
+  } else {
+    const std::string why = host.LastError().Message();
+    log.Report("package " + package + ": its SHA-256 cannot be computed" +
+               (why.empty() ? std::string() : " (" + why + ")") +
+               "; this installer was released with " + expected);
+  }
   installer.ErrorBox("Invalid package!", kMbOk | kMbIconError);
   return false;
 }
