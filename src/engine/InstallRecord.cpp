@@ -3,8 +3,9 @@
 #include "install/PackageDefinition.h"
 
 std::string InstallFolderValueText(Installer& installer) {
-  return "registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = " +
-         installer.ui.DestinationFolder();
+  return "registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1" +
+         RegistryViewNote(installer.host()) +
+         " \"InstallDir\" = " + installer.ui.DestinationFolder();
 }
 
 // The wizard reads the value back as the default destination folder on its

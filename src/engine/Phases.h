@@ -13,6 +13,11 @@
 // reader refuses is reported ("Invalid package!") before the web server is
 // stopped; false after that message.
 bool CheckPackage(Installer& installer);
+// An installer released with a package digest: the SHA-256 of "Data.kpv"
+// is that digest. Else the log and the plan name both digests, and
+// "Invalid package!" is shown; false after that message. True at once for
+// an installer bound to no package. CheckPackage runs it first.
+bool CheckPackageDigest(Installer& installer);
 // Lays every entry of "Data.kpv" into its folder; false after a message.
 bool UnpackPackage(Installer& installer, InstallContext& context);
 // UpdatePhpIni, which adds the collected extension lines to php.ini, is in

@@ -42,6 +42,7 @@ std::string EntryTargetPath(const std::string& folder, const std::string& name) 
 }
 
 bool CheckPackage(Installer& installer) {
+  if (!CheckPackageDigest(installer)) return false;
   Host& host = installer.host();
   TZipFile zip(host, host.ProgramFolder() + "Data.kpv");
   const std::unique_ptr<HostFile> file = host.OpenFileForRead(zip.ArchiveName, kShareRead);

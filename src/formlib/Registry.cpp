@@ -40,3 +40,8 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
   if (current_ == nullptr || !current_->SetStringValue(name, value))
     throw RegistryFault(FormatMessage1("Failed to set data for '%s'", name));
 }
+
+std::string RegistryViewNote(Host& host) {
+  const std::string view = host.RegistryView();
+  return view.empty() ? std::string() : " (" + view + ")";
+}

@@ -8,6 +8,10 @@
 
 #include "platform/Host.h"
 
+// " (32-bit view)" after a key's name in the log, when the host opens its
+// keys in a view of the registry; else empty.
+std::string RegistryViewNote(Host& host);
+
 class TRegistry {
  public:
   explicit TRegistry(Host& host) : host_(host) {}

@@ -57,6 +57,7 @@ PackageDefinition Compose() {
   p.ModuleName = "Articles";
   p.ReleaseDate = "2010-05-31 02:03:08";
   p.LicenceText = ComposeLicenceText(p.VendorName, p.VendorUpper);
+  p.PackageSha256 = BoundPackageSha256();
   return p;
 }
 

@@ -14,3 +14,26 @@ bool WriteAll(HostFile& file, const void* data, size_t size) {
   }
   return true;
 }
+
+std::optional<std::string> FileSha256(Host& host, const std::string& path, unsigned share_mode) {
+  std::unique_ptr<HostFile> file = host.OpenFileForRead(path, share_mode);
+  std::unique_ptr<HostSha256> sha = host.NewSha256();
+  if (file == nullptr || sha == nullptr) return std::nullopt;
+  std::vector<char> buffer(1u << 16);
+  for (;;) {
+    uint32_t done = 0;
+    if (!file->Read(buffer.data(), static_cast<uint32_t>(buffer.size()), &done))
+      return std::nullopt;
+    if (done == 0) break;
+    if (!sha->Update(buffer.data(), std::min<size_t>(done, buffer.size()))) return std::nullopt;
+  }
+  const std::optional<std::string> digest = sha->Finish();
+  if (!digest) return std::nullopt;
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char byte : *digest) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
+}

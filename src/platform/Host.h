@@ -135,6 +135,21 @@ struct RunnerFacts {
   std::optional<bool> elevated;  // Windows: an administrator's full token
 };
 
+// A SHA-256 digest being computed, with the platform's own implementation
+// (CNG on Windows, OpenSSL's libcrypto on POSIX).
+class HostSha256 {
+ public:
+  HostSha256() = default;
+  HostSha256(const HostSha256&) = delete;
+  HostSha256& operator=(const HostSha256&) = delete;
+  virtual ~HostSha256() = default;
+  // Adds `size` bytes. False when the implementation failed.
+  virtual bool Update(const void* data, size_t size) = 0;
+  // The 32 bytes of the digest; nullopt when the implementation failed.
+  // Called once, after the last Update.
+  virtual std::optional<std::string> Finish() = 0;
+};
+
 class Host {
  public:
   Host() = default;
@@ -215,6 +230,10 @@ class Host {
   virtual std::string ShortPathName(const std::string& path) = 0;
 
   // --- Registry, below HKEY_LOCAL_MACHINE -------------------------------
+  // The part of HKEY_LOCAL_MACHINE the keys are opened in, as the log names
+  // it: "32-bit view" on Windows, where Apache 2.2, PHP 5 and PostgreSQL 8.x
+  // keep their keys; empty for a host with one registry.
+  virtual std::string RegistryView() { return std::string(); }
   // Opens (or with `create`, creates) a key with full access; null when it
   // can be neither opened nor created.
   virtual std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
@@ -237,6 +256,14 @@ class Host {
   // The libpq functions the database access uses. Loaded on first use; a
   // library that cannot be loaded raises a Fault with its message.
   virtual const PqApi& Pq() = 0;
+
+  // --- Rights and digests -----------------------------------------------
+  // Whether the installer runs with an administrator's full rights: on
+  // Windows the elevation of the process's token. A host whose machine is
+  // the user's own folder says true.
+  virtual bool Elevated() { return true; }
+  // A new SHA-256 computation; null when the platform offers none.
+  virtual std::unique_ptr<HostSha256> NewSha256() = 0;
 
   // --- Failures -------------------------------------------------------
   // Why the last call of the files-and-folders or process sections that
@@ -266,6 +293,11 @@ class Host {
   virtual std::optional<std::string> FileIdentity(const std::string& path) = 0;
   virtual RunnerFacts Runner() = 0;
 };
+
+// The SHA-256 of the whole file at `path` as 64 lower-case hexadecimal
+// digits, read with the share mode `share_mode`; nullopt when the file
+// cannot be opened or read, or the digest cannot be computed.
+std::optional<std::string> FileSha256(Host& host, const std::string& path, unsigned share_mode);
 
 // Defined once per platform.
 std::unique_ptr<Host> CreateHost(int argc, char** argv);

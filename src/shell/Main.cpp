@@ -250,7 +250,7 @@ void TForm1::FormShow() {
     std::string why;
     if (!opened && settings_.CheckOnly && ProductKeyWritable(app_.host(), &why)) {
       app_.log().Write("registry key HKEY_LOCAL_MACHINE\\" + std::string(kProductKey) +
-                       " missing: an install would create it");
+                       RegistryViewNote(app_.host()) + " missing: an install would create it");
       settings_.InstallDir.clear();
     } else if (opened) {
       try {
@@ -261,7 +261,8 @@ void TForm1::FormShow() {
         app_.log().NoteReason(e.what());
         throw;
       }
-      app_.log().Write("InstallDir from the registry: " + settings_.InstallDir);
+      app_.log().Write("InstallDir from the registry" + RegistryViewNote(app_.host()) + ": " +
+                       settings_.InstallDir);
     } else if (!settings_.SilentMode) {
       app_.ui().ShowMessageBox(
           this,
@@ -507,7 +508,25 @@ const char* ResultText(int status, bool check) {
   return "unknown";
 }
 
+// A run without an administrator's full rights, told in its box already.
+struct NotElevated {};
+
+// Without an administrator's full rights every key below HKEY_LOCAL_MACHINE
+// opened for writing would fail and be told as missing, and the web server
+// could not be stopped: the run says what is wrong before anything is read,
+// and ends.
+void RequireElevation(TApplication& app) {
+  if (app.host().Elevated()) return;
+  app.log().Write("not elevated: the installer runs without an administrator's full rights");
+  app.ui().ShowMessageBox(nullptr, kNotElevatedText, "ERROR", kMbOk | kMbIconError);
+  throw NotElevated();
+}
+
 }  // namespace
+
+const char kNotElevatedText[] =
+    "Install needs the full rights of an administrator, which this run does not have.\n\n"
+    "Right-click setup.exe and choose \"Run as administrator\".";
 
 std::string HelpText() {
   return "setup [/silent | /verysilent | /check] [/log:FILE] [/installdir:FOLDER]\n"
@@ -521,7 +540,9 @@ std::string HelpText() {
          "                    PHP and PostgreSQL, reads the package, and prints what\n"
          "                    an install would do (implies /verysilent)\n"
          "/log:FILE           writes a log of the run to FILE (the password as ***)\n"
-         "/installdir:FOLDER  the destination when the registry has none to offer\n"
+         "/installdir:FOLDER  the destination only when the product's registry key\n"
+         "                    can be neither opened nor created; once the key\n"
+         "                    exists its \"InstallDir\" wins, even an empty one\n"
          "/dbhost:HOST /dbuser:USER /dbpass:PASSWORD\n"
          "                    the database login; without a password it is asked for\n"
          "/dbpassfile:FILE    the password is FILE's first line: a command line can be\n"
@@ -615,6 +636,7 @@ int RunSetup(Host& host, Ui& ui, Console* console) {
                ": nothing is changed");
   int status = kExitNotStarted;
   try {
+    RequireElevation(app);
     app.SetTitle("Update...");
     Settings settings;
     TForm1 form(app, package, settings);
@@ -622,6 +644,8 @@ int RunSetup(Host& host, Ui& ui, Console* console) {
     form.SetLoginForm(&login);
     app.Run(form);
     status = form.ExitStatus();
+  } catch (const NotElevated&) {
+    status = kExitNotApplied;
   } catch (const std::exception& e) {
     // The forms are gone by now: the box has no owner.
     app.ui().ShowMessageBox(nullptr, TApplication::ExceptionText(e.what()), app.Title(),

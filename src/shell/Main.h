@@ -39,6 +39,8 @@ std::string RunHeader(const RunnerFacts& runner, const PackageDefinition& packag
 
 // The text of "/?" and "/help": the switches and the exit statuses.
 std::string HelpText();
+// The box of a run without an administrator's full rights (exit status 7).
+extern const char kNotElevatedText[];
 
 // The pages, in their fixed order.
 enum PageIndex { kIntro = 0, kLicense, kDest, kStartUpdate, kUpdate, kUpdateComplete, kPageCount };

@@ -2,6 +2,7 @@
 
 #include "engine/Phases.h"
 #include "engine/UnpackPackage.h"
+#include "install/PackageDefinition.h"
 #include "platform/Fault.h"
 #include "support/InstallerWorld.h"
 #include "support/PackageBuilder.h"
@@ -158,6 +159,53 @@ TEST_F(UnpackTest, AnUnusablePackageIsInvalid) {
     EXPECT_FALSE(UnpackPackage(world.installer, ctx));
     EXPECT_EQ(world.host.open_files(), 0);
     EXPECT_EQ(world.screen.last_box_owner, &world.ui.owner);
+  }
+}
+
+// An installer released with a package's digest takes that package only;
+// one bound to none takes any. The plan names both digests.
+TEST(PackageDigestTest, OnlyThePackageOfTheBoundDigestIsTaken) {
+  const std::string package = MakeArchive({{"index.php", "<?php ?>"}});
+  std::string changed = package;
+  changed[changed.size() / 2] ^= 1;
+  const std::string other = MakeArchive({{"index.php", "<?php evil(); ?>"}});
+  InstallerWorld probe;
+  probe.host.AddFile(kPackage, package);
+  const std::string digest = *FileSha256(probe.host, kPackage, kShareRead);
+  const struct {
+    const char* what;
+    std::string bound;
+    std::optional<std::string> file;  // nullopt: no Data.kpv
+    bool taken;
+  } cases[] = {
+      {"bound to no package", "", other, true},
+      {"its own package", digest, package, true},
+      {"one byte changed", digest, changed, false},
+      {"another valid package", digest, other, false},
+      {"no package at all", digest, std::nullopt, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    InstallerWorld w;
+    PackageDefinition bound = ThePackage();
+    bound.PackageSha256 = c.bound;
+    Installer installer{w.app, bound, w.settings, w.ui, w.connection, w.query, w.login};
+    if (c.file) w.host.AddFile(kPackage, *c.file);
+    std::vector<std::string> plan;
+    w.app.log().SetPlanOutput([&plan](const std::string& line) { plan.push_back(line); });
+    if (!c.taken) w.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_EQ(CheckPackage(installer), c.taken);
+    EXPECT_EQ(w.host.open_files(), 0);
+    if (c.taken) {
+      EXPECT_TRUE(plan.empty());
+    } else {
+      ASSERT_EQ(plan.size(), 1u);
+      EXPECT_NE(plan[0].find(digest), std::string::npos) << plan[0];
+      if (c.file) {
+        const std::string actual = *FileSha256(w.host, kPackage, kShareRead);
+        EXPECT_NE(plan[0].find(actual + " differs from "), std::string::npos) << plan[0];
+      }
+    }
   }
 }
 

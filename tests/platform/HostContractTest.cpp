@@ -7,5 +7,7 @@ TEST(HostContract, FakeHostKeepsIt) {
   FakeHost host;
   host.AddFolder("C:\\Contract");
   host.can_start = [](const std::string&) { return false; };  // its processes are scripted
-  CheckHostContract(host, {"C:\\Contract\\"});
+  HostContractOptions options{"C:\\Contract\\"};
+  options.real_sha256 = false;
+  CheckHostContract(host, options);
 }

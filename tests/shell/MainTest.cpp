@@ -602,6 +602,22 @@ TEST(RunLogTest, AFailedWriteIsToldOnceAndAtTheEnd) {
                 "after 0.000 s.\n");
 }
 
+// A run without an administrator's full rights says so before it reads or
+// creates any key, also as a pre-flight, and does not go ahead.
+TEST(StartUpTest, ARunWithoutFullRightsIsToldBeforeAnythingIsRead) {
+  for (const char* switches : {"", "/check"}) {
+    SCOPED_TRACE(switches);
+    FakeHost host;
+    host.elevated = false;
+    if (*switches) host.arguments = {switches};
+    FakeUi screen;
+    screen.ExpectBox(kNotElevatedText, "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_EQ(RunSetup(host, screen), kExitNotApplied);
+    EXPECT_TRUE(screen.ui_log.empty());
+    EXPECT_FALSE(host.HasKey(kProductKey));
+  }
+}
+
 TEST_F(WizardTest, ProgressDisplayRepaintsAndPumps) {
   Create();
   form->DoShow();

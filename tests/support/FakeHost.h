@@ -99,6 +99,12 @@ class FakeHost : public Host {
   const PqApi* pq = nullptr;  // null: Pq() raises a Fault
   std::string pq_error = "None of the dynamic libraries can be found: libpq81.dll, libpq.dll";
 
+  // --- Rights and digests -------------------------------------------------
+  bool elevated = true;
+  // NewSha256 gives a stand-in digest of 32 bytes (FNV-1a, four times
+  // seeded apart): the real SHA-256 is the hosts' and tested there.
+  bool digest_available = true;
+
   // Host.
   std::vector<std::string> CommandLineArguments() override { return arguments; }
   std::string ProgramFolder() override { return program_folder; }
@@ -123,6 +129,8 @@ class FakeHost : public Host {
   void SeedRandom(unsigned seed) override { seeds.push_back(seed); }
   int Random() override;
   const PqApi& Pq() override;
+  bool Elevated() override { return elevated; }
+  std::unique_ptr<HostSha256> NewSha256() override;
   HostError LastError() const override { return last_error_; }
   void ShareConsole(std::function<void()>) override {}
   // The log's path is a path of this machine; a file's identity is its key.

@@ -22,6 +22,8 @@ struct HostContractOptions {
   // The same folder in the host's own syntax (the log's path), ending in
   // its separator; empty: `folder`.
   std::string native_folder = "";
+  // Whether NewSha256 is the real SHA-256 (the fake host's is a stand-in).
+  bool real_sha256 = true;
 };
 
 inline std::string ReadAllOf(Host& host, const std::string& path) {
@@ -168,4 +170,28 @@ inline void CheckHostContract(Host& host, const HostContractOptions& o) {
   EXPECT_EQ(k->QueryValue("Missing", &data), RegValueType::kMissing);
   EXPECT_EQ(k->EnumSubKey(0), std::optional<std::string>("Child"));
   EXPECT_EQ(k->EnumSubKey(1), std::nullopt);
+
+  // A file's SHA-256: FIPS 180-2's known answers, the last one read in
+  // many pieces; a missing file has none.
+  const struct {
+    std::string bytes;
+    const char* digest;
+  } digests[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& d : digests) {
+    SCOPED_TRACE(d.bytes.size());
+    ASSERT_TRUE(d.bytes.empty() ? host.CreateFileForWrite(f + "Digest.bin") != nullptr
+                                : WriteAllTo(host, f + "Digest.bin", d.bytes));
+    const std::optional<std::string> digest = FileSha256(host, f + "Digest.bin", kShareRead);
+    ASSERT_TRUE(digest.has_value());
+    EXPECT_EQ(digest->size(), 64u);
+    if (o.real_sha256) {
+      EXPECT_EQ(*digest, d.digest);
+    }
+  }
+  EXPECT_EQ(FileSha256(host, f + "Missing.bin", kShareRead), std::nullopt);
 }

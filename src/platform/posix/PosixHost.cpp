@@ -14,6 +14,7 @@
 
 #include "platform/CommandLine.h"
 #include "platform/posix/AtomicFile.h"
+#include "platform/posix/LibcryptoSha256.h"
 #include "platform/posix/LinkedPq.h"
 #include "platform/posix/OsError.h"
 #include "platform/posix/PathMap.h"
@@ -248,6 +249,8 @@ class PosixHost final : public Host {
 
   // --- PostgreSQL client library ----------------------------------------
   const PqApi& Pq() override { return LinkedPqApi(); }
+
+  std::unique_ptr<HostSha256> NewSha256() override { return NewLibcryptoSha256(); }
 
   HostError LastError() const override { return last_error_; }
 

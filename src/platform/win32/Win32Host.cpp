@@ -1,7 +1,7 @@
 // The Windows host: every host call on the Win32 API. The class is private
 // to this file; the core reaches it through CreateHost. Its calls are made in
 // files named after what they do: Win32Files, Win32Registry, Win32Process,
-// Win32Pq.
+// Win32Pq, Win32Security.
 #include <cstdlib>
 #include <ctime>
 
@@ -11,11 +11,14 @@
 #include "platform/win32/Win32Process.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32RunLog.h"
+#include "platform/win32/Win32Security.h"
 
 namespace {
 
 class Win32Host final : public Host {
  public:
+  Win32Host() : pq_(ProgramFolder()) {}
+
   std::vector<std::string> CommandLineArguments() override {
     // The C runtime's argv follows other rules for backslashes before
     // quotes, so the line is split by the installer's own rules.
@@ -75,6 +78,7 @@ class Win32Host final : public Host {
   std::string TempPath() override { return Win32TempPath(); }
   std::string ShortPathName(const std::string& path) override { return Win32ShortPathName(path); }
 
+  std::string RegistryView() override { return "32-bit view"; }
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override {
     return OpenWin32LocalMachineKey(path, create);
@@ -91,6 +95,9 @@ class Win32Host final : public Host {
   int Random() override { return std::rand(); }
 
   const PqApi& Pq() override { return pq_.Api(); }
+
+  bool Elevated() override { return Win32ProcessElevated(); }
+  std::unique_ptr<HostSha256> NewSha256() override { return NewWin32Sha256(); }
 
   HostError LastError() const override { return last_error_; }
 
@@ -112,4 +119,7 @@ class Win32Host final : public Host {
 
 }  // namespace
 
-std::unique_ptr<Host> CreateHost(int, char**) { return std::make_unique<Win32Host>(); }
+std::unique_ptr<Host> CreateHost(int, char**) {
+  RemoveCurrentFolderFromDllSearch();
+  return std::make_unique<Win32Host>();
+}

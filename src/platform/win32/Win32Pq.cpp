@@ -1,10 +1,20 @@
 // The PostgreSQL client library, loaded at its first use: "libpq81.dll",
-// else "libpq.dll", found by the system's usual search for a library (the
-// program's folder first). The first one that loads stays loaded. A library
-// from before 9.0 lacks PQconnectdbParams, and connects by PQconnectdb.
+// else "libpq.dll", each first by its full path in the installer's own
+// folder, then by the system's usual search (the PATH of a server with
+// PostgreSQL's bin folder on it). A release that carries its own library
+// thus loads that one, whatever the PATH holds; the current folder is out
+// of the search for the whole process (RemoveCurrentFolderFromDllSearch).
+// The first one that loads stays loaded. A library from before 9.0 lacks
+// PQconnectdbParams, and connects by PQconnectdb.
 #include "platform/win32/Win32Pq.h"
 
 #include "platform/Fault.h"
+
+void RemoveCurrentFolderFromDllSearch() {
+  char system[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  SetDllDirectoryA(length > 0 && length < MAX_PATH ? system : "");
+}
 
 namespace {
 
@@ -30,8 +40,20 @@ const PqApi& Win32PqLibrary::Api() {
   if (library_ != nullptr) return api_;
   HMODULE library = nullptr;
   const char* loaded_name = nullptr;
+  // A library beside the installer finds the DLLs it needs there too.
+  for (const char* name : kLibraryNames) {
+    const std::string path = own_folder_ + name;
+    if (own_folder_.empty() || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+      continue;
+    library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (library != nullptr) {
+      loaded_name = name;
+      break;
+    }
+  }
   std::string tried;
   for (const char* name : kLibraryNames) {
+    if (library != nullptr) break;
     library = LoadLibraryA(name);
     if (library != nullptr) {
       loaded_name = name;

@@ -52,6 +52,24 @@ TEST(PosixHostTest, KeepsTheHostContract) {
   CheckHostContract(*t.host, options);
 }
 
+// The package digest is the one sha256sum gives, over a file of odd length
+// read in many pieces.
+TEST(PosixHostTest, FileSha256AgreesWithSha256sum) {
+  TempFolder prefix;
+  MakeHostFolders(prefix / "drive_c");
+  TestHost t(prefix.path());
+  std::string bytes;
+  for (unsigned i = 0; i < 300001; ++i) bytes += static_cast<char>((i * 7919u) >> 3);
+  ASSERT_TRUE(WriteAllTo(*t.host, "C:\\Data.kpv", bytes));
+  const std::string command = "sha256sum '" + (prefix / "drive_c/Data.kpv") + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char line[65] = {};
+  ASSERT_EQ(fread(line, 1, 64, pipe), 64u);
+  pclose(pipe);
+  EXPECT_EQ(FileSha256(*t.host, "C:\\Data.kpv", kShareRead), std::string(line));
+}
+
 TEST(PosixHostTest, FilesAndFoldersFollowTheWindowsCalls) {
   TempFolder prefix;
   MakeHostFolders(prefix / "drive_c");

@@ -21,8 +21,14 @@
 //   minute without a visible top-level window ever.
 // close: closes the wizard with its close box as soon as it shows.
 // help: expects the help box, which names the exit statuses, and presses OK.
+// box: expects one error box whose text begins with CORVANTIS_EXPECT_BOX
+//   before any window of the wizard, presses OK, and expects setup to end
+//   (exit status 7).
 // CORVANTIS_EXPECT_STATUS: setup's expected exit status (default 0; 7 after
 //   CORVANTIS_EXPECT_BOX, 5 for import-fails, 2 for close).
+// CORVANTIS_LIMITED_TOKEN=1: starts setup with the limited token linked to
+//   the driver's own (an administrator's run without elevation, as a tool
+//   that bypasses the manifest makes it).
 // CORVANTIS_PATH_LIBRARIES=FOLDER: first checks that the search for
 //   libpq81.dll and libpq.dll finds them in FOLDER (the PATH of a server).
 // Exits with 0 when every check held, with 1 otherwise; each check is
@@ -187,7 +193,7 @@ HWND wizard_window = nullptr;
 // screen: "left top width height".
 void Shot(const std::string& name, HWND window = nullptr) {
   if (shots == "-") return;  // no pictures wanted
-  Sleep(300);  // let the window finish painting
+  Sleep(300);                // let the window finish painting
   RECT r = {};
   GetWindowRect(window != nullptr ? window : wizard_window, &r);
   const std::string place = std::to_string(r.left) + " " + std::to_string(r.top) + " " +
@@ -471,6 +477,16 @@ void Help() {
   Check(WaitFor(SetupHasEnded, 20), "OK ends setup");
 }
 
+void OneBox() {
+  const Box box = WaitForBox(30);
+  if (box.hwnd == nullptr) Abort("no box");
+  Check(box.caption == "ERROR" && box.text.rfind(expected_box, 0) == 0,
+        "the box \"" + box.caption + "\" says: " + box.text);
+  Check(SetupWindow(nullptr, kCaption) == nullptr, "no wizard window came before it");
+  Answer(box, IDOK);
+  Check(WaitFor(SetupHasEnded, 20), "OK ends setup");
+}
+
 // An inheritable handle of a new file for setup's standard output or error.
 HANDLE OutputFile(const std::string& path) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -520,9 +536,28 @@ int main(int argc, char** argv) {
   }
   std::vector<char> line(command_line.begin(), command_line.end());
   line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, redirect ? TRUE : FALSE, 0, nullptr,
-                      nullptr, &startup, &setup))
-    Abort("setup.exe did not start: " + command_line);
+  HANDLE limited = nullptr;
+  if (Variable("CORVANTIS_LIMITED_TOKEN") == "1") {
+    HANDLE own = nullptr;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) ||
+        !GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size))
+      Abort("no limited token linked to the driver's");
+    CloseHandle(own);
+    limited = linked.LinkedToken;
+    TOKEN_ELEVATION elevation = {};
+    GetTokenInformation(limited, TokenElevation, &elevation, sizeof elevation, &size);
+    Check(elevation.TokenIsElevated == 0, "the linked token is not elevated");
+  }
+  const BOOL started =
+      limited != nullptr
+          ? CreateProcessAsUserA(limited, nullptr, line.data(), nullptr, nullptr,
+                                 redirect ? TRUE : FALSE, 0, nullptr, nullptr, &startup, &setup)
+          : CreateProcessA(nullptr, line.data(), nullptr, nullptr, redirect ? TRUE : FALSE, 0,
+                           nullptr, nullptr, &startup, &setup);
+  if (limited != nullptr) CloseHandle(limited);
+  if (!started) Abort("setup.exe did not start: " + command_line);
   if (redirect) {
     CloseHandle(startup.hStdOutput);
     CloseHandle(startup.hStdError);
@@ -538,6 +573,8 @@ int main(int argc, char** argv) {
     CloseWizard();
   } else if (mode == "help") {
     Help();
+  } else if (mode == "box") {
+    OneBox();
   } else {
     Interactive(password);
   }
