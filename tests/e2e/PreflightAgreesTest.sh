@@ -86,6 +86,15 @@ agree() {
       fail "$name: web server commands: $(control_log "$m")"
     return
   fi
+  if [ "$want" -eq 10 ]; then
+    [ "$last" = "Nothing to do: this server already runs Articles 2.3.8." ] ||
+      fail "$name: /check ended with: $last"
+    [ -z "$(control_log "$m")" ] || fail "$name: the web server was stopped"
+    [ "$(snapshot "$m" | grep -v ' \./drive_c/Setup/.*\.log$')" = "$before" ] ||
+      fail "$name: the install changed the machine"
+    [ "$(module_rows | cut -d'|' -f2)" = 2.3.8 ] || fail "$name: module row $(module_rows)"
+    return
+  fi
   # The same reason: the same boxes, the same precondition refused; and
   # nothing changed.
   local reason=${last#The update would not go ahead: }
@@ -134,7 +143,7 @@ rm "$(intranet)/include/templates/version.dat"
 agree no-version-file 7
 m=$(new_machine already-current)
 psql -X -q -d corvantis -c "UPDATE modules SET version = '2.3.8'"
-agree already-current 7 '' 2.3.8
+agree already-current 10 '' 2.3.8
 m=$(new_machine no-postgresql)
 sed -i '/PostgreSQL/,/^$/d' "$m/system.reg"
 expect_reason="PostgreSQL Server does not appear" agree no-postgresql 7
