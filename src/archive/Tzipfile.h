@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,14 +61,14 @@ struct ZipFileData {
 
 // ExtractFile's result codes; ErrorMessage gives their texts.
 constexpr int32_t kZipOk = 0;
-constexpr int32_t kZipError = 1;             // archive not opened, or method 1 to 10
-constexpr int32_t kZipNotPresent = 2;        // no row of that name
-constexpr int32_t kZipBadLocalHeader = 3;    // no local header at the entry's offset
-constexpr int32_t kZipCannotCreate = 4;      // target not created
-constexpr int32_t kZipCannotWrite = 5;       // a write took no byte
-constexpr int32_t kZipCannotRead = 6;        // data cut short, malformed or failing its CRC-32
-constexpr int32_t kZipBadMethod = 7;         // method above 10
-constexpr int32_t kZipBadPassword = 8;       // empty or wrong password
+constexpr int32_t kZipError = 1;           // archive not opened, or method 1 to 10
+constexpr int32_t kZipNotPresent = 2;      // no row of that name
+constexpr int32_t kZipBadLocalHeader = 3;  // no local header at the entry's offset
+constexpr int32_t kZipCannotCreate = 4;    // target not created
+constexpr int32_t kZipCannotWrite = 5;     // a write took no byte
+constexpr int32_t kZipCannotRead = 6;      // data cut short, malformed or failing its CRC-32
+constexpr int32_t kZipBadMethod = 7;       // method above 10
+constexpr int32_t kZipBadPassword = 8;     // empty or wrong password
 
 // TZipFile carries the decryption keys and the CRC table itself (the
 // TraditionalCipher part); two extractions on one object must not overlap.
@@ -115,10 +116,14 @@ class TZipFile : public TraditionalCipher {
   // letter case ignored) to target_folder + "\" + name, making the folders
   // the name holds. Returns a result code (kZipOk...). Nothing is created
   // for results 1 to 4, 7 and 8, nor for a stored entry whose sizes
-  // disagree (6); after 5 or 6 from the data, its CRC-32 included, the
-  // target holds the bytes written before the failure.
+  // disagree (6). The bytes go to a new file beside the target, which takes
+  // the target's name in one step once its CRC-32 is checked: a failure or a
+  // kill leaves the old file (or none) or the whole new one, never a mix.
   int32_t ExtractFile(const std::string& name, const std::string& target_folder,
                       const std::string& password);
+  // Called with the target's path just before a checked entry takes its
+  // place; false stops it (result 4, nothing changed).
+  std::function<bool(const std::string& target)> BeforePlace;
 
   // The text of a result code; "An unknown error has occured" for any value
   // outside 0 to 8.

@@ -79,9 +79,15 @@ bool PlanInstall(Installer& installer, InstallContext& context) {
   ReportExtensionLines(log, ini_path, context.ExtensionLines, added, true);
 
   for (const std::string& script : SqlScripts())
-    log.Report("SQL import: " + SqlImportCommandLine(installer, context, script));
+    log.Report("SQL import: " + SqlImportCommandLine(installer, context, script) + " (" + script +
+               " in one transaction that stops at its first error)");
   log.Report(InstallFolderValueText(installer) + " would be written");
   log.Report("web server restart: " + ApacheCommandLine(context, "restart"));
+  log.Report(installer.settings.NoRollback
+                 ? "on a failure after the stop: everything stays as it is, the web server "
+                   "stopped (/norollback)"
+                 : "on a failure after the stop: the previous state is restored, then " +
+                       ApacheCommandLine(context, "start"));
   // The gate let the install go ahead without a question: the row holds
   // the version this package updates.
   log.Report("module row " + package.ModuleName + ": version " + package.PreviousVersion + " -> " +

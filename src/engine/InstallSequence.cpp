@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "engine/InstallJournal.h"
 #include "engine/Phases.h"
 #include "engine/RunAndWait.h"
 #include "formlib/FileUtil.h"
 #include "formlib/Registry.h"
+#include "install/PackageDefinition.h"
 #include "install/Settings.h"
 #include "platform/Text.h"
 #include "versiongate/ModuleRecord.h"
@@ -45,26 +47,129 @@ bool RunInstall(Installer& installer, const InstallPhases& phases) {
   // The pre-flight stops here, with what an install would do.
   if (installer.settings.CheckOnly) return phases.PlanInstall(installer, context);
 
-  log.MarkChangesBegun();
+  // The work folder takes the programs' output and the journal of the
+  // changes; a machine where it cannot be made is refused before the stop.
+  InstallJournal journal(host, log);
+  if (!PrepareWorkFolder(installer, context, journal)) return false;
+
   ui.ShowStatus("Stopping Apache.  Please wait...");
-  ControlApache(installer.app, context, "stop");
+  if (!StopApache(installer, context)) return false;
+  log.MarkChangesBegun();
 
-  ui.ShowStatus("Installing module.  Please wait...");
-  if (!phases.UnpackPackage(installer, context)) return false;
-  phases.UpdatePhpIni(installer, context);
+  try {
+    ui.ShowStatus("Installing module.  Please wait...");
+    if (!phases.UnpackPackage(installer, context)) return RestoreAfterFailure(installer, context);
+    if (context.Journal != nullptr) context.Journal->KeepContent(context.PhpFolder + "\\php.ini");
+    phases.UpdatePhpIni(installer, context);
 
-  ui.ShowStatus("Configuring files.  Please wait...");
-  ui.ShowStatus("Importing data to SQL Server.  Please wait...");
-  if (!phases.ImportSqlScripts(installer, context)) return false;
+    ui.ShowStatus("Configuring files.  Please wait...");
+    ui.ShowStatus("Importing data to SQL Server.  Please wait...");
+    if (!phases.ImportSqlScripts(installer, context))
+      return RestoreAfterFailure(installer, context);
 
-  ui.ShowStatus("Configuring web pages.  Please wait...");
-  phases.SaveInstallFolder(installer);
+    ui.ShowStatus("Configuring web pages.  Please wait...");
+    if (context.Journal != nullptr) context.Journal->KeepRegistryValue(kProductKey, "InstallDir");
+    phases.SaveInstallFolder(installer);
 
-  ui.ShowStatus("Restarting Apache.  Please wait...");
-  ControlApache(installer.app, context, "restart");
+    ui.ShowStatus("Restarting Apache.  Please wait...");
+    if (!RestartApache(installer, context)) return RestoreAfterFailure(installer, context);
+  } catch (...) {
+    // The fault is shown once the machine is back as it was.
+    RestoreAfterFailure(installer, context);
+    throw;
+  }
 
   ui.ShowStatus("Performing post-install tasks.  Please wait...");
-  return phases.RecordModuleVersion(installer);
+  if (phases.RecordModuleVersion(installer)) return true;
+  // The script's changes are in the database and the web server runs the
+  // new files: putting the files back would leave them apart. A second run
+  // finds the module row unchanged and installs again.
+  log.Write(
+      "the module record failed after the restart: the new files and the database's changes "
+      "stay, nothing is restored; run setup again to record the version");
+  log.MarkRestore(RunLog::Restore::kNotRestored);
+  return false;
+}
+
+RunOptions InstallRunOptions(const Installer& installer) {
+  RunOptions options;
+  // Nobody is there to end a program that hangs.
+  if (installer.settings.VerySilent || installer.settings.CheckOnly) {
+    options.unattended = true;
+    options.wait_limit_ms = static_cast<uint32_t>(installer.settings.WaitLimitSeconds * 1000u);
+  }
+  return options;
+}
+
+bool PrepareWorkFolder(Installer& installer, InstallContext& context, InstallJournal& journal) {
+  Host& host = installer.host();
+  const bool made = host.FileAttributes(context.WorkFolder) == kAttributeDirectory ||
+                    ForceDirectories(host, context.WorkFolder);
+  if (made && (installer.settings.NoRollback || journal.Begin(context.WorkFolder))) {
+    if (!installer.settings.NoRollback) context.Journal = &journal;
+    return true;
+  }
+  const std::string why = host.LastError().Message();
+  installer.ErrorBox("Unable to create the work folder " + context.WorkFolder + "." +
+                         (why.empty() ? std::string() : "\n" + why),
+                     kMbOk | kMbIconError);
+  return false;
+}
+
+RunResult RunApacheCommand(Installer& installer, const InstallContext& context,
+                           const std::string& action) {
+  RunOptions options = InstallRunOptions(installer);
+  options.output_file =
+      ExcludeTrailingBackslash(context.WorkFolder) + "\\httpd-" + action + ".output";
+  return RunProgram(installer.app, ApacheCommandLine(context, action), options);
+}
+
+bool StopApache(Installer& installer, InstallContext& context) {
+  const RunResult stop = RunApacheCommand(installer, context, "stop");
+  if (stop.Succeeded()) return true;
+  installer.ErrorBox("Apache could not be stopped; nothing was changed.\n" +
+                         ApacheCommandLine(context, "stop") + "\n" + stop.Outcome(),
+                     kMbOk | kMbIconError);
+  return false;
+}
+
+bool RestartApache(Installer& installer, InstallContext& context) {
+  const RunResult restart = RunApacheCommand(installer, context, "restart");
+  if (restart.Succeeded()) return true;
+  installer.ErrorBox("Apache could not be restarted.\n" + ApacheCommandLine(context, "restart") +
+                         "\n" + restart.Outcome(),
+                     kMbOk | kMbIconError);
+  return false;
+}
+
+bool RestoreAfterFailure(Installer& installer, InstallContext& context) {
+  RunLog& log = installer.app.log();
+  if (context.Journal == nullptr) {
+    log.Write("/norollback: everything stays as the failure left it; the web server stays stopped");
+    return false;
+  }
+  InstallJournal& journal = *context.Journal;
+  context.Journal = nullptr;  // restored once, whatever happens next
+  installer.ui.ShowStatus("Restoring the previous state.  Please wait...");
+  std::vector<std::string> not_restored;
+  journal.Restore(&not_restored);
+  const RunResult start = RunApacheCommand(installer, context, "start");
+  if (!start.Succeeded())
+    not_restored.push_back("the web server: " + ApacheCommandLine(context, "start") + ": " +
+                           start.Outcome());
+  if (not_restored.empty()) {
+    log.MarkRestore(RunLog::Restore::kRestored);
+    installer.ErrorBox("The previous state was restored and Apache was started again.",
+                       kMbOk | kMbIconError);
+  } else {
+    log.MarkRestore(RunLog::Restore::kIncomplete);
+    std::string list;
+    for (const std::string& what : not_restored) list += "\n" + what;
+    installer.ErrorBox("The previous state could not be restored completely. Not restored:" + list +
+                           "\nThe journal of the changes: " + journal.file(),
+                       kMbOk | kMbIconError);
+  }
+  return false;
 }
 
 void MakeWorkFolderName(Host& host, InstallContext& context) {

@@ -50,6 +50,11 @@ class RunLog {
   // The install was stopped by a No to a question.
   void MarkStoppedByAnswer() { stopped_by_answer_ = true; }
   bool stopped_by_answer() const { return stopped_by_answer_; }
+  // What a failure after the first change left: restored as it was, not
+  // completely restored, or (the module record) deliberately left.
+  enum class Restore { kNone, kRestored, kIncomplete, kNotRestored };
+  void MarkRestore(Restore restore) { restore_ = restore; }
+  Restore restore() const { return restore_; }
   // Why the install did not go ahead: the text of the last box shown or
   // fault raised.
   void NoteReason(const std::string& reason) { reason_ = reason; }
@@ -65,6 +70,7 @@ class RunLog {
   std::function<void(const std::string&)> plan_output_;
   bool changes_begun_ = false;
   bool stopped_by_answer_ = false;
+  Restore restore_ = Restore::kNone;
   std::string reason_;
 };
 

@@ -18,5 +18,9 @@ uint32_t Win32FileAttributes(const std::string& path);
 bool MakeWin32Directory(const std::string& path, HostError* error);
 bool ReplaceWin32File(const std::string& from, const std::string& to, HostError* error);
 bool RemoveWin32File(const std::string& path, HostError* error);
+// MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH.
+bool MoveWin32File(const std::string& from, const std::string& to, HostError* error);
+bool LinkWin32File(const std::string& existing, const std::string& link, HostError* error);
+bool RemoveWin32Directory(const std::string& path, HostError* error);
 std::string Win32TempPath();
 std::string Win32ShortPathName(const std::string& path);
