@@ -323,6 +323,15 @@ std::string TZipFile::ClaimLocalHeader(const CentralHeader& header, const std::s
 
 int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target_folder,
                               const std::string& password) {
+  return Extract(name, &target_folder, password);
+}
+
+int32_t TZipFile::CheckFile(const std::string& name, const std::string& password) {
+  return Extract(name, nullptr, password);
+}
+
+int32_t TZipFile::Extract(const std::string& name, const std::string* target_folder,
+                          const std::string& password) {
   EntryRow* row = FindRow(name);
   if (row == nullptr) return kZipNotPresent;
   const std::optional<std::string>& offset_text = (*row)[kColumnOffset];
@@ -358,12 +367,14 @@ int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target
   // Stored data is as long as the file; when the sizes disagree, one of
   // them is damaged.
   if (count != expected.uncompressed_size) return kZipCannotRead;
+  // A check reads the data through the same steps and writes it nowhere.
+  if (target_folder == nullptr) return CopyStored(in, nullptr, count, encrypted, expected.crc32);
 
   const std::string folder_part = DirectoryPart(name);
   if (!folder_part.empty())
-    MakeDirectoryPath(host_, StripTrailingSeparator(target_folder) + "\\" + folder_part);
-  const bool ends_in_backslash = !target_folder.empty() && target_folder.back() == '\\';
-  const std::string target_path = target_folder + (ends_in_backslash ? "" : "\\") + name;
+    MakeDirectoryPath(host_, StripTrailingSeparator(*target_folder) + "\\" + folder_part);
+  const bool ends_in_backslash = !target_folder->empty() && target_folder->back() == '\\';
+  const std::string target_path = *target_folder + (ends_in_backslash ? "" : "\\") + name;
   // Where a file cannot take the target's place, nothing is made.
   const uint32_t attributes = host_.FileAttributes(target_path);
   if (attributes != kInvalidFileAttributes &&
@@ -374,7 +385,7 @@ int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target
   std::string part;
   std::unique_ptr<HostFile> target = host_.CreateFileBeside(target_path + "~", &part);
   if (target == nullptr) return kZipCannotCreate;
-  int32_t result = CopyStored(in, *target, count, encrypted, expected.crc32);
+  int32_t result = CopyStored(in, target.get(), count, encrypted, expected.crc32);
   target.reset();
   if (result == kZipOk && BeforePlace && !BeforePlace(target_path)) result = kZipCannotCreate;
   if (result == kZipOk && !host_.MoveFileReplacing(part, target_path)) result = kZipCannotCreate;
@@ -383,7 +394,7 @@ int32_t TZipFile::ExtractFile(const std::string& name, const std::string& target
   return result;
 }
 
-int32_t TZipFile::CopyStored(ArchiveReader& in, HostFile& target, uint32_t count, bool encrypted,
+int32_t TZipFile::CopyStored(ArchiveReader& in, HostFile* target, uint32_t count, bool encrypted,
                              uint32_t expected_crc) {
   if (copy_buffer_ == nullptr) copy_buffer_ = std::make_unique<uint8_t[]>(kCopyBufferSize);
   uint8_t* buffer = copy_buffer_.get();
@@ -393,7 +404,7 @@ int32_t TZipFile::CopyStored(ArchiveReader& in, HostFile& target, uint32_t count
     const size_t got = in.ReadSome(buffer, want);
     if (encrypted) Decrypt(buffer, got);
     crc = Crc32(crc, buffer, got);
-    if (!WriteAll(target, buffer, got)) return kZipCannotWrite;
+    if (target != nullptr && !WriteAll(*target, buffer, got)) return kZipCannotWrite;
     if (got < want) return kZipCannotRead;
     count -= static_cast<uint32_t>(got);
   }

@@ -124,6 +124,10 @@ class TZipFile : public TraditionalCipher {
   // Called with the target's path just before a checked entry takes its
   // place; false stops it (result 4, nothing changed).
   std::function<bool(const std::string& target)> BeforePlace;
+  // ExtractFile to nowhere: the same steps and result codes, the data read
+  // once through the CRC-32 check, nothing created or written. kZipOk means
+  // ExtractFile would get the entry's bytes whole; 4 and 5 do not occur.
+  int32_t CheckFile(const std::string& name, const std::string& password);
 
   // The text of a result code; "An unknown error has occured" for any value
   // outside 0 to 8.
@@ -146,7 +150,11 @@ class TZipFile : public TraditionalCipher {
   void AppendRow(const std::string& name, const LocalHeader& header);
   // The first row whose name equals `name` with ASCII letter case ignored.
   EntryRow* FindRow(const std::string& name);
-  int32_t CopyStored(ArchiveReader& in, HostFile& target, uint32_t count, bool encrypted,
+  // ExtractFile, or CheckFile when `target_folder` is null.
+  int32_t Extract(const std::string& name, const std::string* target_folder,
+                  const std::string& password);
+  // Copies to `target`, or to nowhere when it is null.
+  int32_t CopyStored(ArchiveReader& in, HostFile* target, uint32_t count, bool encrypted,
                      uint32_t expected_crc);
 
   Host& host_;

@@ -105,6 +105,19 @@ bool InstallJournal::BeforePlacing(const std::string& target) {
   return true;
 }
 
+void InstallJournal::NotPlaced(const std::string& target) {
+  if (notes_.empty() || notes_.back().path != target) return;
+  const Note& last = notes_.back();
+  if (last.kind != Kind::kNewFile && last.kind != Kind::kReplacedFile) return;
+  if (last.kind == Kind::kReplacedFile) host_.RemoveFile(last.kept);
+  const std::string line = "not placed after all: " + target;
+  notes_.pop_back();
+  if (journal_ != nullptr) {
+    const std::string text = line + "\r\n";
+    if (!WriteAll(*journal_, text.data(), text.size())) journal_.reset();
+  }
+}
+
 bool InstallJournal::KeepContent(const std::string& path) {
   std::string bytes;
   try {

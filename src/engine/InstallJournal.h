@@ -29,6 +29,9 @@ class InstallJournal {
   // aside (a second name for it, or a copy where the volume has none).
   // False when the old file could not be kept: it must not be replaced.
   bool BeforePlacing(const std::string& target);
+  // The entry noted last by BeforePlacing did not take the place of
+  // `target` after all: the note goes, and so does the kept file.
+  void NotPlaced(const std::string& target);
   // Before a file is rewritten in place (php.ini): its bytes. False when it
   // cannot be read.
   bool KeepContent(const std::string& path);

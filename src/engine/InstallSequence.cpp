@@ -15,17 +15,95 @@
 
 InstallPhases::InstallPhases()
     : CheckVersions(::CheckVersions),
-      CheckPackage(::CheckPackage),
+      CheckPackage(::CheckUnpacking),
       UnpackPackage(::UnpackPackage),
       UpdatePhpIni(::UpdatePhpIni),
       ImportSqlScripts(::ImportSqlScripts),
       SaveInstallFolder(::SaveInstallFolder),
-      RecordModuleVersion(::RecordModuleVersion),
-      PlanInstall(::PlanInstall) {}
+      RecordModuleVersion(::RecordModuleVersion) {}
+
+std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
+  return {
+      {"stop the web server",
+       {"Stopping Apache.  Please wait..."},
+       CheckWebServerControl,
+       [](Installer& installer, InstallContext& context) {
+         // A stop that fails leaves everything as it was: no change yet.
+         if (!StopApache(installer, context)) return false;
+         installer.app.log().MarkChangesBegun();
+         return true;
+       }},
+      {"unpack the package",
+       {"Installing module.  Please wait..."},
+       phases.CheckPackage,
+       phases.UnpackPackage},
+      {"update php.ini",
+       {},
+       CheckPhpIni,
+       [update = phases.UpdatePhpIni](Installer& installer, InstallContext& context) {
+         if (context.Journal != nullptr)
+           context.Journal->KeepContent(context.PhpFolder + "\\php.ini");
+         update(installer, context);
+         return true;
+       }},
+      {"import the SQL scripts",
+       {"Configuring files.  Please wait...", "Importing data to SQL Server.  Please wait..."},
+       CheckSqlImport,
+       phases.ImportSqlScripts},
+      {"save the install folder",
+       {"Configuring web pages.  Please wait..."},
+       CheckInstallFolderKey,
+       [save = phases.SaveInstallFolder](Installer& installer, InstallContext& context) {
+         if (context.Journal != nullptr)
+           context.Journal->KeepRegistryValue(kProductKey, "InstallDir");
+         save(installer);
+         return true;
+       }},
+      {"restart the web server",
+       {"Restarting Apache.  Please wait..."},
+       [](Installer& installer, const InstallContext& context, Preflight& preflight) {
+         // Its program is the stop's, checked there.
+         preflight.Plan("web server restart: " + ApacheCommandLine(context, "restart"));
+         preflight.Plan(installer.settings.NoRollback
+                            ? "on a failure after the stop: everything stays as it is, the web "
+                              "server stopped (/norollback)"
+                            : "on a failure after the stop: the previous state is restored, then " +
+                                  ApacheCommandLine(context, "start"));
+       },
+       RestartApache},
+      {"record the module version",
+       {"Performing post-install tasks.  Please wait..."},
+       [](Installer& installer, const InstallContext&, Preflight& preflight) {
+         // The gate let the install go ahead without a question: the row
+         // holds the version this package updates.
+         const PackageDefinition& package = installer.package;
+         preflight.Plan("module row " + package.ModuleName + ": version " +
+                        package.PreviousVersion + " -> " + package.ThisVersion + ": " +
+                        ModuleUpdate(package));
+       },
+       [record = phases.RecordModuleVersion](Installer& installer, InstallContext&) {
+         if (record(installer)) return true;
+         // The script's changes are in the database and the web server runs
+         // the new files: putting the files back would set them apart. A
+         // second run finds the module row unchanged and installs again.
+         RunLog& log = installer.app.log();
+         log.Write(
+             "the module record failed after the restart: the new files and the database's "
+             "changes stay, nothing is restored; run setup again to record the version");
+         log.MarkRestore(RunLog::Restore::kNotRestored);
+         return false;
+       }},
+  };
+}
 
 bool RunInstall(Installer& installer) { return RunInstall(installer, InstallPhases()); }
 
 bool RunInstall(Installer& installer, const InstallPhases& phases) {
+  return RunInstall(installer, phases, InstallSteps(phases));
+}
+
+bool RunInstall(Installer& installer, const InstallPhases& phases,
+                const std::vector<InstallStep>& steps) {
   InstallUi& ui = installer.ui;
   Host& host = installer.host();
   InstallContext context;
@@ -41,54 +119,31 @@ bool RunInstall(Installer& installer, const InstallPhases& phases) {
   log.Report("PhpFolder: " + context.PhpFolder);
   if (!DetectPostgreSql(installer, context)) return false;
   log.Report("PgBaseDir: " + context.PgBaseDir);
-  // The last check before the first change: a package that cannot be
-  // installed leaves the web server running.
-  if (!phases.CheckPackage(installer)) return false;
-  // The pre-flight stops here, with what an install would do.
-  if (installer.settings.CheckOnly) return phases.PlanInstall(installer, context);
+  // Every step's preconditions, once, before the first change: one that
+  // fails leaves the machine as it was, the web server running. The
+  // pre-flight stops here, having printed them and the plan.
+  {
+    Preflight preflight(installer);
+    for (const InstallStep& step : steps) step.check(installer, context, preflight);
+    if (!preflight.Conclude()) return false;
+  }
+  if (installer.settings.CheckOnly) return true;
 
   // The work folder takes the programs' output and the journal of the
   // changes; a machine where it cannot be made is refused before the stop.
   InstallJournal journal(host, log);
   if (!PrepareWorkFolder(installer, context, journal)) return false;
-
-  ui.ShowStatus("Stopping Apache.  Please wait...");
-  if (!StopApache(installer, context)) return false;
-  log.MarkChangesBegun();
-
   try {
-    ui.ShowStatus("Installing module.  Please wait...");
-    if (!phases.UnpackPackage(installer, context)) return RestoreAfterFailure(installer, context);
-    if (context.Journal != nullptr) context.Journal->KeepContent(context.PhpFolder + "\\php.ini");
-    phases.UpdatePhpIni(installer, context);
-
-    ui.ShowStatus("Configuring files.  Please wait...");
-    ui.ShowStatus("Importing data to SQL Server.  Please wait...");
-    if (!phases.ImportSqlScripts(installer, context))
-      return RestoreAfterFailure(installer, context);
-
-    ui.ShowStatus("Configuring web pages.  Please wait...");
-    if (context.Journal != nullptr) context.Journal->KeepRegistryValue(kProductKey, "InstallDir");
-    phases.SaveInstallFolder(installer);
-
-    ui.ShowStatus("Restarting Apache.  Please wait...");
-    if (!RestartApache(installer, context)) return RestoreAfterFailure(installer, context);
+    for (const InstallStep& step : steps) {
+      for (const std::string& status : step.statuses) ui.ShowStatus(status);
+      if (!step.run(installer, context)) return RestoreAfterFailure(installer, context);
+    }
   } catch (...) {
     // The fault is shown once the machine is back as it was.
     RestoreAfterFailure(installer, context);
     throw;
   }
-
-  ui.ShowStatus("Performing post-install tasks.  Please wait...");
-  if (phases.RecordModuleVersion(installer)) return true;
-  // The script's changes are in the database and the web server runs the
-  // new files: putting the files back would leave them apart. A second run
-  // finds the module row unchanged and installs again.
-  log.Write(
-      "the module record failed after the restart: the new files and the database's changes "
-      "stay, nothing is restored; run setup again to record the version");
-  log.MarkRestore(RunLog::Restore::kNotRestored);
-  return false;
+  return true;
 }
 
 RunOptions InstallRunOptions(const Installer& installer) {
@@ -144,6 +199,9 @@ bool RestartApache(Installer& installer, InstallContext& context) {
 
 bool RestoreAfterFailure(Installer& installer, InstallContext& context) {
   RunLog& log = installer.app.log();
+  // Before the stop nothing is to be undone; after the module record's
+  // failure nothing is to be, and a restore is done once.
+  if (!log.changes_begun() || log.restore() != RunLog::Restore::kNone) return false;
   if (context.Journal == nullptr) {
     log.Write("/norollback: everything stays as the failure left it; the web server stays stopped");
     return false;
@@ -263,8 +321,12 @@ bool DetectPostgreSql(Installer& installer, InstallContext& context) {
   return true;
 }
 
+std::string ApacheProgramPath(const InstallContext& context) {
+  return context.ServerRootPath + "bin\\httpd.exe";
+}
+
 std::string ApacheCommandLine(const InstallContext& context, const std::string& action) {
-  return "\"" + context.ServerRootPath + "bin\\httpd.exe\" -w -n \"Apache2.2\" -k " + action;
+  return "\"" + ApacheProgramPath(context) + "\" -w -n \"Apache2.2\" -k " + action;
 }
 
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action) {

@@ -5,39 +5,60 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "engine/Preflight.h"
 #include "engine/RunAndWait.h"
 #include "install/InstallContext.h"
 #include "install/Installer.h"
 
-// The phases the sequence calls, replaceable so the sequence itself can be
-// tested alone. The defaults are the real phases.
 class InstallJournal;
 
+// The phases the sequence calls, replaceable so the sequence itself can be
+// tested alone. The defaults are the real phases.
 struct InstallPhases {
   std::function<bool(Installer&)> CheckVersions;
-  std::function<bool(Installer&)> CheckPackage;
+  // What the unpacking needs (CheckUnpacking).
+  std::function<void(Installer&, const InstallContext&, Preflight&)> CheckPackage;
   std::function<bool(Installer&, InstallContext&)> UnpackPackage;
   std::function<void(Installer&, InstallContext&)> UpdatePhpIni;
   std::function<bool(Installer&, InstallContext&)> ImportSqlScripts;
   std::function<void(Installer&)> SaveInstallFolder;
   std::function<bool(Installer&)> RecordModuleVersion;
-  // Instead of every change, in a "/check" run.
-  std::function<bool(Installer&, InstallContext&)> PlanInstall;
   InstallPhases();
 };
 
+// One step of the sequence from the web server's stop on. Its check says
+// what it needs and what it would do, read before anything changes; its run
+// does it. Every step has both: the install and "/check" are driven from
+// the same list, so no step runs without its check having held.
+struct InstallStep {
+  std::string name;                   // "unpack the package", for the log
+  std::vector<std::string> statuses;  // shown, in order, before it runs
+  std::function<void(Installer&, const InstallContext&, Preflight&)> check;
+  // False ends the sequence with false.
+  std::function<bool(Installer&, InstallContext&)> run;
+};
+// The steps in the order they run.
+std::vector<InstallStep> InstallSteps(const InstallPhases& phases);
+
 // Runs the whole install; true only when every phase ran and the module
-// record succeeded. Library faults are not caught and leave it as raised.
-// In a "/check" run it stops before the web server's stop and reports what
-// the install would do instead; true when it would go ahead.
+// record succeeded. After detection every step's check is evaluated once;
+// when one fails the sequence ends there, with its message and nothing
+// changed. In a "/check" run it stops there too, having reported each
+// verdict and what the install would do; true when it would go ahead.
+// Library faults are not caught and leave it as raised.
 bool RunInstall(Installer& installer);
 bool RunInstall(Installer& installer, const InstallPhases& phases);
+bool RunInstall(Installer& installer, const InstallPhases& phases,
+                const std::vector<InstallStep>& steps);
 
 void MakeWorkFolderName(Host& host, InstallContext& context);
 bool DetectApache(Installer& installer, InstallContext& context);
 bool DetectPhp(Installer& installer, InstallContext& context);
 bool DetectPostgreSql(Installer& installer, InstallContext& context);
+// ServerRootPath + "bin\httpd.exe", as the commands name it.
+std::string ApacheProgramPath(const InstallContext& context);
 // "...\bin\httpd.exe" -w -n "Apache2.2" -k ACTION
 std::string ApacheCommandLine(const InstallContext& context, const std::string& action);
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action);

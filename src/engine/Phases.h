@@ -34,10 +34,8 @@ std::string SqlOutputFileName(const std::string& script);
 // The transaction file's text for the script's bytes: stop at the first
 // error, the whole script in one transaction.
 std::string SqlTransactionText(const std::string& script_bytes);
+// The psql.exe that the import runs.
+std::string PsqlProgramPath(const InstallContext& context);
 // The psql.exe command line that imports `script` from the work folder.
 std::string SqlImportCommandLine(const Installer& installer, const InstallContext& context,
                                  const std::string& script);
-// The pre-flight's plan: what the phases from the web server's stop on
-// would do, reported line by line, with nothing changed. True: the install
-// would go ahead.
-bool PlanInstall(Installer& installer, InstallContext& context);

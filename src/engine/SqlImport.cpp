@@ -48,9 +48,13 @@ std::string SqlOutputFileName(const std::string& script) { return script + ".out
 // command line or in a file; an empty one leaves the installer's own, as it
 // did for the gate. It runs the script inside the transaction file that
 // WriteSqlTransaction makes beside it.
+std::string PsqlProgramPath(const InstallContext& context) {
+  return ExcludeTrailingBackslash(context.PgBaseDir) + "\\bin\\psql.exe";
+}
+
 std::string SqlImportCommandLine(const Installer& installer, const InstallContext& context,
                                  const std::string& script) {
-  return "\"" + ExcludeTrailingBackslash(context.PgBaseDir) + "\\bin\\psql.exe\" -f \"" +
+  return "\"" + PsqlProgramPath(context) + "\" -f \"" +
          ExcludeTrailingBackslash(context.WorkFolder) + "\\" + SqlTransactionFileName(script) +
          "\" corvantis " + UserArgument(installer.settings.DbUser);
 }
@@ -102,6 +106,13 @@ bool ImportSqlScripts(Installer& installer, InstallContext& context) {
   if (!settings.DbPassword.empty())
     options.environment.emplace_back("PGPASSWORD", settings.DbPassword);
   for (const std::string& script : SqlScripts()) {
+    // A package without the script has nothing for the database, as the
+    // checks before the stop found.
+    const std::string script_path = ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script;
+    if (installer.host().FileAttributes(script_path) == kInvalidFileAttributes) {
+      installer.app.log().Write("the package brings no " + script + ": nothing to import");
+      continue;
+    }
     const std::string command_line = SqlImportCommandLine(installer, context, script);
     options.output_file =
         ExcludeTrailingBackslash(context.WorkFolder) + "\\" + SqlOutputFileName(script);

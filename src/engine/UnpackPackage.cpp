@@ -5,6 +5,7 @@
 #include "archive/Tzipfile.h"
 #include "engine/InstallJournal.h"
 #include "engine/Phases.h"
+#include "engine/Preflight.h"
 #include "formlib/FileUtil.h"
 #include "install/Settings.h"
 #include "platform/Text.h"
@@ -86,6 +87,7 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
         zip.ExtractFile(name, placement.folder, installer.settings.PackagePassword);
     if (result > 0) {
       const std::string why = host.LastError().Message();
+      if (journalled) context.Journal->NotPlaced(target);
       installer.app.log().Write("could not place " + name + " as " + target +
                                 (why.empty() ? "" : ": " + why));
       installer.ErrorBox(TZipFile::ErrorMessage(result), kMbOk | kMbIconError);
@@ -93,8 +95,8 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
     }
     installer.app.log().Write(
         "placed " + name + " as " + target + ", " +
-        entries[static_cast<size_t>(i)][kColumnUncompressedSize].value_or("?") + " bytes, " +
-        (replaces ? "replaced" : "new"));
+        EntrySizeText(entries[static_cast<size_t>(i)][kColumnUncompressedSize].value_or("")) +
+        " bytes, " + (replaces ? "replaced" : "new"));
     installer.ui.ShowProgress(static_cast<int>(i * 100 / count));
   }
   return true;

@@ -197,6 +197,16 @@ class Host {
   // cannot be kept (on POSIX: `to` has other hard links, or its owner
   // cannot be given to the new file).
   virtual bool ReplaceFileWith(const std::string& from, const std::string& to) = 0;
+  // Whether this account may make files and folders in the existing folder
+  // `path` (on Windows the folder opened for FILE_ADD_FILE and
+  // FILE_ADD_SUBDIRECTORY; on POSIX write and search rights), and the bytes
+  // free for it on the folder's volume (GetDiskFreeSpaceExA, statvfs);
+  // nullopt when that is not known. Nothing is created.
+  struct FolderRoom {
+    bool writable = false;
+    std::optional<uint64_t> free_bytes;
+  };
+  virtual FolderRoom RoomIn(const std::string& path) = 0;
   // DeleteFileA. False when the file could not be removed.
   virtual bool RemoveFile(const std::string& path) = 0;
   // MoveFileExA with MOVEFILE_REPLACE_EXISTING on one volume: `from` takes

@@ -28,10 +28,17 @@ struct Server {
                      "ServerRoot \"C:/Apache2.2\"\n"
                      "LoadModule php5_module C:\\php\\php5apache2_2.dll\n");
     if (postgres) w.host.SetString(kPostgresKey, "Base Directory", "C:\\PostgreSQL\\8.3\\");
+    // The programs the commands run and php.ini, which the checks before
+    // the stop look for.
+    w.host.AddFile("C:\\Apache2.2\\bin\\httpd.exe", "MZ");
+    w.host.AddFile("C:\\php\\php.ini", "[PHP]\r\n");
     w.host.random_values = {7};
     w.host.ticks = 1000;
     phases.CheckVersions = [this](Installer&) { return Record("CheckVersions", check); };
-    phases.CheckPackage = [this](Installer&) { return Record("CheckPackage", package); };
+    phases.CheckPackage = [this](Installer&, const InstallContext&, Preflight& preflight) {
+      if (!Record("CheckPackage", package))
+        preflight.Fails("package", "refused", "Invalid package!", kMbOk | kMbIconError);
+    };
     phases.UnpackPackage = [this](Installer&, InstallContext& c) {
       seen = c;
       return Record("UnpackPackage", unpack);
@@ -46,9 +53,6 @@ struct Server {
     phases.SaveInstallFolder = [this](Installer&) { Record("SaveInstallFolder", true); };
     phases.RecordModuleVersion = [this](Installer&) {
       return Record("RecordModuleVersion", record);
-    };
-    phases.PlanInstall = [this](Installer&, InstallContext&) {
-      return Record("PlanInstall", true);
     };
   }
 
@@ -138,7 +142,10 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
       {"package refused",
        true,
        true,
-       [](Server& t) { t.package = false; },
+       [](Server& t) {
+         t.package = false;
+         t.w.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+       },
        false,
        {},
        "CheckPackage"},
@@ -198,7 +205,7 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
        [](Server& t) { t.w.settings.CheckOnly = true; },
        true,
        {},
-       "PlanInstall"},
+       "CheckPackage"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -297,6 +304,8 @@ TEST_F(InstallSequenceTest, ApacheGroupKeyWinsAndOnlyTheFirstSubkeyCounts) {
   w.host.SetString("Software\\Apache Group\\Apache\\1.3", "ServerRoot", "D:\\Apache\\");
   w.host.SetString("Software\\Apache Group\\Apache\\2.0", "ServerRoot", "E:\\Apache\\");
   w.host.AddFile("D:\\Apache\\conf\\httpd.conf", "LoadModule php5_module D:\\php5\\x.dll");
+  w.host.AddFile("D:\\Apache\\bin\\httpd.exe", "MZ");
+  w.host.AddFile("D:\\php5\\php.ini", "");
   ASSERT_TRUE(RunInstall(w.installer, phases));
   EXPECT_EQ(seen.ServerRootPath, "D:\\Apache\\");
   EXPECT_EQ(seen.PhpFolder, "D:\\php5\\");
@@ -305,6 +314,7 @@ TEST_F(InstallSequenceTest, ApacheGroupKeyWinsAndOnlyTheFirstSubkeyCounts) {
 TEST_F(InstallSequenceTest, ServerRootIsUsedVerbatimInTheCommandLines) {
   w.host.SetString(kApacheKey, "ServerRoot", "C:\\Apache2.2");
   w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf", "LoadModule php5_module C:\\php\\x.dll");
+  w.host.AddFile("C:\\Apache2.2bin\\httpd.exe", "MZ");
   w.host.can_start = [](const std::string& line) {
     return line.find("2.2bin") == std::string::npos;
   };
@@ -317,6 +327,37 @@ TEST_F(InstallSequenceTest, ServerRootIsUsedVerbatimInTheCommandLines) {
                      "ERROR", kMbOk | kMbIconError, kIdOk);
   ASSERT_FALSE(RunInstall(w.installer, phases));
   EXPECT_EQ(w.host.command_lines.front(), stop);
+}
+
+// Whichever step's precondition fails, no step runs: the web server is not
+// stopped, nothing is changed, and the failing check's box is the one shown.
+TEST_F(InstallSequenceTest, NoStepRunsWhenAnyStepsCheckFails) {
+  const std::vector<InstallStep> steps = InstallSteps(phases);
+  ASSERT_EQ(steps.size(), 7u);
+  for (size_t failing = 0; failing < steps.size(); ++failing) {
+    SCOPED_TRACE(steps[failing].name);
+    Server t;
+    std::vector<InstallStep> changed = InstallSteps(t.phases);
+    std::vector<std::string> ran;
+    for (InstallStep& step : changed) {
+      ASSERT_TRUE(step.check && step.run);
+      step.run = [&ran, name = step.name, run = step.run](Installer& i, InstallContext& c) {
+        ran.push_back(name);
+        return run(i, c);
+      };
+    }
+    changed[failing].check = [check = changed[failing].check](Installer& i, const InstallContext& c,
+                                                              Preflight& p) {
+      check(i, c, p);
+      p.Fails("a precondition", "it fails", "It fails.", kMbOk | kMbIconError);
+    };
+    t.w.screen.ExpectBox("It fails.", "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_FALSE(RunInstall(t.w.installer, t.phases, changed));
+    EXPECT_TRUE(ran.empty());
+    EXPECT_TRUE(t.w.host.command_lines.empty());
+    EXPECT_FALSE(t.w.app.log().changes_begun());
+    EXPECT_EQ(t.w.app.log().reason(), "It fails. (a precondition: it fails)");
+  }
 }
 
 TEST(DetectPhpTest, FolderOfTheFirstModuleLine) {

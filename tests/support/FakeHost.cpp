@@ -295,6 +295,15 @@ uint32_t FakeHost::FileAttributes(const std::string& path) {
   return node->read_only ? kAttributeNormal | kAttributeReadOnly : kAttributeNormal;
 }
 
+Host::FolderRoom FakeHost::RoomIn(const std::string& path) {
+  FolderRoom room;
+  const Node* node = Find(Key(path));
+  if (node == nullptr || !node->folder) return room;
+  room.writable = TakesNewFiles(Key(path));
+  if (disk_space >= 0) room.free_bytes = static_cast<uint64_t>(disk_space);
+  return room;
+}
+
 bool FakeHost::MakeOneDirectory(const std::string& path) {
   const std::string key = Key(path);
   if (Find(key) != nullptr) return Fail("cannot make the folder", path, kAlreadyExists);
@@ -511,6 +520,9 @@ std::optional<std::string> FakeHost::Value(const std::string& key, const std::st
 std::unique_ptr<HostRegistryKey> FakeHost::OpenLocalMachineKey(const std::string& path,
                                                                bool create) {
   if (!registry_writable) return nullptr;
+  const std::string folded = Key(path) + "\\";
+  for (const std::string& refused : unwritable_keys_)
+    if (folded.compare(0, refused.size() + 1, refused + "\\") == 0) return nullptr;
   RegKey* key = FindKey(path, create);
   if (key == nullptr) return nullptr;
   return std::make_unique<FakeKey>(*this, *key);

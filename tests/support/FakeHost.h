@@ -76,6 +76,9 @@ class FakeHost : public Host {
   // False: every open with full access fails, as for an account without
   // write access to HKEY_LOCAL_MACHINE.
   bool registry_writable = true;
+  // The key and the keys below it cannot be opened with full access, as
+  // for a key whose security lets this account only read it.
+  void RefuseKeyWrites(const std::string& path) { unwritable_keys_.push_back(Key(path)); }
   bool value_writes_fail = false;
 
   // --- Processes --------------------------------------------------------
@@ -116,6 +119,7 @@ class FakeHost : public Host {
   uint32_t FileAttributes(const std::string& path) override;
   bool MakeOneDirectory(const std::string& path) override;
   bool ReplaceFileWith(const std::string& from, const std::string& to) override;
+  FolderRoom RoomIn(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool MoveFileReplacing(const std::string& from, const std::string& to) override;
   bool MakeHardLink(const std::string& existing, const std::string& link) override;
@@ -159,6 +163,7 @@ class FakeHost : public Host {
   std::map<std::string, std::unique_ptr<Node>> nodes_;
   std::vector<std::string> locked_;
   std::vector<std::string> closed_folders_;
+  std::vector<std::string> unwritable_keys_;
   int created_beside_ = 0;
   HostError last_error_;
   std::unique_ptr<RegKey> registry_;

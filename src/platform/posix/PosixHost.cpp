@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -126,6 +127,18 @@ class PosixHost final : public Host {
     if (S_ISDIR(st.st_mode)) return kAttributeDirectory;
     if (!S_ISREG(st.st_mode)) return kAttributeDevice;
     return IsReadOnlyHostFile(host, st) ? kAttributeNormal | kAttributeReadOnly : kAttributeNormal;
+  }
+
+  FolderRoom RoomIn(const std::string& path) override {
+    FolderRoom room;
+    const std::string host = paths_.ToHost(path);
+    struct stat st;
+    if (host.empty() || ::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return room;
+    room.writable = ::faccessat(AT_FDCWD, host.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    struct statvfs vfs;
+    if (::statvfs(host.c_str(), &vfs) == 0)
+      room.free_bytes = static_cast<uint64_t>(vfs.f_bavail) * static_cast<uint64_t>(vfs.f_frsize);
+    return room;
   }
 
   // The user's temp folder is made private (0700) when something first
@@ -316,7 +329,7 @@ class PosixHost final : public Host {
   // registry file without keys. Only the prefix folder itself is made, and
   // nothing at all when a link or anything else is at its name.
   void MakePrefixOnFirstUse() {
-    if (prefix_checked_) return;
+    if (prefix_checked_ || !options_.make_prefix) return;
     prefix_checked_ = true;
     const std::string& prefix = paths_.prefix();
     struct stat st;
@@ -376,7 +389,14 @@ std::unique_ptr<Host> CreatePosixHost(const PosixHostOptions& options) {
 std::unique_ptr<Host> CreateHost(int argc, char** argv) {
   PosixHostOptions options;
   options.prefix = DefaultPrefix();
-  for (int i = 1; i < argc; ++i) options.arguments.push_back(argv[i]);
+  for (int i = 1; i < argc; ++i) {
+    options.arguments.push_back(argv[i]);
+    // The pre-flight changes nothing, a missing prefix included.
+    std::string lower = argv[i];
+    for (char& c : lower)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (lower == "/check") options.make_prefix = false;
+  }
   options.diagnostics = &std::cerr;
   return CreatePosixHost(options);
 }

@@ -20,6 +20,9 @@ struct PosixHostOptions {
   // Why the registry, the temp folder or a program could not be used; the
   // core only learns that they failed. Null: not told.
   std::ostream* diagnostics = nullptr;
+  // False: a missing prefix is not made; it reads as an empty machine with
+  // nothing written (a run that must change nothing).
+  bool make_prefix = true;
 };
 
 std::unique_ptr<Host> CreatePosixHost(const PosixHostOptions& options);

@@ -156,6 +156,26 @@ uint32_t Win32FileAttributes(const std::string& path) {
                                                 : kAttributeNormal;
 }
 
+Host::FolderRoom Win32RoomIn(const std::string& path) {
+  Host::FolderRoom room;
+  const std::wstring wide = AnsiToWide(path);
+  if (wide.empty()) return room;
+  // The right to add files and folders, checked by opening the folder for
+  // it, as the creation would be: the read-only attribute of a folder says
+  // nothing about that.
+  HANDLE folder = CreateFileW(wide.c_str(), FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder != INVALID_HANDLE_VALUE) {
+    room.writable = true;
+    CloseHandle(folder);
+  }
+  ULARGE_INTEGER available;
+  if (GetDiskFreeSpaceExW(wide.c_str(), &available, nullptr, nullptr))
+    room.free_bytes = available.QuadPart;
+  return room;
+}
+
 bool MakeWin32Directory(const std::string& path, HostError* error) {
   if (CreateDirectoryA(path.c_str(), nullptr)) return true;
   *error = Win32Error("cannot make the folder", path, GetLastError());

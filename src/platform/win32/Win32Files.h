@@ -17,6 +17,7 @@ std::unique_ptr<HostFile> CreateWin32FileBeside(const std::string& path, std::st
 uint32_t Win32FileAttributes(const std::string& path);
 bool MakeWin32Directory(const std::string& path, HostError* error);
 bool ReplaceWin32File(const std::string& from, const std::string& to, HostError* error);
+Host::FolderRoom Win32RoomIn(const std::string& path);
 bool RemoveWin32File(const std::string& path, HostError* error);
 // MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH.
 bool MoveWin32File(const std::string& from, const std::string& to, HostError* error);

@@ -69,6 +69,7 @@ class Win32Host final : public Host {
   bool ReplaceFileWith(const std::string& from, const std::string& to) override {
     return ReplaceWin32File(from, to, &last_error_);
   }
+  FolderRoom RoomIn(const std::string& path) override { return Win32RoomIn(path); }
   bool RemoveFile(const std::string& path) override { return RemoveWin32File(path, &last_error_); }
   bool MoveFileReplacing(const std::string& from, const std::string& to) override {
     return MoveWin32File(from, to, &last_error_);

@@ -1,0 +1,410 @@
+#include "engine/Preflight.h"
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <set>
+
+#include "archive/Tzipfile.h"
+#include "engine/InstallSequence.h"
+#include "engine/Phases.h"
+#include "engine/PhpIni.h"
+#include "engine/UnpackPackage.h"
+#include "formlib/FileUtil.h"
+#include "install/PackageDefinition.h"
+#include "install/Settings.h"
+#include "platform/Fault.h"
+#include "platform/Text.h"
+
+Preflight::Preflight(Installer& installer) : installer_(installer) {}
+
+namespace {
+
+// Failures whose message the phase raises as a fault rather than shows in
+// a box of its own: they are raised here too, so the run ends as it would
+// have, only before the web server's stop.
+constexpr unsigned kRaised = 0xFFFFFFFFu;
+
+void WriteLine(Installer& installer, const std::string& text) {
+  if (installer.settings.CheckOnly)
+    installer.app.log().Report(text);
+  else
+    installer.app.log().Write(text);
+}
+
+}  // namespace
+
+void Preflight::Holds(const std::string& what) { WriteLine(installer_, "check: " + what + ": ok"); }
+
+void Preflight::Fails(const std::string& what, const std::string& why, const std::string& message,
+                      unsigned flags) {
+  WriteLine(installer_, "check: " + what + ": fails: " + why);
+  failures_.push_back(Failure{what, why, message, flags});
+}
+
+void Preflight::Plan(const std::string& text) {
+  if (installer_.settings.CheckOnly) installer_.app.log().Report(text);
+}
+
+bool Preflight::Conclude() {
+  RunLog& log = installer_.app.log();
+  for (const Failure& failure : failures_) {
+    const std::string reason = failure.message + " (" + failure.what + ": " + failure.why + ")";
+    if (failure.flags == kRaised) {
+      log.Write("refused before any change: " + reason);
+      throw FileFault(failure.message);
+    }
+    const int answer = installer_.ErrorBox(failure.message, failure.flags);
+    if ((failure.flags & kMbYesNo) == kMbYesNo && answer != kIdNo) continue;
+    log.NoteReason(reason);
+    log.Write("refused before any change: " + reason);
+    return false;
+  }
+  return true;
+}
+
+std::string EntrySizeText(const std::string& column) {
+  if (column.empty()) return "?";
+  char* end = nullptr;
+  const long long value = std::strtoll(column.c_str(), &end, 10);
+  if (*end != '\0' || value < INT32_MIN || value > UINT32_MAX) return "?";
+  return std::to_string(static_cast<uint32_t>(value));
+}
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The components of a path, without empty and "." ones.
+std::vector<std::string> Components(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t stop = start;
+    while (stop < path.size() && !IsSeparator(path[stop])) ++stop;
+    std::string part = path.substr(start, stop - start);
+    if (!part.empty() && part != ".") parts.push_back(std::move(part));
+    start = stop + 1;
+  }
+  return parts;
+}
+
+// A path as one key, letter case ignored as Windows does: two entries of
+// the package that meet in it meet on the disk.
+std::string PathKey(const std::vector<std::string>& parts, size_t count) {
+  std::string key;
+  for (size_t i = 0; i < count; ++i) key += AsciiLowerCase(parts[i]) + "\\";
+  return key;
+}
+
+std::string Joined(const std::vector<std::string>& parts, size_t count) {
+  std::string path;
+  for (size_t i = 0; i < count; ++i) path += (i == 0 ? "" : "\\") + parts[i];
+  if (count == 1) path += "\\";  // a drive: its root folder
+  return path;
+}
+
+// The size of the regular file at `path`, counted by reading it; nullopt
+// when it cannot be read.
+std::optional<uint64_t> FileSize(Host& host, const std::string& path) {
+  std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
+  if (file == nullptr) return std::nullopt;
+  static constexpr uint32_t kChunk = 1u << 16;
+  std::unique_ptr<char[]> buffer(new char[kChunk]);
+  uint64_t size = 0;
+  for (;;) {
+    uint32_t done = 0;
+    if (!file->Read(buffer.get(), kChunk, &done)) return std::nullopt;
+    if (done == 0) return size;
+    size += done;
+  }
+}
+
+// What placing the package's entries will make, so that an entry is
+// checked against the ones before it as well as against the disk.
+struct PlannedTree {
+  std::set<std::string> files;
+  std::map<std::string, bool> folders;  // each folder on the way: whether it exists now
+  // Per volume (its first component, the drive): the bytes written there,
+  // counting the old bytes of every file replaced, which are kept aside,
+  // and an existing folder on it to ask for its room.
+  struct Volume {
+    uint64_t bytes = 0;
+    std::string folder;
+  };
+  std::map<std::string, Volume> volumes;
+};
+
+// Why the entry cannot be placed at `folder` + its name, empty when it can;
+// `*old_size` is the size of the file it replaces (0 for a new one).
+std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& folder,
+                           const std::string& name, uint64_t* old_size) {
+  *old_size = 0;
+  std::vector<std::string> parts = Components(folder);
+  const size_t folder_depth = parts.size();
+  for (const std::string& part : Components(name)) parts.push_back(part);
+  if (folder_depth == 0) return "the destination folder is empty";
+  if (parts.size() == folder_depth) return "the name names no file";
+  // Each folder on the way: a folder, or missing and made below a folder
+  // that takes new ones.
+  std::string existing;  // the deepest folder that exists
+  bool missing = false;
+  for (size_t depth = 1; depth < parts.size(); ++depth) {
+    const std::string key = PathKey(parts, depth);
+    const std::string path = Joined(parts, depth);
+    if (tree.files.count(key) != 0) return "an earlier entry is placed as a file at " + path;
+    if (missing) continue;
+    const auto planned = tree.folders.find(key);
+    if (planned != tree.folders.end()) {
+      if (planned->second)
+        existing = path;
+      else
+        missing = true;
+      continue;
+    }
+    const uint32_t attributes = host.FileAttributes(path);
+    if (attributes == kInvalidFileAttributes) {
+      missing = true;
+      continue;
+    }
+    if (!(attributes & kAttributeDirectory)) return "a file is in the way at " + path;
+    existing = path;
+  }
+  const std::string target = Joined(parts, parts.size());
+  const std::string target_key = PathKey(parts, parts.size());
+  if (tree.folders.count(target_key) != 0) return "an earlier entry needs a folder there";
+  if (!missing) {
+    const uint32_t attributes = host.FileAttributes(target);
+    if (attributes != kInvalidFileAttributes) {
+      if (attributes & kAttributeDirectory) return "a folder is there";
+      if (attributes & kAttributeDevice) return "a pipe or device is there";
+      if (attributes & kAttributeReadOnly) return "the file there is read-only";
+      const std::optional<uint64_t> size = FileSize(host, target);
+      if (!size) return "the file there cannot be read: " + host.LastError().Message();
+      *old_size = *size;
+    }
+  }
+  if (existing.empty()) return "no folder of the path exists";
+  if (!host.RoomIn(existing).writable)
+    return (missing ? "no folder can be made in " : "no file can be made in ") + existing;
+  // Folders met so far exist up to `existing`; below it they will be made.
+  const size_t existing_depth = Components(existing).size();
+  for (size_t depth = 1; depth < parts.size(); ++depth)
+    tree.folders.emplace(PathKey(parts, depth), depth <= existing_depth);
+  tree.files.insert(target_key);
+  PlannedTree::Volume& volume = tree.volumes[AsciiLowerCase(parts.front())];
+  if (volume.folder.empty()) volume.folder = existing;
+  return std::string();
+}
+
+// Characters that would end or change an "extension=" line of php.ini.
+bool BreaksIniSyntax(const std::string& name) {
+  for (const char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F || std::string(";=\"'[]{}").find(c) != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void CheckWebServerControl(Installer& installer, const InstallContext& context,
+                           Preflight& preflight) {
+  Host& host = installer.host();
+  const std::string program = ApacheProgramPath(context);
+  preflight.Plan("web server stop: " + ApacheCommandLine(context, "stop"));
+  const std::string what = "the web server's control program " + program;
+  if (host.FileAttributes(program) == kAttributeNormal ||
+      host.FileAttributes(program) == (kAttributeNormal | kAttributeReadOnly)) {
+    preflight.Holds(what + " is there");
+    return;
+  }
+  const std::unique_ptr<HostFile> file = host.OpenFileForRead(program, kShareRead);
+  const std::string why = file ? "it is not a program file" : host.LastError().Message();
+  preflight.Fails(what + " is there", why.empty() ? "it cannot be opened" : why,
+                  "Apache cannot be stopped for the update: " + program + " cannot be found.",
+                  kMbOk | kMbIconError);
+}
+
+void CheckUnpacking(Installer& installer, const InstallContext& context, Preflight& preflight) {
+  Host& host = installer.host();
+  const std::string archive = host.ProgramFolder() + "Data.kpv";
+  TZipFile zip(host, archive);
+  {
+    const std::unique_ptr<HostFile> file = host.OpenFileForRead(archive, kShareRead);
+    const std::string open_error = file ? std::string() : host.LastError().Message();
+    if (!zip.ReadDirectory(file.get())) {
+      std::string why = !open_error.empty() ? open_error : zip.DirectoryError;
+      preflight.Fails("package " + archive + " can be read", why.empty() ? "not a package" : why,
+                      "Invalid package!", kMbOk | kMbIconError);
+      return;
+    }
+  }
+  const std::vector<EntryRow>& entries = zip.Directory->Entries;
+  preflight.Plan("package " + archive + ": " + std::to_string(entries.size()) + " entries");
+  preflight.Holds("package " + archive + " can be read");
+
+  PlannedTree tree;
+  size_t refused = 0;
+  const std::string destination = installer.ui.DestinationFolder();
+  for (const EntryRow& row : entries) {
+    const std::string name = row[kColumnName].value_or("");
+    const EntryPlacement placement = PlaceEntry(name, context, destination);
+    const std::string target = EntryTargetPath(placement.folder, name);
+    const std::string size_text = EntrySizeText(row[kColumnUncompressedSize].value_or(""));
+    const std::string what = "entry " + name + " can be placed as " + target;
+    if (!placement.extension_line.empty()) {
+      if (BreaksIniSyntax(name)) {
+        ++refused;
+        preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: its name would " +
+                       "break php.ini's syntax");
+        preflight.Fails(what,
+                        "its name would break the line " + placement.extension_line + " of php.ini",
+                        "Invalid package!", kMbOk | kMbIconError);
+        continue;
+      }
+      preflight.extension_lines.push_back(placement.extension_line);
+    }
+    if (placement.folder == context.WorkFolder) preflight.has_sql_scripts = true;
+    const int32_t code = zip.CheckFile(name, installer.settings.PackagePassword);
+    if (code > 0) {
+      ++refused;
+      const std::string why = TZipFile::ErrorMessage(code);
+      preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: " + why);
+      preflight.Fails("entry " + name + " can be read from the package", why, why,
+                      kMbOk | kMbIconError);
+      continue;
+    }
+    uint64_t old_size = 0;
+    const std::string fault = PlacementFault(host, tree, placement.folder, name, &old_size);
+    if (!fault.empty()) {
+      ++refused;
+      preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: " + fault);
+      preflight.Fails(what, fault, TZipFile::ErrorMessage(kZipCannotCreate), kMbOk | kMbIconError);
+      continue;
+    }
+    const bool replaces = host.FileAttributes(target) != kInvalidFileAttributes;
+    preflight.Plan("entry " + name + " -> " + target + ": " +
+                   (replaces ? "replaces a file of " + std::to_string(old_size) + " bytes with " +
+                                   size_text + " bytes"
+                             : "new, " + size_text + " bytes"));
+    const std::vector<std::string> parts = Components(placement.folder);
+    PlannedTree::Volume& volume = tree.volumes[AsciiLowerCase(parts.front())];
+    volume.bytes += std::strtoull(size_text.c_str(), nullptr, 10) + old_size;
+  }
+  if (refused == 0)
+    preflight.Holds("every entry (" + std::to_string(entries.size()) +
+                    ") reads whole and can be placed");
+  for (const auto& [drive, volume] : tree.volumes) {
+    const Host::FolderRoom room = host.RoomIn(volume.folder);
+    const std::string what = "room on the volume of " + volume.folder + " for " +
+                             std::to_string(volume.bytes) + " bytes (new and kept aside)";
+    if (!room.free_bytes)
+      preflight.Holds(what + ", free space not known");
+    else if (*room.free_bytes >= volume.bytes)
+      preflight.Holds(what);
+    else
+      preflight.Fails(what, std::to_string(*room.free_bytes) + " bytes free",
+                      TZipFile::ErrorMessage(kZipCannotWrite), kMbOk | kMbIconError);
+  }
+}
+
+void CheckPhpIni(Installer& installer, const InstallContext& context, Preflight& preflight) {
+  Host& host = installer.host();
+  // The phase reads and rewrites the file also when it adds no line.
+  const std::string path = context.PhpFolder + "\\php.ini";
+  const std::string what = "php.ini " + path + " can be read and replaced";
+  const uint32_t attributes = host.FileAttributes(path);
+  std::string why;
+  if (attributes == kInvalidFileAttributes)
+    why = "it is missing";
+  else if (attributes & kAttributeDirectory)
+    why = "a folder is there";
+  else if (attributes & kAttributeDevice)
+    why = "a pipe or device is there";
+  if (!why.empty()) {
+    preflight.Fails(what, why, "Cannot open file " + path, kRaised);
+    return;
+  }
+  std::string text;
+  try {
+    text = JoinedLines(LoadFile(host, path, kMaxLineListFile));
+  } catch (const FileFault&) {
+    const std::string reason = host.LastError().Message();
+    preflight.Fails(what, reason.empty() ? "it cannot be read" : reason, "Cannot open file " + path,
+                    kRaised);
+    return;
+  }
+  if (attributes & kAttributeReadOnly) {
+    preflight.Fails(what, "it is read-only", "Cannot create file " + path, kRaised);
+    return;
+  }
+  std::vector<bool> added;
+  AddExtensionLines(std::move(text), preflight.extension_lines, installer.package.ProductTitle,
+                    &added);
+  if (installer.settings.CheckOnly)
+    ReportExtensionLines(installer.app.log(), path, preflight.extension_lines, added, true);
+  preflight.Holds(what);
+}
+
+void CheckSqlImport(Installer& installer, const InstallContext& context, Preflight& preflight) {
+  for (const std::string& script : SqlScripts())
+    preflight.Plan("SQL import: " + SqlImportCommandLine(installer, context, script) + " (" +
+                   script + " in one transaction that stops at its first error)");
+  // Without PostgreSQL the user has chosen to go on; the import then asks.
+  if (!preflight.has_sql_scripts || context.PgBaseDir.empty()) return;
+  Host& host = installer.host();
+  const std::string program = PsqlProgramPath(context);
+  const std::string what = "the database client " + program + " is there";
+  const uint32_t attributes = host.FileAttributes(program);
+  if (attributes != kInvalidFileAttributes &&
+      (attributes & (kAttributeDirectory | kAttributeDevice)) == 0) {
+    preflight.Holds(what);
+    return;
+  }
+  const std::unique_ptr<HostFile> file = host.OpenFileForRead(program, kShareRead);
+  const std::string why = file ? std::string() : host.LastError().Message();
+  preflight.Fails(what, why.empty() ? "it is not a program file" : why,
+                  "An error occured whilst trying to import data into SQL Server. Continue "
+                  "installation?",
+                  kMbYesNo | kMbIconError);
+}
+
+void CheckInstallFolderKey(Installer& installer, const InstallContext&, Preflight& preflight) {
+  Host& host = installer.host();
+  preflight.Plan(InstallFolderValueText(installer) + " would be written");
+  const std::string what =
+      "the registry key HKEY_LOCAL_MACHINE\\" + std::string(kProductKey) + " can be written";
+  // The key itself opened with full access; or, when it is missing, the
+  // nearest key above it, in which it can then be created. A key that is
+  // there but does not open so may not be written.
+  std::string path = kProductKey;
+  std::string child;
+  std::string why = "no key on its path can be opened with full access";
+  for (;;) {
+    const std::unique_ptr<HostRegistryKey> key = host.OpenLocalMachineKey(path, false);
+    if (key != nullptr) {
+      bool listed = false;
+      for (uint32_t i = 0; !child.empty() && !listed; ++i) {
+        const std::optional<std::string> name = key->EnumSubKey(i);
+        if (!name) break;
+        listed = AsciiLowerCase(*name) == AsciiLowerCase(child);
+      }
+      if (!listed) {
+        preflight.Holds(what);
+        return;
+      }
+      why = "HKEY_LOCAL_MACHINE\\" + (path.empty() ? child : path + "\\" + child) +
+            " is there and cannot be opened with full access";
+      break;
+    }
+    if (path.empty()) break;
+    const size_t at = path.rfind('\\');
+    child = at == std::string::npos ? path : path.substr(at + 1);
+    path.resize(at == std::string::npos ? 0 : at);
+  }
+  preflight.Fails(what, why,
+                  "Unable to save installation folder to the registry. The program will not "
+                  "function without this information.  Contact your technical support.",
+                  kMbOk | kMbIconError);
+}
