@@ -138,8 +138,11 @@ bool RunInstall(Installer& installer, const InstallPhases& phases,
       for (const std::string& status : step.statuses) ui.ShowStatus(status);
       if (!step.run(installer, context)) return RestoreAfterFailure(installer, context);
     }
-  } catch (...) {
-    // The fault is shown once the machine is back as it was.
+  } catch (const std::exception& e) {
+    // The fault is shown once the machine is back as it was; the log has
+    // the system's reason beside it.
+    const std::string why = host.LastError().Message();
+    log.Write(std::string("fault: ") + e.what() + (why.empty() ? "" : " (" + why + ")"));
     RestoreAfterFailure(installer, context);
     throw;
   }

@@ -53,24 +53,19 @@ expect_restored() {
 restored_control='httpd.exe -w -n Apache2.2 -k stop;httpd.exe -w -n Apache2.2 -k start;'
 log_of() { cat "$1.log" 2>/dev/null; }
 
-# 1. An entry with a bad CRC after others were placed.
-m=$(failure_machine crc)
-cp -R "$top/samples/package" "$work/crc-package"
-printf 'zzz.txt: the last entry, damaged below\n' >"$work/crc-package/zzz.txt"
-repack "$m" "$work/crc-package"
-python3 - "$m/drive_c/Setup/Data.kpv" <<'PY'
-import sys
-path = sys.argv[1]
-data = bytearray(open(path, 'rb').read())
-at = data.rfind(b'zzz.txt: the last entry')
-data[at] ^= 0x20
-open(path, 'wb').write(data)
-PY
+# 1. An entry that cannot be placed once the web server is stopped (a folder
+# stands at its name), after others were placed.
+m=$(failure_machine entry)
+cp -R "$top/samples/package" "$work/entry-package"
+printf 'zzz.txt: the last entry\n' >"$work/entry-package/zzz.txt"
+repack "$m" "$work/entry-package"
 before=$(machine_state "$m") db_before=$(db_state)
-run_setup "$m" '' /verysilent /dbpass:unused "/log:$m.log"
-expect_restored crc "$m" 4 "$before" "$db_before" "$restored_control"
+CORVANTIS_TEST_HTTPD_HOOK="stop:mkdir $m/drive_c/Intranet/zzz.txt" \
+  run_setup "$m" '' /verysilent /dbpass:unused "/log:$m.log"
+rmdir "$m/drive_c/Intranet/zzz.txt"
+expect_restored entry "$m" 4 "$before" "$db_before" "$restored_control"
 grep -qF 'restore: old file put back: C:\Intranet\articles/index.php' "$m.log" ||
-  fail "crc: the log does not say the old file was put back"
+  fail "entry: the log does not say the old file was put back"
 
 # 2. php.ini gone once the web server is stopped: a raised fault.
 m=$(failure_machine php-ini)
@@ -79,6 +74,8 @@ CORVANTIS_TEST_HTTPD_HOOK="stop:mv $m/drive_c/php/php.ini $m/php.ini.away" \
   run_setup "$m" '' /verysilent /dbpass:unused "/log:$m.log"
 mv "$m/php.ini.away" "$m/drive_c/php/php.ini"
 expect_restored php-ini "$m" 4 "$before" "$db_before" "$restored_control"
+grep -q 'fault: Cannot open file C:\\php\\\\php.ini (.*No such file or directory)' "$m.log" ||
+  fail "php-ini: the log does not give the system's reason: $(grep fault "$m.log")"
 
 # 3. A script that fails in its middle: no table, no row of its own.
 m=$(failure_machine script)
