@@ -62,8 +62,17 @@ WorkFolder: C:\users\USER\Temp\N
 ServerRootPath: C:\Apache2.2\
 PhpFolder: C:\php\
 PgBaseDir: C:\PostgreSQL\8.3\'
-unpacked='status: Stopping Apache.  Please wait...
+checked='check: the web server'"'"'s control program C:\Apache2.2\bin\httpd.exe is there: ok
+check: package C:\Setup\Data.kpv can be read: ok
+check: every entry (6) reads whole and can be placed: ok
+check: room on the volume of C:\php\ext for 1509 bytes (new and kept aside): ok
+check: php.ini C:\php\\php.ini can be read and replaced: ok
+check: the database client C:\PostgreSQL\8.3\bin\psql.exe is there: ok
+check: the registry key HKEY_LOCAL_MACHINE\Software\Corvantis\v2.1 can be written: ok'
+unpacked='journal of the changes: C:\users\USER\Temp\N\setup.journal
+status: Stopping Apache.  Please wait...
 run: "C:\Apache2.2\bin\httpd.exe" -w -n "Apache2.2" -k stop
+its output goes to C:\users\USER\Temp\N\httpd-stop.output
 exit status 0 after T s
 status: Installing module.  Please wait...
 status: Extracting file...Microsoft.VC90.CRT.manifest
@@ -81,7 +90,9 @@ placed php_articles.dll as C:\php\\ext\php_articles.dll, 54 bytes, new'
 imported='C:\php\\php.ini: extension=php_articles.dll added
 status: Configuring files.  Please wait...
 status: Importing data to SQL Server.  Please wait...
-run: "C:\PostgreSQL\8.3\bin\psql.exe" -f "C:\users\USER\Temp\N\brevoxil.sql" corvantis root'
+the script runs in one transaction, from C:\users\USER\Temp\N\brevoxil.sql.transaction (psql'"'"'s line numbers there are the script'"'"'s plus 2)
+run: "C:\PostgreSQL\8.3\bin\psql.exe" -f "C:\users\USER\Temp\N\brevoxil.sql.transaction" corvantis root
+its output goes to C:\users\USER\Temp\N\brevoxil.sql.output'
 
 # An older index.php in the intranet: the install replaces it.
 old_index() {
@@ -97,13 +108,20 @@ expect_status verysilent-ok 0 "$m"
 same verysilent-ok "standard output and error" "" "$(cat "$m.stdout" "$m.stderr")"
 same verysilent-ok log "$(header "/VerySilent /dbpass:*** /log:LOG"; gate_reads 2.3.7)
 $found
+$checked
 $unpacked
 $imported
 exit status 0 after T s
+output: BEGIN
+output: CREATE TABLE
+output: INSERT 0 1
+output: INSERT 0 1
+output: COMMIT
 status: Configuring web pages.  Please wait...
 registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet written
 status: Restarting Apache.  Please wait...
 run: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
+its output goes to C:\\users\\USER\\Temp\\N\\httpd-restart.output
 exit status 0 after T s
 status: Performing post-install tasks.  Please wait...
 database: host localhost, database corvantis, user root
@@ -133,27 +151,28 @@ same verysilent-same machine "$before" "$(snapshot "$m")"
 same verysilent-same modules "Articles|2.3.8|2009-11-16 10:24:00" "$(module_rows)"
 no_password verysilent-same "$m.log" "$m.stdout" "$m.stderr"
 
-# php.ini cannot be read: the fault comes after the unpacking, with the web
-# server stopped.
+# php.ini cannot be read: found before the web server's stop; nothing changes.
 m=$(new_machine verysilent-half)
 old_index "$m"
 rm "$m/drive_c/php/php.ini" && mkdir "$m/drive_c/php/php.ini"
 run_unattended "$m" /verysilent "/dbpass:$password" "/log:$m.log"
-expect_status verysilent-half 4 "$m"
+expect_status verysilent-half 7 "$m"
 same verysilent-half "standard error" \
   "Installing...brevoxil - Articles Module Update 2.3.8: Cannot open file C:\\php\\\\php.ini." \
   "$(cat "$m.stderr")"
 same verysilent-half log "$(header "/verysilent /dbpass:*** /log:LOG"; gate_reads 2.3.7)
 $found
-$unpacked
+${checked/php.ini can be read and replaced: ok/php.ini can be read and replaced: fails: a folder is there}
+refused before any change: Cannot open file C:\\php\\\\php.ini (php.ini C:\\php\\\\php.ini can be read and replaced: a folder is there)
 fault: Cannot open file C:\\php\\\\php.ini
 box \"Installing...brevoxil - Articles Module Update 2.3.8\" MB_OK|MB_ICONERROR: Cannot open file C:\\php\\\\php.ini.
 box answered: OK
-result: the install failed after it began changing the machine; exit status 4" "$(normalized "$m.log" "$m")"
-same verysilent-half "web server" "httpd.exe -w -n Apache2.2 -k stop" "$(control_log "$m")"
+result: the update did not go ahead; nothing was changed; exit status 7" "$(normalized "$m.log" "$m")"
+same verysilent-half "web server" "" "$(control_log "$m")"
 no_password verysilent-half "$m.log" "$m.stdout" "$m.stderr"
 
-# psql.exe fails: the question is answered No, after the changes began.
+# psql.exe fails: the question is answered No, after the changes began; the
+# previous state is restored and the web server started again.
 m=$(new_machine verysilent-psql)
 old_index "$m"
 install_stand_ins "$m"
@@ -161,11 +180,26 @@ CORVANTIS_TEST_PSQL_STATUS=2 run_unattended "$m" /verysilent "/dbpass:$password"
 expect_status verysilent-psql 5 "$m"
 same verysilent-psql log "$(header "/verysilent /dbpass:*** /log:LOG"; gate_reads 2.3.7)
 $found
+$checked
 $unpacked
 $imported
 exit status 2 after T s
+the import of brevoxil.sql failed (exit status 2); the database is as it was before it
 box \"ERROR\" MB_YESNO|MB_ICONERROR: An error occured whilst trying to import data into SQL Server. Continue installation?
 box answered: No
+status: Restoring the previous state.  Please wait...
+restore: old content put back: C:\\php\\\\php.ini
+restore: new file removed: C:\\php\\\\ext\\php_articles.dll
+restore: old file put back: C:\\Intranet\\articles/index.php
+restore: new file removed: C:\\Intranet\\articles/images/articles.gif
+restore: folder removed: C:\\Intranet\\articles/images
+restore: new file removed: C:\\Intranet\\articles/edit.php
+restore: new file removed: C:\\php\\\\ext\\Microsoft.VC90.CRT.manifest
+run: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start
+its output goes to C:\\users\\USER\\Temp\\N\\httpd-start.output
+exit status 0 after T s
+box \"ERROR\" MB_OK|MB_ICONERROR: The previous state was restored and Apache was started again.
+box answered: OK
 result: the install was stopped by a No after it began changing the machine; exit status 5" \
   "$(normalized "$m.log" "$m")"
 
@@ -205,17 +239,25 @@ for server in applies current damaged; do
 installed Articles version: 2.3.7 (this package updates 2.3.7 to 2.3.8)
 $found
 web server stop: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop
+check: the web server's control program C:\\Apache2.2\\bin\\httpd.exe is there: ok
 package C:\\Setup\\Data.kpv: 6 entries
+check: package C:\\Setup\\Data.kpv can be read: ok
 entry Microsoft.VC90.CRT.manifest -> C:\\php\\\\ext\\Microsoft.VC90.CRT.manifest: new, 302 bytes
 entry articles/edit.php -> C:\\Intranet\\articles/edit.php: new, 265 bytes
 entry articles/images/articles.gif -> C:\\Intranet\\articles/images/articles.gif: new, 43 bytes
 entry articles/index.php -> C:\\Intranet\\articles/index.php: replaces a file of 10 bytes with 325 bytes
 entry brevoxil.sql -> C:\\users\\USER\\Temp\\N\\brevoxil.sql: new, 510 bytes
 entry php_articles.dll -> C:\\php\\\\ext\\php_articles.dll: new, 54 bytes
+check: every entry (6) reads whole and can be placed: ok
+check: room on the volume of C:\\php\\ext for 1509 bytes (new and kept aside): ok
 C:\\php\\\\php.ini: extension=php_articles.dll would be added
-SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql\" corvantis root
+check: php.ini C:\\php\\\\php.ini can be read and replaced: ok
+SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql.transaction\" corvantis root (brevoxil.sql in one transaction that stops at its first error)
+check: the database client C:\\PostgreSQL\\8.3\\bin\\psql.exe is there: ok
 registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet would be written
+check: the registry key HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 can be written: ok
 web server restart: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
+on a failure after the stop: the previous state is restored, then \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start
 module row Articles: version 2.3.7 -> 2.3.8: UPDATE modules SET version='2.3.8',verdate='2010-05-31 02:03:08' WHERE name='Articles';
 The update would go ahead." "$plan"
       same check-applies "standard error" "" "$(cat "$m.stderr")"
@@ -232,13 +274,23 @@ The update would not go ahead: This module is already installed. Re-install? (an
       same check-damaged plan "$plan_head
 installed Articles version: 2.3.7 (this package updates 2.3.7 to 2.3.8)
 $found
-The update would not go ahead: Invalid package!" "$plan"
+web server stop: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop
+check: the web server's control program C:\\Apache2.2\\bin\\httpd.exe is there: ok
+check: package C:\\Setup\\Data.kpv can be read: fails: local header 1 at offset 359: the file ends inside it
+check: php.ini C:\\php\\\\php.ini can be read and replaced: ok
+SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql.transaction\" corvantis root (brevoxil.sql in one transaction that stops at its first error)
+registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet would be written
+check: the registry key HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 can be written: ok
+web server restart: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
+on a failure after the stop: the previous state is restored, then \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start
+module row Articles: version 2.3.7 -> 2.3.8: UPDATE modules SET version='2.3.8',verdate='2010-05-31 02:03:08' WHERE name='Articles';
+The update would not go ahead: Invalid package! (package C:\\Setup\\Data.kpv can be read: local header 1 at offset 359: the file ends inside it)" "$plan"
       same check-damaged "standard error" "ERROR: Invalid package!" "$(cat "$m.stderr")"
       ;;
   esac
   # The plan is in the log too, between the log's own lines.
   same "check-$server" "plan in the log" "$plan" \
-    "$(normalized "$m.log" "$m" | grep -vE '^(brevoxil|command line|installer folder|package: |InstallDir|status|DB Login|database|SQL: |SQL result|box|result)')"
+    "$(normalized "$m.log" "$m" | grep -vE '^(brevoxil|command line|installer folder|package: |InstallDir|status|DB Login|database|SQL: |SQL result|box|result|refused before any change)')"
   same "check-$server" machine "$before" "$(snapshot "$m")"
   same "check-$server" modules "$rows" "$(module_rows)"
   no_password "check-$server" "$m.log" "$m.stdout" "$m.stderr"
