@@ -73,6 +73,9 @@ void InstallJournal::BeforeFoldersFor(const std::string& target) {
   // the first and the deepest are noted, so a path thousands of folders
   // deep costs no more than the folders that exist.
   const std::string deepest = ParentFolder(target);
+  // Entries of one folder follow each other: it is looked at once.
+  if (deepest == known_folder_) return;
+  known_folder_ = deepest;
   for (size_t at = deepest.find_first_of("\\/", 3);; at = deepest.find_first_of("\\/", at + 1)) {
     const std::string folder = deepest.substr(0, at);
     if (folder.size() > 3 && !folder.empty() && folder.back() != '\\' && folder.back() != '/' &&
@@ -85,12 +88,15 @@ void InstallJournal::BeforeFoldersFor(const std::string& target) {
 }
 
 bool InstallJournal::BeforePlacing(const std::string& target) {
-  if (host_.FileAttributes(target) == kInvalidFileAttributes) {
-    Add({Kind::kNewFile, target, {}, {}, {}, {}}, "file made: " + target);
-    return true;
-  }
+  // A second name for the old file, tried first: most entries of an update
+  // replace one.
   const std::string kept = NextKeptName();
   if (!host_.MakeHardLink(target, kept)) {
+    if (host_.FileAttributes(target) == kInvalidFileAttributes) {
+      --kept_count_;
+      Add({Kind::kNewFile, target, {}, {}, {}, {}}, "file made: " + target);
+      return true;
+    }
     const std::string why = host_.LastError().Message();
     if (!CopyFile(target, kept)) {
       host_.RemoveFile(kept);

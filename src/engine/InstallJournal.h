@@ -67,4 +67,5 @@ class InstallJournal {
   std::unique_ptr<HostFile> journal_;
   std::vector<Note> notes_;
   int kept_count_ = 0;
+  std::string known_folder_;  // the folder BeforeFoldersFor looked at last
 };
