@@ -89,20 +89,33 @@ std::vector<std::string> Components(const std::string& path) {
   return parts;
 }
 
-// A path as one key, letter case ignored as Windows does: two entries of
-// the package that meet in it meet on the disk.
-std::string PathKey(const std::vector<std::string>& parts, size_t count) {
-  std::string key;
-  for (size_t i = 0; i < count; ++i) key += AsciiLowerCase(parts[i]) + "\\";
-  return key;
-}
+// The longest path Windows takes at all; a longer one can never be made.
+constexpr size_t kLongestPath = 32767;
 
-std::string Joined(const std::vector<std::string>& parts, size_t count) {
-  std::string path;
-  for (size_t i = 0; i < count; ++i) path += (i == 0 ? "" : "\\") + parts[i];
-  if (count == 1) path += "\\";  // a drive: its root folder
-  return path;
-}
+// The paths of the first 1, 2, ... components, as the host is asked for
+// them, and as keys with letter case ignored, as Windows does: two entries
+// of the package that meet in one meet on the disk. A key is a 64-bit
+// FNV-1a hash of the folded path, grown one component at a time, so a deep
+// path costs time and memory linear in its length.
+class PathWalk {
+ public:
+  void Add(const std::string& part) {
+    if (!path_.empty() && path_.back() != '\\') path_ += '\\';
+    path_ += part;
+    for (const char c : AsciiLowerCase(part) + "\\") {
+      key_ ^= static_cast<unsigned char>(c);
+      key_ *= 0x100000001B3ull;
+    }
+    if (++depth_ == 1) path_ += '\\';  // a drive: its root folder
+  }
+  const std::string& path() const { return path_; }
+  uint64_t key() const { return key_; }
+
+ private:
+  std::string path_;
+  uint64_t key_ = 0xCBF29CE484222325ull;
+  size_t depth_ = 0;
+};
 
 // The size of the regular file at `path`, counted by reading it; nullopt
 // when it cannot be read.
@@ -123,14 +136,21 @@ std::optional<uint64_t> FileSize(Host& host, const std::string& path) {
 // What placing the package's entries will make, so that an entry is
 // checked against the ones before it as well as against the disk.
 struct PlannedTree {
-  std::set<std::string> files;
-  std::map<std::string, bool> folders;  // each folder on the way: whether it exists now
-  // Per volume (its first component, the drive): the bytes written there,
-  // counting the old bytes of every file replaced, which are kept aside,
-  // and an existing folder on it to ask for its room.
+  std::set<uint64_t> files;
+  std::map<uint64_t, bool> folders;  // each folder on the way: whether it exists now
+  // What the host said of each existing folder asked, asked once.
+  std::map<std::string, Host::FolderRoom> rooms;
+  const Host::FolderRoom& RoomIn(Host& host, const std::string& folder) {
+    auto it = rooms.find(folder);
+    if (it == rooms.end()) it = rooms.emplace(folder, host.RoomIn(folder)).first;
+    return it->second;
+  }
+  // Per volume: the bytes written there, counting the old bytes of every
+  // file replaced, which are kept aside; a folder on it, and its room.
   struct Volume {
     uint64_t bytes = 0;
     std::string folder;
+    std::optional<uint64_t> free_bytes;
   };
   std::map<std::string, Volume> volumes;
 };
@@ -138,20 +158,28 @@ struct PlannedTree {
 // Why the entry cannot be placed at `folder` + its name, empty when it can;
 // `*old_size` is the size of the file it replaces (0 for a new one).
 std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& folder,
-                           const std::string& name, uint64_t* old_size) {
+                           const std::string& name, uint64_t* old_size,
+                           std::string* existing_folder) {
   *old_size = 0;
   std::vector<std::string> parts = Components(folder);
   const size_t folder_depth = parts.size();
   for (const std::string& part : Components(name)) parts.push_back(part);
   if (folder_depth == 0) return "the destination folder is empty";
   if (parts.size() == folder_depth) return "the name names no file";
+  if (folder.size() + name.size() + 1 > kLongestPath)
+    return "the path is longer than " + std::to_string(kLongestPath) +
+           " characters, the longest Windows takes";
   // Each folder on the way: a folder, or missing and made below a folder
   // that takes new ones.
   std::string existing;  // the deepest folder that exists
   bool missing = false;
+  PathWalk walk;
+  std::vector<uint64_t> folder_keys;
   for (size_t depth = 1; depth < parts.size(); ++depth) {
-    const std::string key = PathKey(parts, depth);
-    const std::string path = Joined(parts, depth);
+    walk.Add(parts[depth - 1]);
+    const uint64_t key = walk.key();
+    const std::string& path = walk.path();
+    folder_keys.push_back(key);
     if (tree.files.count(key) != 0) return "an earlier entry is placed as a file at " + path;
     if (missing) continue;
     const auto planned = tree.folders.find(key);
@@ -170,8 +198,9 @@ std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& fol
     if (!(attributes & kAttributeDirectory)) return "a file is in the way at " + path;
     existing = path;
   }
-  const std::string target = Joined(parts, parts.size());
-  const std::string target_key = PathKey(parts, parts.size());
+  walk.Add(parts.back());
+  const std::string target = walk.path();
+  const uint64_t target_key = walk.key();
   if (tree.folders.count(target_key) != 0) return "an earlier entry needs a folder there";
   if (!missing) {
     const uint32_t attributes = host.FileAttributes(target);
@@ -185,15 +214,14 @@ std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& fol
     }
   }
   if (existing.empty()) return "no folder of the path exists";
-  if (!host.RoomIn(existing).writable)
+  if (!tree.RoomIn(host, existing).writable)
     return (missing ? "no folder can be made in " : "no file can be made in ") + existing;
+  *existing_folder = existing;
   // Folders met so far exist up to `existing`; below it they will be made.
   const size_t existing_depth = Components(existing).size();
   for (size_t depth = 1; depth < parts.size(); ++depth)
-    tree.folders.emplace(PathKey(parts, depth), depth <= existing_depth);
+    tree.folders.emplace(folder_keys[depth - 1], depth <= existing_depth);
   tree.files.insert(target_key);
-  PlannedTree::Volume& volume = tree.volumes[AsciiLowerCase(parts.front())];
-  if (volume.folder.empty()) volume.folder = existing;
   return std::string();
 }
 
@@ -243,6 +271,7 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
   const std::vector<EntryRow>& entries = zip.Directory->Entries;
   preflight.Plan("package " + archive + ": " + std::to_string(entries.size()) + " entries");
   preflight.Holds("package " + archive + " can be read");
+  preflight.package_read = true;
 
   PlannedTree tree;
   size_t refused = 0;
@@ -265,7 +294,7 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
       }
       preflight.extension_lines.push_back(placement.extension_line);
     }
-    if (placement.folder == context.WorkFolder) preflight.has_sql_scripts = true;
+    if (placement.folder == context.WorkFolder) preflight.work_folder_entries.push_back(name);
     const int32_t code = zip.CheckFile(name, installer.settings.PackagePassword);
     if (code > 0) {
       ++refused;
@@ -276,7 +305,9 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
       continue;
     }
     uint64_t old_size = 0;
-    const std::string fault = PlacementFault(host, tree, placement.folder, name, &old_size);
+    std::string existing;
+    const std::string fault =
+        PlacementFault(host, tree, placement.folder, name, &old_size, &existing);
     if (!fault.empty()) {
       ++refused;
       preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: " + fault);
@@ -288,23 +319,29 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
                    (replaces ? "replaces a file of " + std::to_string(old_size) + " bytes with " +
                                    size_text + " bytes"
                              : "new, " + size_text + " bytes"));
-    const std::vector<std::string> parts = Components(placement.folder);
-    PlannedTree::Volume& volume = tree.volumes[AsciiLowerCase(parts.front())];
+    const Host::FolderRoom& room = tree.RoomIn(host, existing);
+    // Folders whose volume is not known count as one volume: too little
+    // room then refuses rather than lets an install run out of it.
+    PlannedTree::Volume& volume = tree.volumes[room.volume];
+    if (volume.folder.empty()) {
+      volume.folder = existing;
+      volume.free_bytes = room.free_bytes;
+    }
     volume.bytes += std::strtoull(size_text.c_str(), nullptr, 10) + old_size;
   }
   if (refused == 0)
     preflight.Holds("every entry (" + std::to_string(entries.size()) +
                     ") reads whole and can be placed");
-  for (const auto& [drive, volume] : tree.volumes) {
-    const Host::FolderRoom room = host.RoomIn(volume.folder);
+  for (const auto& [key, volume] : tree.volumes) {
+    const std::optional<uint64_t>& free_bytes = volume.free_bytes;
     const std::string what = "room on the volume of " + volume.folder + " for " +
                              std::to_string(volume.bytes) + " bytes (new and kept aside)";
-    if (!room.free_bytes)
+    if (!free_bytes)
       preflight.Holds(what + ", free space not known");
-    else if (*room.free_bytes >= volume.bytes)
+    else if (*free_bytes >= volume.bytes)
       preflight.Holds(what);
     else
-      preflight.Fails(what, std::to_string(*room.free_bytes) + " bytes free",
+      preflight.Fails(what, std::to_string(*free_bytes) + " bytes free",
                       TZipFile::ErrorMessage(kZipCannotWrite), kMbOk | kMbIconError);
   }
 }
@@ -352,7 +389,21 @@ void CheckSqlImport(Installer& installer, const InstallContext& context, Preflig
     preflight.Plan("SQL import: " + SqlImportCommandLine(installer, context, script) + " (" +
                    script + " in one transaction that stops at its first error)");
   // Without PostgreSQL the user has chosen to go on; the import then asks.
-  if (!preflight.has_sql_scripts || context.PgBaseDir.empty()) return;
+  if (context.PgBaseDir.empty()) return;
+  const std::string question =
+      "An error occured whilst trying to import data into SQL Server. Continue installation?";
+  // psql.exe cannot read a script the package did not bring. The name as
+  // written: on a host whose names keep their letter case another spelling
+  // is another file.
+  for (const std::string& script : SqlScripts()) {
+    if (!preflight.package_read) break;  // refused for that already
+    bool brought = false;
+    for (const std::string& name : preflight.work_folder_entries)
+      brought = brought || name == script;
+    if (!brought)
+      preflight.Fails("the package brings the script " + script, "it holds no entry of that name",
+                      question, kMbYesNo | kMbIconError);
+  }
   Host& host = installer.host();
   const std::string program = PsqlProgramPath(context);
   const std::string what = "the database client " + program + " is there";
@@ -364,23 +415,17 @@ void CheckSqlImport(Installer& installer, const InstallContext& context, Preflig
   }
   const std::unique_ptr<HostFile> file = host.OpenFileForRead(program, kShareRead);
   const std::string why = file ? std::string() : host.LastError().Message();
-  preflight.Fails(what, why.empty() ? "it is not a program file" : why,
-                  "An error occured whilst trying to import data into SQL Server. Continue "
-                  "installation?",
+  preflight.Fails(what, why.empty() ? "it is not a program file" : why, question,
                   kMbYesNo | kMbIconError);
 }
 
-void CheckInstallFolderKey(Installer& installer, const InstallContext&, Preflight& preflight) {
-  Host& host = installer.host();
-  preflight.Plan(InstallFolderValueText(installer) + " would be written");
-  const std::string what =
-      "the registry key HKEY_LOCAL_MACHINE\\" + std::string(kProductKey) + " can be written";
+bool ProductKeyWritable(Host& host, std::string* why) {
   // The key itself opened with full access; or, when it is missing, the
   // nearest key above it, in which it can then be created. A key that is
   // there but does not open so may not be written.
   std::string path = kProductKey;
   std::string child;
-  std::string why = "no key on its path can be opened with full access";
+  *why = "no key on its path can be opened with full access";
   for (;;) {
     const std::unique_ptr<HostRegistryKey> key = host.OpenLocalMachineKey(path, false);
     if (key != nullptr) {
@@ -390,18 +435,26 @@ void CheckInstallFolderKey(Installer& installer, const InstallContext&, Prefligh
         if (!name) break;
         listed = AsciiLowerCase(*name) == AsciiLowerCase(child);
       }
-      if (!listed) {
-        preflight.Holds(what);
-        return;
-      }
-      why = "HKEY_LOCAL_MACHINE\\" + (path.empty() ? child : path + "\\" + child) +
-            " is there and cannot be opened with full access";
-      break;
+      if (!listed) return true;
+      *why = "HKEY_LOCAL_MACHINE\\" + (path.empty() ? child : path + "\\" + child) +
+             " is there and cannot be opened with full access";
+      return false;
     }
-    if (path.empty()) break;
+    if (path.empty()) return false;
     const size_t at = path.rfind('\\');
     child = at == std::string::npos ? path : path.substr(at + 1);
     path.resize(at == std::string::npos ? 0 : at);
+  }
+}
+
+void CheckInstallFolderKey(Installer& installer, const InstallContext&, Preflight& preflight) {
+  preflight.Plan(InstallFolderValueText(installer) + " would be written");
+  const std::string what =
+      "the registry key HKEY_LOCAL_MACHINE\\" + std::string(kProductKey) + " can be written";
+  std::string why;
+  if (ProductKeyWritable(installer.host(), &why)) {
+    preflight.Holds(what);
+    return;
   }
   preflight.Fails(what, why,
                   "Unable to save installation folder to the registry. The program will not "

@@ -42,8 +42,9 @@ class Preflight {
   const std::vector<Failure>& failures() const { return failures_; }
 
   // What the unpacking will bring, for the checks of the steps after it.
-  std::vector<std::string> extension_lines;  // in the order collected
-  bool has_sql_scripts = false;              // entries that go to the work folder
+  std::vector<std::string> extension_lines;      // in the order collected
+  bool package_read = false;                     // its entries are known
+  std::vector<std::string> work_folder_entries;  // names that go to the work folder
 
  private:
   Installer& installer_;
@@ -60,13 +61,18 @@ void CheckWebServerControl(Installer& installer, const InstallContext& context,
 void CheckUnpacking(Installer& installer, const InstallContext& context, Preflight& preflight);
 // php.ini is a regular file that can be read and replaced.
 void CheckPhpIni(Installer& installer, const InstallContext& context, Preflight& preflight);
-// psql.exe is at the path the import runs, when there is a script to
-// import and PostgreSQL was found.
+// psql.exe is at the path the import runs and the package brings each
+// script it imports, when PostgreSQL was found.
 void CheckSqlImport(Installer& installer, const InstallContext& context, Preflight& preflight);
 // The product's registry key can be written (opened with full access, or
 // created below a key that can).
 void CheckInstallFolderKey(Installer& installer, const InstallContext& context,
                            Preflight& preflight);
+
+// Whether the product's registry key can be written: opened with full
+// access, or, when it is missing, created below the nearest key above it
+// that opens so. Otherwise `*why` says why not.
+bool ProductKeyWritable(Host& host, std::string* why);
 
 // A size column of the entry table (signed 32-bit decimal) as the unsigned
 // byte count it stands for; "?" when it is not a number.

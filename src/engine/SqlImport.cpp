@@ -106,13 +106,6 @@ bool ImportSqlScripts(Installer& installer, InstallContext& context) {
   if (!settings.DbPassword.empty())
     options.environment.emplace_back("PGPASSWORD", settings.DbPassword);
   for (const std::string& script : SqlScripts()) {
-    // A package without the script has nothing for the database, as the
-    // checks before the stop found.
-    const std::string script_path = ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script;
-    if (installer.host().FileAttributes(script_path) == kInvalidFileAttributes) {
-      installer.app.log().Write("the package brings no " + script + ": nothing to import");
-      continue;
-    }
     const std::string command_line = SqlImportCommandLine(installer, context, script);
     options.output_file =
         ExcludeTrailingBackslash(context.WorkFolder) + "\\" + SqlOutputFileName(script);

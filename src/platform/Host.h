@@ -202,9 +202,12 @@ class Host {
   // FILE_ADD_SUBDIRECTORY; on POSIX write and search rights), and the bytes
   // free for it on the folder's volume (GetDiskFreeSpaceExA, statvfs);
   // nullopt when that is not known. Nothing is created.
+  // `volume` names the volume holding the folder (a device number, a
+  // volume's path): equal for two folders on one volume, empty when unknown.
   struct FolderRoom {
     bool writable = false;
     std::optional<uint64_t> free_bytes;
+    std::string volume;
   };
   virtual FolderRoom RoomIn(const std::string& path) = 0;
   // DeleteFileA. False when the file could not be removed.

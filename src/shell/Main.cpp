@@ -211,9 +211,11 @@ void TForm1::FormShow() {
   {
     TRegistry registry(app_.host());
     // The pre-flight creates no key: a missing one reads as the empty key a
-    // real run would create.
+    // real run would create, and one that cannot be created either as a
+    // real run finds it, not opened.
     const bool opened = registry.OpenKey(kProductKey, !settings_.CheckOnly);
-    if (!opened && settings_.CheckOnly) {
+    std::string why;
+    if (!opened && settings_.CheckOnly && ProductKeyWritable(app_.host(), &why)) {
       app_.log().Write("registry key HKEY_LOCAL_MACHINE\\" + std::string(kProductKey) +
                        " missing: an install would create it");
       settings_.InstallDir.clear();

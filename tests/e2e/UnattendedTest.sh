@@ -62,6 +62,7 @@ WorkFolder: C:\users\USER\Temp\N
 ServerRootPath: C:\Apache2.2\
 PhpFolder: C:\php\
 PgBaseDir: C:\PostgreSQL\8.3\'
+# The preconditions, checked before the web server's stop.
 checked='check: the web server'"'"'s control program C:\Apache2.2\bin\httpd.exe is there: ok
 check: package C:\Setup\Data.kpv can be read: ok
 check: every entry (6) reads whole and can be placed: ok
@@ -151,7 +152,8 @@ same verysilent-same machine "$before" "$(snapshot "$m")"
 same verysilent-same modules "Articles|2.3.8|2009-11-16 10:24:00" "$(module_rows)"
 no_password verysilent-same "$m.log" "$m.stdout" "$m.stderr"
 
-# php.ini cannot be read: found before the web server's stop; nothing changes.
+# php.ini cannot be read: found before the web server's stop, and raised
+# there as the phase would raise it; nothing changed.
 m=$(new_machine verysilent-half)
 old_index "$m"
 rm "$m/drive_c/php/php.ini" && mkdir "$m/drive_c/php/php.ini"
@@ -162,7 +164,7 @@ same verysilent-half "standard error" \
   "$(cat "$m.stderr")"
 same verysilent-half log "$(header "/verysilent /dbpass:*** /log:LOG"; gate_reads 2.3.7)
 $found
-${checked/php.ini can be read and replaced: ok/php.ini can be read and replaced: fails: a folder is there}
+$(echo "$checked" | sed '/php.ini/s/: ok$/: fails: a folder is there/')
 refused before any change: Cannot open file C:\\php\\\\php.ini (php.ini C:\\php\\\\php.ini can be read and replaced: a folder is there)
 fault: Cannot open file C:\\php\\\\php.ini
 box \"Installing...brevoxil - Articles Module Update 2.3.8\" MB_OK|MB_ICONERROR: Cannot open file C:\\php\\\\php.ini.
@@ -279,6 +281,7 @@ check: the web server's control program C:\\Apache2.2\\bin\\httpd.exe is there: 
 check: package C:\\Setup\\Data.kpv can be read: fails: local header 1 at offset 359: the file ends inside it
 check: php.ini C:\\php\\\\php.ini can be read and replaced: ok
 SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql.transaction\" corvantis root (brevoxil.sql in one transaction that stops at its first error)
+check: the database client C:\\PostgreSQL\\8.3\\bin\\psql.exe is there: ok
 registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet would be written
 check: the registry key HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 can be written: ok
 web server restart: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart

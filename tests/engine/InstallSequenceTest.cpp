@@ -32,10 +32,12 @@ struct Server {
     // the stop look for.
     w.host.AddFile("C:\\Apache2.2\\bin\\httpd.exe", "MZ");
     w.host.AddFile("C:\\php\\php.ini", "[PHP]\r\n");
+    w.host.AddFile("C:\\PostgreSQL\\8.3\\bin\\psql.exe", "MZ");
     w.host.random_values = {7};
     w.host.ticks = 1000;
     phases.CheckVersions = [this](Installer&) { return Record("CheckVersions", check); };
     phases.CheckPackage = [this](Installer&, const InstallContext&, Preflight& preflight) {
+      preflight.work_folder_entries.push_back("brevoxil.sql");
       if (!Record("CheckPackage", package))
         preflight.Fails("package", "refused", "Invalid package!", kMbOk | kMbIconError);
     };

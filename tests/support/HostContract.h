@@ -45,6 +45,15 @@ inline void CheckHostContract(Host& host, const HostContractOptions& o) {
   EXPECT_FALSE(host.MakeOneDirectory(f + "Sub"));
   EXPECT_FALSE(host.MakeOneDirectory(f + "Missing\\Child"));
   ASSERT_TRUE(WriteAllTo(host, f + "Sub\\File.txt", "abc"));
+  // Room for writing: a folder that takes new files, and its volume's free
+  // bytes where the host knows them; a file or nothing is no such folder.
+  const Host::FolderRoom room = host.RoomIn(f + "Sub");
+  EXPECT_TRUE(room.writable);
+  if (room.free_bytes) {
+    EXPECT_GT(*room.free_bytes, 0u);
+  }
+  EXPECT_FALSE(host.RoomIn(f + "Sub\\File.txt").writable);
+  EXPECT_FALSE(host.RoomIn(f + "Missing").writable);
 
   // One file under every spelling the Windows rules allow.
   const struct {

@@ -135,6 +135,7 @@ class PosixHost final : public Host {
     struct stat st;
     if (host.empty() || ::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return room;
     room.writable = ::faccessat(AT_FDCWD, host.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    room.volume = std::to_string(static_cast<unsigned long long>(st.st_dev));
     struct statvfs vfs;
     if (::statvfs(host.c_str(), &vfs) == 0)
       room.free_bytes = static_cast<uint64_t>(vfs.f_bavail) * static_cast<uint64_t>(vfs.f_frsize);

@@ -160,6 +160,11 @@ Host::FolderRoom Win32RoomIn(const std::string& path) {
   Host::FolderRoom room;
   const std::wstring wide = AnsiToWide(path);
   if (wide.empty()) return room;
+  // Only a folder: a file opens for the same rights (FILE_ADD_FILE is
+  // FILE_WRITE_DATA).
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return room;
   // The right to add files and folders, checked by opening the folder for
   // it, as the creation would be: the read-only attribute of a folder says
   // nothing about that.
@@ -173,6 +178,11 @@ Host::FolderRoom Win32RoomIn(const std::string& path) {
   ULARGE_INTEGER available;
   if (GetDiskFreeSpaceExW(wide.c_str(), &available, nullptr, nullptr))
     room.free_bytes = available.QuadPart;
+  // The mount point the folder lies on ("C:\", or a folder a volume is
+  // mounted at), as a key only.
+  wchar_t volume[MAX_PATH + 1];
+  if (GetVolumePathNameW(wide.c_str(), volume, MAX_PATH + 1))
+    room.volume.assign(reinterpret_cast<const char*>(volume), wcslen(volume) * sizeof(wchar_t));
   return room;
 }
 
