@@ -43,6 +43,10 @@ class InstallJournal {
   // when everything is back.
   bool Restore(std::vector<std::string>* not_restored);
 
+  // The journal file is closed (no handle stays open across the web
+  // server's restart); notes made after it stand in memory only.
+  void CloseFile() { journal_.reset(); }
+
   const std::string& file() const { return journal_path_; }
 
  private:

@@ -70,7 +70,11 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
                             : "on a failure after the stop: the previous state is restored, then " +
                                   ApacheCommandLine(context, "start"));
        },
-       RestartApache},
+       [](Installer& installer, InstallContext& context) {
+         // The web server starts with no file of the installer's open.
+         if (context.Journal != nullptr) context.Journal->CloseFile();
+         return RestartApache(installer, context);
+       }},
       {"record the module version",
        {"Performing post-install tasks.  Please wait..."},
        [](Installer& installer, const InstallContext&, Preflight& preflight) {
