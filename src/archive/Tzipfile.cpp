@@ -375,10 +375,23 @@ int32_t TZipFile::Extract(const std::string& name, const std::string* target_fol
     MakeDirectoryPath(host_, StripTrailingSeparator(*target_folder) + "\\" + folder_part);
   const bool ends_in_backslash = !target_folder->empty() && target_folder->back() == '\\';
   const std::string target_path = *target_folder + (ends_in_backslash ? "" : "\\") + name;
-  const std::unique_ptr<HostFile> target = host_.CreateFileForWrite(target_path);
+  // Where a file cannot take the target's place, nothing is made.
+  const uint32_t attributes = host_.FileAttributes(target_path);
+  if (attributes != kInvalidFileAttributes &&
+      (attributes & (kAttributeDirectory | kAttributeDevice)))
+    return kZipCannotCreate;
+  // The new file beside the target; "~" keeps a link at the target's own
+  // name from being followed to choose the folder.
+  std::string part;
+  std::unique_ptr<HostFile> target = host_.CreateFileBeside(target_path + "~", &part);
   if (target == nullptr) return kZipCannotCreate;
-
-  return CopyStored(in, target.get(), count, encrypted, expected.crc32);
+  int32_t result = CopyStored(in, target.get(), count, encrypted, expected.crc32);
+  target.reset();
+  if (result == kZipOk && BeforePlace && !BeforePlace(target_path)) result = kZipCannotCreate;
+  if (result == kZipOk && !host_.MoveFileReplacing(part, target_path)) result = kZipCannotCreate;
+  // A removal that succeeds leaves the host's reason for the failure.
+  if (result != kZipOk) host_.RemoveFile(part);
+  return result;
 }
 
 int32_t TZipFile::CopyStored(ArchiveReader& in, HostFile* target, uint32_t count, bool encrypted,

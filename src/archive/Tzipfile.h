@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -115,10 +116,14 @@ class TZipFile : public TraditionalCipher {
   // letter case ignored) to target_folder + "\" + name, making the folders
   // the name holds. Returns a result code (kZipOk...). Nothing is created
   // for results 1 to 4, 7 and 8, nor for a stored entry whose sizes
-  // disagree (6); after 5 or 6 from the data, its CRC-32 included, the
-  // target holds the bytes written before the failure.
+  // disagree (6). The bytes go to a new file beside the target, which takes
+  // the target's name in one step once its CRC-32 is checked: a failure or a
+  // kill leaves the old file (or none) or the whole new one, never a mix.
   int32_t ExtractFile(const std::string& name, const std::string& target_folder,
                       const std::string& password);
+  // Called with the target's path just before a checked entry takes its
+  // place; false stops it (result 4, nothing changed).
+  std::function<bool(const std::string& target)> BeforePlace;
   // ExtractFile to nowhere: the same steps and result codes, the data read
   // once through the CRC-32 check, nothing created or written. kZipOk means
   // ExtractFile would get the entry's bytes whole; 4 and 5 do not occur.

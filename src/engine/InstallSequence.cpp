@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/InstallJournal.h"
 #include "engine/Phases.h"
 #include "engine/RunAndWait.h"
 #include "formlib/FileUtil.h"
@@ -27,7 +28,9 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
        {"Stopping Apache.  Please wait..."},
        CheckWebServerControl,
        [](Installer& installer, InstallContext& context) {
-         ControlApache(installer.app, context, "stop");
+         // A stop that fails leaves everything as it was: no change yet.
+         if (!StopApache(installer, context)) return false;
+         installer.app.log().MarkChangesBegun();
          return true;
        }},
       {"unpack the package",
@@ -38,6 +41,8 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
        {},
        CheckPhpIni,
        [update = phases.UpdatePhpIni](Installer& installer, InstallContext& context) {
+         if (context.Journal != nullptr)
+           context.Journal->KeepContent(context.PhpFolder + "\\php.ini");
          update(installer, context);
          return true;
        }},
@@ -48,19 +53,27 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
       {"save the install folder",
        {"Configuring web pages.  Please wait..."},
        CheckInstallFolderKey,
-       [save = phases.SaveInstallFolder](Installer& installer, InstallContext&) {
+       [save = phases.SaveInstallFolder](Installer& installer, InstallContext& context) {
+         if (context.Journal != nullptr)
+           context.Journal->KeepRegistryValue(kProductKey, "InstallDir");
          save(installer);
          return true;
        }},
       {"restart the web server",
        {"Restarting Apache.  Please wait..."},
-       [](Installer&, const InstallContext& context, Preflight& preflight) {
+       [](Installer& installer, const InstallContext& context, Preflight& preflight) {
          // Its program is the stop's, checked there.
          preflight.Plan("web server restart: " + ApacheCommandLine(context, "restart"));
+         preflight.Plan(installer.settings.NoRollback
+                            ? "on a failure after the stop: everything stays as it is, the web "
+                              "server stopped (/norollback)"
+                            : "on a failure after the stop: the previous state is restored, then " +
+                                  ApacheCommandLine(context, "start"));
        },
        [](Installer& installer, InstallContext& context) {
-         ControlApache(installer.app, context, "restart");
-         return true;
+         // The web server starts with no file of the installer's open.
+         if (context.Journal != nullptr) context.Journal->CloseFile();
+         return RestartApache(installer, context);
        }},
       {"record the module version",
        {"Performing post-install tasks.  Please wait..."},
@@ -73,7 +86,16 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
                         ModuleUpdate(package));
        },
        [record = phases.RecordModuleVersion](Installer& installer, InstallContext&) {
-         return record(installer);
+         if (record(installer)) return true;
+         // The script's changes are in the database and the web server runs
+         // the new files: putting the files back would set them apart. A
+         // second run finds the module row unchanged and installs again.
+         RunLog& log = installer.app.log();
+         log.Write(
+             "the module record failed after the restart: the new files and the database's "
+             "changes stay, nothing is restored; run setup again to record the version");
+         log.MarkRestore(RunLog::Restore::kNotRestored);
+         return false;
        }},
   };
 }
@@ -111,12 +133,108 @@ bool RunInstall(Installer& installer, const InstallPhases& phases,
   }
   if (installer.settings.CheckOnly) return true;
 
-  log.MarkChangesBegun();
-  for (const InstallStep& step : steps) {
-    for (const std::string& status : step.statuses) ui.ShowStatus(status);
-    if (!step.run(installer, context)) return false;
+  // The work folder takes the programs' output and the journal of the
+  // changes; a machine where it cannot be made is refused before the stop.
+  InstallJournal journal(host, log);
+  if (!PrepareWorkFolder(installer, context, journal)) return false;
+  try {
+    for (const InstallStep& step : steps) {
+      for (const std::string& status : step.statuses) ui.ShowStatus(status);
+      if (!step.run(installer, context)) return RestoreAfterFailure(installer, context);
+    }
+  } catch (const std::exception& e) {
+    // The fault is shown once the machine is back as it was; the log has
+    // the system's reason beside it.
+    const std::string why = host.LastError().Message();
+    log.Write(std::string("fault: ") + e.what() + (why.empty() ? "" : " (" + why + ")"));
+    RestoreAfterFailure(installer, context);
+    throw;
   }
   return true;
+}
+
+RunOptions InstallRunOptions(const Installer& installer) {
+  RunOptions options;
+  // Nobody is there to end a program that hangs.
+  if (installer.settings.VerySilent || installer.settings.CheckOnly) {
+    options.unattended = true;
+    options.wait_limit_ms = static_cast<uint32_t>(installer.settings.WaitLimitSeconds * 1000u);
+  }
+  return options;
+}
+
+bool PrepareWorkFolder(Installer& installer, InstallContext& context, InstallJournal& journal) {
+  Host& host = installer.host();
+  const bool made = host.FileAttributes(context.WorkFolder) == kAttributeDirectory ||
+                    ForceDirectories(host, context.WorkFolder);
+  if (made && (installer.settings.NoRollback || journal.Begin(context.WorkFolder))) {
+    if (!installer.settings.NoRollback) context.Journal = &journal;
+    return true;
+  }
+  const std::string why = host.LastError().Message();
+  installer.ErrorBox("Unable to create the work folder " + context.WorkFolder + "." +
+                         (why.empty() ? std::string() : "\n" + why),
+                     kMbOk | kMbIconError);
+  return false;
+}
+
+RunResult RunApacheCommand(Installer& installer, const InstallContext& context,
+                           const std::string& action) {
+  RunOptions options = InstallRunOptions(installer);
+  options.output_file =
+      ExcludeTrailingBackslash(context.WorkFolder) + "\\httpd-" + action + ".output";
+  return RunProgram(installer.app, ApacheCommandLine(context, action), options);
+}
+
+bool StopApache(Installer& installer, InstallContext& context) {
+  const RunResult stop = RunApacheCommand(installer, context, "stop");
+  if (stop.Succeeded()) return true;
+  installer.ErrorBox("Apache could not be stopped; nothing was changed.\n" +
+                         ApacheCommandLine(context, "stop") + "\n" + stop.Outcome(),
+                     kMbOk | kMbIconError);
+  return false;
+}
+
+bool RestartApache(Installer& installer, InstallContext& context) {
+  const RunResult restart = RunApacheCommand(installer, context, "restart");
+  if (restart.Succeeded()) return true;
+  installer.ErrorBox("Apache could not be restarted.\n" + ApacheCommandLine(context, "restart") +
+                         "\n" + restart.Outcome(),
+                     kMbOk | kMbIconError);
+  return false;
+}
+
+bool RestoreAfterFailure(Installer& installer, InstallContext& context) {
+  RunLog& log = installer.app.log();
+  // Before the stop nothing is to be undone; after the module record's
+  // failure nothing is to be, and a restore is done once.
+  if (!log.changes_begun() || log.restore() != RunLog::Restore::kNone) return false;
+  if (context.Journal == nullptr) {
+    log.Write("/norollback: everything stays as the failure left it; the web server stays stopped");
+    return false;
+  }
+  InstallJournal& journal = *context.Journal;
+  context.Journal = nullptr;  // restored once, whatever happens next
+  installer.ui.ShowStatus("Restoring the previous state.  Please wait...");
+  std::vector<std::string> not_restored;
+  journal.Restore(&not_restored);
+  const RunResult start = RunApacheCommand(installer, context, "start");
+  if (!start.Succeeded())
+    not_restored.push_back("the web server: " + ApacheCommandLine(context, "start") + ": " +
+                           start.Outcome());
+  if (not_restored.empty()) {
+    log.MarkRestore(RunLog::Restore::kRestored);
+    installer.ErrorBox("The previous state was restored and Apache was started again.",
+                       kMbOk | kMbIconError);
+  } else {
+    log.MarkRestore(RunLog::Restore::kIncomplete);
+    std::string list;
+    for (const std::string& what : not_restored) list += "\n" + what;
+    installer.ErrorBox("The previous state could not be restored completely. Not restored:" + list +
+                           "\nThe journal of the changes: " + journal.file(),
+                       kMbOk | kMbIconError);
+  }
+  return false;
 }
 
 void MakeWorkFolderName(Host& host, InstallContext& context) {

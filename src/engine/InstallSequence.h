@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "engine/Preflight.h"
+#include "engine/RunAndWait.h"
 #include "install/InstallContext.h"
 #include "install/Installer.h"
+
+class InstallJournal;
 
 // The phases the sequence calls, replaceable so the sequence itself can be
 // tested alone. The defaults are the real phases.
@@ -59,6 +62,23 @@ std::string ApacheProgramPath(const InstallContext& context);
 // "...\bin\httpd.exe" -w -n "Apache2.2" -k ACTION
 std::string ApacheCommandLine(const InstallContext& context, const std::string& action);
 void ControlApache(TApplication& app, const InstallContext& context, const std::string& action);
+
+// How the install runs its programs: under "/verysilent" and "/check" with
+// the wait limit, as nobody is there to end one that hangs.
+RunOptions InstallRunOptions(const Installer& installer);
+// Makes the work folder and, unless "/norollback", the journal in it, set
+// as the context's; false after a message when it cannot.
+bool PrepareWorkFolder(Installer& installer, InstallContext& context, InstallJournal& journal);
+// The web server's command with its output kept in the work folder.
+RunResult RunApacheCommand(Installer& installer, const InstallContext& context,
+                           const std::string& action);
+// The stop and the restart, each read from its exit status; false after a
+// message naming the command and what it gave.
+bool StopApache(Installer& installer, InstallContext& context);
+bool RestartApache(Installer& installer, InstallContext& context);
+// After a failure following the stop: the journal undone, the web server
+// started again, a message saying what was restored. Always false.
+bool RestoreAfterFailure(Installer& installer, InstallContext& context);
 
 // The PHP folder named by the first "LoadModule php5_module " line of the
 // web server's configuration text, read as the web server reads the path: a

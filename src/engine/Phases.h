@@ -32,6 +32,13 @@ std::string InstallFolderValueText(Installer& installer);
 // The package's SQL scripts, in the order they run; Data.kpv holds them at
 // its top level, and the unpacking puts them in the work folder.
 const std::vector<std::string>& SqlScripts();
+// The files beside `script` in the work folder: the transaction that psql
+// runs, and psql's output.
+std::string SqlTransactionFileName(const std::string& script);
+std::string SqlOutputFileName(const std::string& script);
+// The transaction file's text for the script's bytes: stop at the first
+// error, the whole script in one transaction.
+std::string SqlTransactionText(const std::string& script_bytes);
 // The psql.exe that the import runs.
 std::string PsqlProgramPath(const InstallContext& context);
 // The psql.exe command line that imports `script` from the work folder.

@@ -386,7 +386,8 @@ void CheckPhpIni(Installer& installer, const InstallContext& context, Preflight&
 
 void CheckSqlImport(Installer& installer, const InstallContext& context, Preflight& preflight) {
   for (const std::string& script : SqlScripts())
-    preflight.Plan("SQL import: " + SqlImportCommandLine(installer, context, script));
+    preflight.Plan("SQL import: " + SqlImportCommandLine(installer, context, script) + " (" +
+                   script + " in one transaction that stops at its first error)");
   // Without PostgreSQL the user has chosen to go on; the import then asks.
   if (context.PgBaseDir.empty()) return;
   const std::string question =

@@ -1,8 +1,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/InstallSequence.h"
 #include "engine/Phases.h"
 #include "engine/RunAndWait.h"
+#include "formlib/FileUtil.h"
 #include "install/Settings.h"
 #include "platform/Text.h"
 
@@ -38,13 +40,14 @@ std::string UserArgument(const std::string& user) {
 
 }  // namespace
 
+std::string SqlTransactionFileName(const std::string& script) { return script + ".transaction"; }
+std::string SqlOutputFileName(const std::string& script) { return script + ".output"; }
+
 // psql.exe reaches the server the version gate read: the host and the
 // password go to it in its environment (PGHOST, PGPASSWORD), never on its
 // command line or in a file; an empty one leaves the installer's own, as it
-// did for the gate. psql.exe ends with 0 once it has run the script, also
-// when statements inside it failed (a second install relies on that), and
-// with another status when it could not read the script or reach the
-// server: that is asked about as a psql.exe that did not start.
+// did for the gate. It runs the script inside the transaction file that
+// WriteSqlTransaction makes beside it.
 std::string PsqlProgramPath(const InstallContext& context) {
   return ExcludeTrailingBackslash(context.PgBaseDir) + "\\bin\\psql.exe";
 }
@@ -52,19 +55,66 @@ std::string PsqlProgramPath(const InstallContext& context) {
 std::string SqlImportCommandLine(const Installer& installer, const InstallContext& context,
                                  const std::string& script) {
   return "\"" + PsqlProgramPath(context) + "\" -f \"" +
-         ExcludeTrailingBackslash(context.WorkFolder) + "\\" + script + "\" corvantis " +
-         UserArgument(installer.settings.DbUser);
+         ExcludeTrailingBackslash(context.WorkFolder) + "\\" + SqlTransactionFileName(script) +
+         "\" corvantis " + UserArgument(installer.settings.DbUser);
 }
+
+std::string SqlTransactionText(const std::string& script_bytes) {
+  // ON_ERROR_STOP makes psql stop at the first failed statement and end
+  // with status 3; the transaction then ends with the connection, rolled
+  // back. Every psql 8.x knows both; its "-1" came with 8.2. The script's
+  // own text stands in the file, so no path has to be quoted for psql.
+  // A last statement without its ";" is ended before the COMMIT.
+  return "\\set ON_ERROR_STOP 1\nBEGIN;\n" + script_bytes + "\n;\nCOMMIT;\n";
+}
+
+namespace {
+
+// The transaction file for `script`; false, with the reason in the log,
+// when the script cannot be read or the file cannot be written.
+bool WriteSqlTransaction(Installer& installer, const InstallContext& context,
+                         const std::string& script) {
+  Host& host = installer.host();
+  RunLog& log = installer.app.log();
+  const std::string folder = ExcludeTrailingBackslash(context.WorkFolder) + "\\";
+  std::string bytes;
+  try {
+    bytes = LoadFile(host, folder + script);
+  } catch (const std::exception& e) {
+    log.Write("the import cannot read its script: " + std::string(e.what()) + ": " +
+              host.LastError().Message());
+    return false;
+  }
+  const std::string path = folder + SqlTransactionFileName(script);
+  const std::string text = SqlTransactionText(bytes);
+  std::unique_ptr<HostFile> file = host.CreateFileForWrite(path);
+  if (file == nullptr || !WriteAll(*file, text.data(), text.size())) {
+    log.Write("the import cannot write " + path + ": " + host.LastError().Message());
+    return false;
+  }
+  log.Write("the script runs in one transaction, from " + path +
+            " (psql's line numbers there are the script's plus 2)");
+  return true;
+}
+
+}  // namespace
 
 bool ImportSqlScripts(Installer& installer, InstallContext& context) {
   const Settings& settings = installer.settings;
-  EnvironmentAdditions environment;
-  if (!settings.DbHost.empty()) environment.emplace_back("PGHOST", settings.DbHost);
-  if (!settings.DbPassword.empty()) environment.emplace_back("PGPASSWORD", settings.DbPassword);
+  RunOptions options = InstallRunOptions(installer);
+  if (!settings.DbHost.empty()) options.environment.emplace_back("PGHOST", settings.DbHost);
+  if (!settings.DbPassword.empty())
+    options.environment.emplace_back("PGPASSWORD", settings.DbPassword);
   for (const std::string& script : SqlScripts()) {
     const std::string command_line = SqlImportCommandLine(installer, context, script);
-    std::optional<uint32_t> exit_code;
-    if (!RunAndWait(installer.app, command_line, environment, &exit_code) || exit_code != 0u) {
+    options.output_file =
+        ExcludeTrailingBackslash(context.WorkFolder) + "\\" + SqlOutputFileName(script);
+    RunResult result;
+    if (WriteSqlTransaction(installer, context, script))
+      result = RunProgram(installer.app, command_line, options);
+    if (!result.Succeeded()) {
+      installer.app.log().Write("the import of " + script + " failed (" + result.Outcome() +
+                                "); the database is as it was before it");
       const int answer = installer.ErrorBox(
           "An error occured whilst trying to import data into SQL Server. Continue "
           "installation?",

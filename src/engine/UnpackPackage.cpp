@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "archive/Tzipfile.h"
+#include "engine/InstallJournal.h"
 #include "engine/Phases.h"
 #include "engine/Preflight.h"
 #include "formlib/FileUtil.h"
@@ -71,14 +72,25 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
     const EntryPlacement placement = PlaceEntry(name, context, installer.ui.DestinationFolder());
     if (!placement.extension_line.empty())
       context.ExtensionLines.push_back(placement.extension_line);
+    const std::string target = EntryTargetPath(placement.folder, name);
+    // The work folder is the installer's own: what lands there stays.
+    const bool journalled = context.Journal != nullptr && placement.folder != context.WorkFolder;
+    if (journalled) context.Journal->BeforeFoldersFor(target);
     // Its outcome shows up as the extraction's own error.
     ForceDirectories(host, placement.folder);
-    const std::string target = EntryTargetPath(placement.folder, name);
     const bool replaces = host.FileAttributes(target) != kInvalidFileAttributes;
+    zip.BeforePlace = nullptr;
+    if (journalled)
+      zip.BeforePlace = [&context](const std::string& path) {
+        return context.Journal->BeforePlacing(path);
+      };
     const int32_t result =
         zip.ExtractFile(name, placement.folder, installer.settings.PackagePassword);
     if (result > 0) {
-      installer.app.log().Write("could not place " + name + " as " + target);
+      const std::string why = host.LastError().Message();
+      if (journalled) context.Journal->NotPlaced(target);
+      installer.app.log().Write("could not place " + name + " as " + target +
+                                (why.empty() ? "" : ": " + why));
       installer.ErrorBox(TZipFile::ErrorMessage(result), kMbOk | kMbIconError);
       return false;
     }

@@ -69,6 +69,11 @@ class RunLog {
   // The install was stopped by a No to a question.
   void MarkStoppedByAnswer() { stopped_by_answer_ = true; }
   bool stopped_by_answer() const { return stopped_by_answer_; }
+  // What a failure after the first change left: restored as it was, not
+  // completely restored, or (the module record) deliberately left.
+  enum class Restore { kNone, kRestored, kIncomplete, kNotRestored };
+  void MarkRestore(Restore restore) { restore_ = restore; }
+  Restore restore() const { return restore_; }
   // Why the install did not go ahead: the text of the last box shown or
   // fault raised.
   void NoteReason(const std::string& reason) { reason_ = reason; }
@@ -89,6 +94,7 @@ class RunLog {
   bool changes_begun_ = false;
   bool stopped_by_answer_ = false;
   bool already_current_ = false;
+  Restore restore_ = Restore::kNone;
   std::string reason_;
 };
 

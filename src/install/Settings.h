@@ -24,6 +24,15 @@ struct Settings {
   bool LogGiven = false;
   // "/?" or "/help": the switches and exit statuses are shown instead.
   bool ShowHelp = false;
+  // "/norollback": a failure after the web server's stop leaves everything
+  // as the failure left it (the web server stopped) instead of restoring
+  // the previous state.
+  bool NoRollback = false;
+  // "/waitlimit:SECONDS": under VerySilent (and CheckOnly) a program the
+  // installer starts that runs longer is ended with its children and counts
+  // as failed. The default leaves room for a web server's stop that waits
+  // for its connections and for a long import.
+  unsigned long WaitLimitSeconds = 1800;
   // The password of an encrypted package. Nothing sets it yet: the command
   // line has no switch for it and the package definition holds none, so an
   // empty password serves the unencrypted package this update ships. A

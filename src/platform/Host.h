@@ -96,14 +96,28 @@ class HostRegistryKey {
   // RegSetValueExA with REG_SZ; the stored size counts the terminating zero.
   // False when the value could not be written.
   virtual bool SetStringValue(const std::string& name, const std::string& value) = 0;
+  // RegDeleteValueA. True when the value is gone (also when there was none).
+  virtual bool DeleteValue(const std::string& name) = 0;
 };
 
 // Variables a started program gets on top of the installer's own
 // environment, as name and value; a name it has already takes the new value.
 using EnvironmentAdditions = std::vector<std::pair<std::string, std::string>>;
 
-// A started process (CreateProcessA). Destroying it closes its handles; it
-// does not end the process.
+// How a program is started.
+struct ProcessOptions {
+  // Its standard output and error go to this file (a Windows path, created
+  // or emptied; never through a link); empty: they stay the installer's.
+  std::string output_file;
+  // Nobody answers the program: it and whatever it starts can be ended
+  // together (on POSIX a process group of its own, away from the terminal).
+  bool unattended = false;
+};
+
+// A started process (CreateProcessA). It and the programs it starts end
+// when the installer ends, also when the installer is killed (a job object
+// that kills on close; on POSIX the parent-death signal). Destroying it
+// closes its handles; it does not end the process.
 class HostProcess {
  public:
   enum class Wait { kExited, kInput, kFailed };
@@ -111,10 +125,15 @@ class HostProcess {
   HostProcess(const HostProcess&) = delete;
   HostProcess& operator=(const HostProcess&) = delete;
   virtual ~HostProcess() = default;
-  // MsgWaitForMultipleObjects on the process with no time-out: kExited when
-  // the process has ended, kInput when user-interface input is waiting to be
-  // processed, kFailed when the wait itself failed.
+  // MsgWaitForMultipleObjects on the process: kExited when the process has
+  // ended, kInput when user-interface input may be waiting to be processed
+  // or a moment (at most a second) has passed, kFailed when the wait itself
+  // failed.
   virtual Wait WaitForExitOrInput() = 0;
+  // Ends the process and the programs it started (TerminateJobObject, or
+  // SIGKILL to its process group), then waits for its end. False when it
+  // could not be ended.
+  virtual bool Terminate() = 0;
   // GetExitCodeProcess: the program's exit status once a wait has reported
   // kExited; nullopt before that.
   virtual std::optional<uint32_t> ExitCode() = 0;
@@ -223,6 +242,18 @@ class Host {
   virtual FolderRoom RoomIn(const std::string& path) = 0;
   // DeleteFileA. False when the file could not be removed.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // MoveFileExA with MOVEFILE_REPLACE_EXISTING on one volume: `from` takes
+  // the name `to` in one step; a file or link there is replaced, never
+  // followed. On POSIX the moved file takes the mode and owner of the
+  // regular file it replaces, or a new file's mode. False, both untouched,
+  // on failure (other volumes included).
+  virtual bool MoveFileReplacing(const std::string& from, const std::string& to) = 0;
+  // CreateHardLinkA: `link` (which must not exist) names the file `existing`
+  // names, a link at `existing` not followed. False where the volume has no
+  // hard links or they cannot be made.
+  virtual bool MakeHardLink(const std::string& existing, const std::string& link) = 0;
+  // RemoveDirectoryA: removes an empty folder. False otherwise.
+  virtual bool RemoveOneDirectory(const std::string& path) = 0;
   // GetTempPathA: the user's temp folder, ending in "\".
   virtual std::string TempPath() = 0;
   // GetShortPathNameA: the 8.3 form of an existing path; the path unchanged
@@ -244,7 +275,12 @@ class Host {
   // line's first token; the program gets the installer's environment with
   // `environment` added. Null when the process could not be started.
   virtual std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
-                                                    const EnvironmentAdditions& environment) = 0;
+                                                    const EnvironmentAdditions& environment,
+                                                    const ProcessOptions& options) = 0;
+  std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
+                                            const EnvironmentAdditions& environment) {
+    return StartProcess(command_line, environment, ProcessOptions());
+  }
 
   // --- Clock and C library generator ------------------------------------
   virtual uint32_t TickCount() = 0;            // GetTickCount

@@ -71,6 +71,20 @@ void ParseCommandLine(const std::vector<std::string>& arguments, Settings& setti
       continue;
     }
     if (StartsWith(lower, "/dbpass:")) settings.DbPasswordFile.clear();  // the later one wins
+    if (lower == "/norollback") {
+      settings.NoRollback = true;
+      continue;
+    }
+    if (StartsWith(lower, "/waitlimit:")) {
+      // Whole seconds, 1 to a day; anything else keeps the limit before it.
+      const std::string digits = argument.substr(11);
+      if (!digits.empty() && digits.size() <= 5 &&
+          digits.find_first_not_of("0123456789") == std::string::npos) {
+        const unsigned long seconds = std::stoul(digits);
+        if (seconds >= 1 && seconds <= 86400) settings.WaitLimitSeconds = seconds;
+      }
+      continue;
+    }
     if (StartsWith(lower, "/log:")) {
       settings.LogFile = argument.substr(5);
       settings.LogGiven = true;
@@ -435,6 +449,9 @@ int TForm1::ExitStatus() const {
   // there counts as a refusal too.
   const RunLog& log = app_.log();
   if (!log.changes_begun()) return log.already_current() ? kExitAlreadyCurrent : kExitNotApplied;
+  if (log.restore() == RunLog::Restore::kIncomplete ||
+      log.restore() == RunLog::Restore::kNotRestored)
+    return kExitNotRestored;
   return install_returned_ && log.stopped_by_answer() ? kExitStopped : kExitFailed;
 }
 
@@ -500,6 +517,8 @@ const char* ResultText(int status, bool check) {
       return "the install failed after it began changing the machine";
     case kExitStopped:
       return "the install was stopped by a No after it began changing the machine";
+    case kExitNotRestored:
+      return "the install failed and the machine is not as it was before";
     case kExitNotApplied:
       return "the update did not go ahead; nothing was changed";
     case kExitAlreadyCurrent:
@@ -531,6 +550,7 @@ const char kNotElevatedText[] =
 std::string HelpText() {
   return "setup [/silent | /verysilent | /check] [/log:FILE] [/installdir:FOLDER]\n"
          "      [/dbhost:HOST] [/dbuser:USER] [/dbpass:PASSWORD | /dbpassfile:FILE]\n"
+         "      [/norollback] [/waitlimit:SECONDS]\n"
          "\n"
          "/silent             goes through the pages by itself; boxes still ask\n"
          "/verysilent         shows no window: an OK box is acknowledged, every\n"
@@ -548,6 +568,11 @@ std::string HelpText() {
          "/dbpassfile:FILE    the password is FILE's first line: a command line can be\n"
          "                    read by every user of the machine, a file only by those\n"
          "                    its ACL lets in\n"
+         "/norollback         a failure after the web server's stop leaves everything\n"
+         "                    as it is, the web server stopped (to inspect it);\n"
+         "                    without it the previous state is restored\n"
+         "/waitlimit:SECONDS  with /verysilent or /check: a program setup starts that\n"
+         "                    runs longer is ended and counts as failed (1800)\n"
          "/? /help            shows this text\n"
          "\n"
          "Exit status:\n"
@@ -555,10 +580,14 @@ std::string HelpText() {
          "   (/check: the install would go ahead)\n"
          "1  the installer could not start\n"
          "2  the wizard was closed before the install began\n"
-         "4  the install failed after it began changing the machine\n"
-         "5  a No stopped the install after it began changing the machine\n"
+         "4  the install failed after the web server's stop; the previous state was\n"
+         "   restored and the web server started again (/norollback: left as it was)\n"
+         "5  a No stopped the install after the web server's stop; restored as for 4\n"
          "7  the update did not go ahead and nothing was changed\n"
          "   (/check: the install would not go ahead)\n"
+         "9  the install failed and the machine is not as it was before: the restore\n"
+         "   could not complete, or the module record failed after the restart (the\n"
+         "   new files stay; run setup again); the log says what to look at\n"
          "10 nothing to do: this server already runs Articles 2.3.8\n"
          "   (/verysilent and /check alike; nothing was changed)\n"
          "On Linux, 128+N: the installer was killed by signal N.\n";

@@ -24,9 +24,10 @@ void ParseCommandLine(const std::vector<std::string>& arguments, Settings& setti
 constexpr int kExitSucceeded = 0;        // the install ran to the end and recorded the version
 constexpr int kExitNotStarted = 1;       // the installer could not start
 constexpr int kExitNotInstalled = 2;     // the wizard closed before the install began
-constexpr int kExitFailed = 4;           // it failed after it began changing the machine
-constexpr int kExitStopped = 5;          // a No stopped it after it began changing the machine
+constexpr int kExitFailed = 4;           // it failed after the stop; the previous state restored
+constexpr int kExitStopped = 5;          // a No stopped it after the stop; previous state restored
 constexpr int kExitNotApplied = 7;       // it did not go ahead, and nothing was changed
+constexpr int kExitNotRestored = 9;      // it failed, and the machine is not as it was before
 constexpr int kExitAlreadyCurrent = 10;  // the server already runs this version: nothing to do
 
 // The command line for the log: every argument that begins with "/dbpass"

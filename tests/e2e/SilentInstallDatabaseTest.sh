@@ -18,7 +18,7 @@ rows=$(module_rows)
 
 psql_log=$m/drive_c/PostgreSQL/8.3/logs/psql.log
 calls=$(cat "$psql_log" 2>/dev/null)
-expected='^psql\.exe -f C:\\users\\[^ ]+\\Temp\\[0-9]+\\brevoxil\.sql corvantis root$'
+expected='^psql\.exe -f C:\\users\\[^ ]+\\Temp\\[0-9]+\\brevoxil\.sql\.transaction corvantis root$'
 [[ $calls =~ $expected ]] || fail "silent-db: psql.exe calls: $calls"
 
 settings=$(psql -X -At -d corvantis -c "SELECT count(*) FROM articles_settings")
@@ -75,8 +75,8 @@ shown "$m.out" "$import_failed" && fail "psql-host: the import failed"
 [ "$(module_rows)" = "Articles|2.3.8|2010-05-31 02:03:08" ] || fail "psql-host: modules: $(module_rows)"
 
 # psql.exe that ends with 2, as when it cannot reach the server: the question,
-# and No ends the install (exit status 5) with the web server stopped and the
-# module row as it was; Yes goes on to the end.
+# and No ends the install (exit status 5), the previous state restored, the
+# web server started again and the module row as it was; Yes goes on to the end.
 for answer in n y; do
   m=$(new_machine psql-fails-$answer)
   install_stand_ins "$m"
@@ -85,7 +85,8 @@ for answer in n y; do
   if [ $answer = n ]; then
     expect_status psql-fails-n 5 "$m"
     [ "$(module_rows)" = "Articles|2.3.7|2009-11-16 10:24:00" ] || fail "psql-fails-n: modules: $(module_rows)"
-    [ "$(control_log "$m")" = "httpd.exe -w -n Apache2.2 -k stop" ] || fail "psql-fails-n: $(control_log "$m")"
+    [ "$(control_log "$m" | tr '\n' ';')" = "httpd.exe -w -n Apache2.2 -k stop;httpd.exe -w -n Apache2.2 -k start;" ] ||
+      fail "psql-fails-n: $(control_log "$m")"
   else
     expect_status psql-fails-y 0 "$m"
     [ "$(module_rows | cut -d'|' -f2)" = 2.3.8 ] || fail "psql-fails-y: modules: $(module_rows)"

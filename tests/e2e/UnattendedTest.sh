@@ -71,8 +71,10 @@ check: room on the volume of C:\php\ext for 1509 bytes (new and kept aside): ok
 check: php.ini C:\php\\php.ini can be read and replaced: ok
 check: the database client C:\PostgreSQL\8.3\bin\psql.exe is there: ok
 check: the registry key HKEY_LOCAL_MACHINE\Software\Corvantis\v2.1 can be written: ok'
-unpacked='status: Stopping Apache.  Please wait...
+unpacked='journal of the changes: C:\users\USER\Temp\N\setup.journal
+status: Stopping Apache.  Please wait...
 run: "C:\Apache2.2\bin\httpd.exe" -w -n "Apache2.2" -k stop
+its output goes to C:\users\USER\Temp\N\httpd-stop.output
 exit status 0 after T s
 status: Installing module.  Please wait...
 status: Extracting file...Microsoft.VC90.CRT.manifest
@@ -90,7 +92,9 @@ placed php_articles.dll as C:\php\\ext\php_articles.dll, 54 bytes, new'
 imported='C:\php\\php.ini: extension=php_articles.dll added
 status: Configuring files.  Please wait...
 status: Importing data to SQL Server.  Please wait...
-run: "C:\PostgreSQL\8.3\bin\psql.exe" -f "C:\users\USER\Temp\N\brevoxil.sql" corvantis root'
+the script runs in one transaction, from C:\users\USER\Temp\N\brevoxil.sql.transaction (psql'"'"'s line numbers there are the script'"'"'s plus 2)
+run: "C:\PostgreSQL\8.3\bin\psql.exe" -f "C:\users\USER\Temp\N\brevoxil.sql.transaction" corvantis root
+its output goes to C:\users\USER\Temp\N\brevoxil.sql.output'
 
 # An older index.php in the intranet: the install replaces it.
 old_index() {
@@ -110,10 +114,16 @@ $checked
 $unpacked
 $imported
 exit status 0 after T s
+output: BEGIN
+output: CREATE TABLE
+output: INSERT 0 1
+output: INSERT 0 1
+output: COMMIT
 status: Configuring web pages.  Please wait...
 registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet written
 status: Restarting Apache.  Please wait...
 run: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
+its output goes to C:\\users\\USER\\Temp\\N\\httpd-restart.output
 exit status 0 after T s
 status: Performing post-install tasks.  Please wait...
 database: host localhost, database corvantis, user root
@@ -164,7 +174,8 @@ result: the update did not go ahead; nothing was changed; exit status 7" "$(norm
 same verysilent-half "web server" "" "$(control_log "$m")"
 no_password verysilent-half "$m.log" "$m.stdout" "$m.stderr"
 
-# psql.exe fails: the question is answered No, after the changes began.
+# psql.exe fails: the question is answered No, after the changes began; the
+# previous state is restored and the web server started again.
 m=$(new_machine verysilent-psql)
 old_index "$m"
 install_stand_ins "$m"
@@ -176,8 +187,22 @@ $checked
 $unpacked
 $imported
 exit status 2 after T s
+the import of brevoxil.sql failed (exit status 2); the database is as it was before it
 box \"ERROR\" MB_YESNO|MB_ICONERROR: An error occured whilst trying to import data into SQL Server. Continue installation?
 box answered: No
+status: Restoring the previous state.  Please wait...
+restore: old content put back: C:\\php\\\\php.ini
+restore: new file removed: C:\\php\\\\ext\\php_articles.dll
+restore: old file put back: C:\\Intranet\\articles/index.php
+restore: new file removed: C:\\Intranet\\articles/images/articles.gif
+restore: folder removed: C:\\Intranet\\articles/images
+restore: new file removed: C:\\Intranet\\articles/edit.php
+restore: new file removed: C:\\php\\\\ext\\Microsoft.VC90.CRT.manifest
+run: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start
+its output goes to C:\\users\\USER\\Temp\\N\\httpd-start.output
+exit status 0 after T s
+box \"ERROR\" MB_OK|MB_ICONERROR: The previous state was restored and Apache was started again.
+box answered: OK
 result: the install was stopped by a No after it began changing the machine; exit status 5" \
   "$(normalized "$m.log" "$m")"
 
@@ -230,11 +255,12 @@ check: every entry (6) reads whole and can be placed: ok
 check: room on the volume of C:\\php\\ext for 1509 bytes (new and kept aside): ok
 C:\\php\\\\php.ini: extension=php_articles.dll would be added
 check: php.ini C:\\php\\\\php.ini can be read and replaced: ok
-SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql\" corvantis root
+SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql.transaction\" corvantis root (brevoxil.sql in one transaction that stops at its first error)
 check: the database client C:\\PostgreSQL\\8.3\\bin\\psql.exe is there: ok
 registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet would be written
 check: the registry key HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 can be written: ok
 web server restart: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
+on a failure after the stop: the previous state is restored, then \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start
 module row Articles: version 2.3.7 -> 2.3.8: UPDATE modules SET version='2.3.8',verdate='2010-05-31 02:03:08' WHERE name='Articles';
 The update would go ahead." "$plan"
       same check-applies "standard error" "" "$(cat "$m.stderr")"
@@ -255,11 +281,12 @@ web server stop: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop
 check: the web server's control program C:\\Apache2.2\\bin\\httpd.exe is there: ok
 check: package C:\\Setup\\Data.kpv can be read: fails: local header 1 at offset 359: the file ends inside it
 check: php.ini C:\\php\\\\php.ini can be read and replaced: ok
-SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql\" corvantis root
+SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql.transaction\" corvantis root (brevoxil.sql in one transaction that stops at its first error)
 check: the database client C:\\PostgreSQL\\8.3\\bin\\psql.exe is there: ok
 registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 \"InstallDir\" = C:\\Intranet would be written
 check: the registry key HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 can be written: ok
 web server restart: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
+on a failure after the stop: the previous state is restored, then \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start
 module row Articles: version 2.3.7 -> 2.3.8: UPDATE modules SET version='2.3.8',verdate='2010-05-31 02:03:08' WHERE name='Articles';
 The update would not go ahead: Invalid package! (package C:\\Setup\\Data.kpv can be read: local header 1 at offset 359: the file ends inside it)" "$plan"
       same check-damaged "standard error" "ERROR: Invalid package!" "$(cat "$m.stderr")"

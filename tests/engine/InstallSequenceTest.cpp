@@ -11,6 +11,8 @@ const char kApacheKey[] = "Software\\Apache Software Foundation\\Apache\\2.2.14"
 const char kPostgresKey[] = "Software\\PostgreSQL\\Installations\\postgresql-8.3";
 const char kStop[] = "\"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop";
 const char kRestart[] = "\"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart";
+const char kStart[] = "\"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start";
+const char kRestored[] = "The previous state was restored and Apache was started again.";
 const char kNoApache[] = "Apache does not appear to be installed on this computer.";
 const char kNoPhp[] = "PHP does not appear to be installed in Apache on this computer.";
 const char kNoPostgres[] =
@@ -152,17 +154,46 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
       {"unpacking fails",
        true,
        true,
-       [](Server& t) { t.unpack = false; },
+       [](Server& t) {
+         t.unpack = false;
+         t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
+       },
+       false,
+       {kStop, kStart},
+       "UnpackPackage"},
+      {"unpacking fails under /norollback",
+       true,
+       true,
+       [](Server& t) {
+         t.unpack = false;
+         t.w.settings.NoRollback = true;
+       },
        false,
        {kStop},
        "UnpackPackage"},
       {"import stopped by the user",
        true,
        true,
-       [](Server& t) { t.import = false; },
+       [](Server& t) {
+         t.import = false;
+         t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
+       },
        false,
-       {kStop},
+       {kStop, kStart},
        "ImportSqlScripts"},
+      {"restart fails",
+       true,
+       true,
+       [](Server& t) {
+         t.w.host.exit_code = [](const std::string& line) { return line == kRestart ? 1u : 0u; };
+         t.w.screen.ExpectBox(
+             std::string("Apache could not be restarted.\n") + kRestart + "\nexit status 1",
+             "ERROR", kMbOk | kMbIconError, kIdOk);
+         t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
+       },
+       false,
+       {kStop, kRestart, kStart},
+       "SaveInstallFolder"},
       {"module record fails",
        true,
        true,
@@ -206,10 +237,57 @@ TEST_F(InstallSequenceTest, MissingPostgreSqlAsksWhetherToGoOn) {
   }
 }
 
-TEST_F(InstallSequenceTest, FaultsLeaveTheSequenceWithTheWebServerStopped) {
-  php_ini_fault = true;
-  EXPECT_THROW(RunInstall(w.installer, phases), FileFault);
-  EXPECT_EQ(w.host.command_lines, std::vector<std::string>{kStop});
+TEST_F(InstallSequenceTest, FaultsRestoreAndStartTheWebServerAgainBeforeTheyAreShown) {
+  for (bool rollback : {true, false}) {
+    SCOPED_TRACE(rollback);
+    Server t;
+    t.php_ini_fault = true;
+    t.w.settings.NoRollback = !rollback;
+    if (rollback) t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_THROW(RunInstall(t.w.installer, t.phases), FileFault);
+    const std::vector<std::string> commands =
+        rollback ? std::vector<std::string>{kStop, kStart} : std::vector<std::string>{kStop};
+    EXPECT_EQ(t.w.host.command_lines, commands);
+    EXPECT_EQ(t.w.app.log().restore(),
+              rollback ? RunLog::Restore::kRestored : RunLog::Restore::kNone);
+  }
+}
+
+// A stop that fails or hangs ends the install before anything is written.
+TEST_F(InstallSequenceTest, StopThatFailsChangesNothing) {
+  struct Case {
+    const char* what;
+    std::function<void(Server&)> arrange;
+    std::string outcome;
+  };
+  const Case cases[] = {
+      {"exit status", [](Server& t) { t.w.host.exit_code = [](const std::string&) { return 2u; }; },
+       "exit status 2"},
+      {"not started",
+       [](Server& t) { t.w.host.can_start = [](const std::string&) { return false; }; },
+       std::string("not started: cannot start ") + kStop +
+           ": The system cannot find the file specified."},
+      {"hangs unattended",
+       [](Server& t) {
+         t.w.settings.VerySilent = true;
+         t.w.settings.WaitLimitSeconds = 5;
+         t.w.host.hangs = [](const std::string&) { return true; };
+       },
+       "ended after the wait limit of 5.000 s"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Server t;
+    c.arrange(t);
+    t.w.screen.ExpectBox(std::string("Apache could not be stopped; nothing was changed.\n") +
+                             kStop + "\n" + c.outcome,
+                         "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_FALSE(RunInstall(t.w.installer, t.phases));
+    EXPECT_EQ(t.w.host.command_lines, std::vector<std::string>{kStop});
+    EXPECT_EQ(t.w.ui.Only("phase: ").back(), "CheckPackage");
+    EXPECT_FALSE(t.w.app.log().changes_begun());
+    EXPECT_EQ(t.w.host.terminated, c.outcome.find("limit") != std::string::npos ? 1 : 0);
+  }
 }
 
 TEST(InstallSequenceFaultTest, UnreadableHttpdConfIsARaisedFault) {
@@ -242,9 +320,15 @@ TEST_F(InstallSequenceTest, ServerRootIsUsedVerbatimInTheCommandLines) {
   w.host.can_start = [](const std::string& line) {
     return line.find("2.2bin") == std::string::npos;
   };
-  ASSERT_TRUE(RunInstall(w.installer, phases));
-  EXPECT_EQ(w.host.command_lines.front(),
-            "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop");
+  // The program cannot be started there: the web server is not stopped,
+  // and the install does not go ahead.
+  const std::string stop = "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop";
+  w.screen.ExpectBox("Apache could not be stopped; nothing was changed.\n" + stop +
+                         "\nnot started: cannot start " + stop +
+                         ": The system cannot find the file specified.",
+                     "ERROR", kMbOk | kMbIconError, kIdOk);
+  ASSERT_FALSE(RunInstall(w.installer, phases));
+  EXPECT_EQ(w.host.command_lines.front(), stop);
 }
 
 // Whichever step's precondition fails, no step runs: the web server is not

@@ -6,6 +6,7 @@
 #include "engine/Phases.h"
 #include "platform/CommandLine.h"
 #include "platform/Fault.h"
+#include "platform/Text.h"
 #include "support/InstallerWorld.h"
 
 namespace {
@@ -24,24 +25,27 @@ TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
       {"C:\\Program Files\\PostgreSQL\\8.1\\", "C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\123",
        "root",
        "\"C:\\Program Files\\PostgreSQL\\8.1\\bin\\psql.exe\" -f "
-       "\"C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\123\\brevoxil.sql\" corvantis root"},
+       "\"C:\\DOCUME~1\\ADMINI~1\\LOCALS~1\\Temp\\123\\brevoxil.sql.transaction\" corvantis root"},
       {"C:\\PostgreSQL", "C:\\Temp\\0\\", "postgres",
-       "\"C:\\PostgreSQL\\bin\\psql.exe\" -f \"C:\\Temp\\0\\brevoxil.sql\" corvantis postgres"},
+       "\"C:\\PostgreSQL\\bin\\psql.exe\" -f \"C:\\Temp\\0\\brevoxil.sql.transaction\" corvantis "
+       "postgres"},
       // Only one trailing backslash goes.
       {"D:\\pg\\\\", "C:\\T\\9", "root",
-       "\"D:\\pg\\\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis root"},
+       "\"D:\\pg\\\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql.transaction\" corvantis root"},
       // No PostgreSQL found: psql.exe on the current drive.
-      {"", "C:\\T\\9", "root", "\"\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis root"},
+      {"", "C:\\T\\9", "root",
+       "\"\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql.transaction\" corvantis root"},
       {"C:\\pg", "C:\\T\\9", "",
-       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis "},
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql.transaction\" corvantis "},
       // A name with blanks or quotes stays one argument.
       {"C:\\pg", "C:\\T\\9", "corvantis admin",
-       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis \"corvantis admin\""},
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql.transaction\" corvantis \"corvantis "
+       "admin\""},
       {"C:\\pg", "C:\\T\\9", "a \"b\\\" -c x",
-       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis "
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql.transaction\" corvantis "
        "\"a \\\"b\\\\\\\" -c x\""},
       {"C:\\pg", "C:\\T\\9", "a b\\",
-       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql\" corvantis \"a b\\\\\""},
+       "\"C:\\pg\\bin\\psql.exe\" -f \"C:\\T\\9\\brevoxil.sql.transaction\" corvantis \"a b\\\\\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command_line);
@@ -52,6 +56,7 @@ TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
     InstallContext context;
     context.PgBaseDir = c.pg_base_dir;
     context.WorkFolder = c.work_folder;
+    t.host.AddFile(ExcludeTrailingBackslash(c.work_folder) + "\\brevoxil.sql", "SELECT 1;");
     EXPECT_TRUE(ImportSqlScripts(t.installer, context));
     EXPECT_EQ(t.host.command_lines, std::vector<std::string>{c.command_line});
   }
@@ -72,11 +77,13 @@ TEST(ImportSqlScriptsTest, AnyUserNameReachesPsqlAsOneArgument) {
     InstallContext context;
     context.PgBaseDir = "C:\\Program Files\\PostgreSQL\\8.3";
     context.WorkFolder = "C:\\Temp\\7";
+    t.host.AddFile("C:\\Temp\\7\\brevoxil.sql", "SELECT 1;");
     EXPECT_TRUE(ImportSqlScripts(t.installer, context));
     ASSERT_EQ(t.host.command_lines.size(), 1u);
-    EXPECT_EQ(SplitProgramCommandLine(t.host.command_lines[0]),
-              (std::vector<std::string>{"C:\\Program Files\\PostgreSQL\\8.3\\bin\\psql.exe", "-f",
-                                        "C:\\Temp\\7\\brevoxil.sql", "corvantis", user}));
+    EXPECT_EQ(
+        SplitProgramCommandLine(t.host.command_lines[0]),
+        (std::vector<std::string>{"C:\\Program Files\\PostgreSQL\\8.3\\bin\\psql.exe", "-f",
+                                  "C:\\Temp\\7\\brevoxil.sql.transaction", "corvantis", user}));
   }
 }
 
@@ -101,11 +108,13 @@ TEST(ImportSqlScriptsTest, PsqlReachesTheGatesServerThroughItsEnvironment) {
     t.settings.DbPassword = c.password;
     InstallContext context;
     context.WorkFolder = "C:\\Temp\\1";
+    t.host.AddFile("C:\\Temp\\1\\brevoxil.sql", "SELECT 1;");
     EXPECT_TRUE(ImportSqlScripts(t.installer, context));
     EXPECT_EQ(t.host.environments, std::vector<EnvironmentAdditions>{c.environment});
-    EXPECT_EQ(t.host.command_lines,
-              std::vector<std::string>{
-                  "\"\\bin\\psql.exe\" -f \"C:\\Temp\\1\\brevoxil.sql\" corvantis root"});
+    EXPECT_EQ(
+        t.host.command_lines,
+        std::vector<std::string>{
+            "\"\\bin\\psql.exe\" -f \"C:\\Temp\\1\\brevoxil.sql.transaction\" corvantis root"});
   }
 }
 
@@ -140,6 +149,7 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
     t.screen.ExpectBox(kImportFailed, "ERROR", kMbYesNo | kMbIconError, c.answer);
     InstallContext context;
     context.WorkFolder = "C:\\Temp\\1";
+    t.host.AddFile("C:\\Temp\\1\\brevoxil.sql", "SELECT 1;");
     EXPECT_EQ(ImportSqlScripts(t.installer, context), c.result);
     EXPECT_EQ(t.screen.last_box_owner, &t.ui.owner);
     // Only a No stops the install; that is what its exit status tells.

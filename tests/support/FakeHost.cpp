@@ -380,6 +380,52 @@ bool FakeHost::RemoveFile(const std::string& path) {
   return true;
 }
 
+bool FakeHost::MoveFileReplacing(const std::string& from, const std::string& to) {
+  const std::string from_key = Key(from);
+  const std::string to_key = Key(to);
+  Node* source = Find(from_key);
+  if (source == nullptr) return Fail("cannot move", to, kFileNotFound);
+  Node* target = Find(to_key);
+  if (source->Open() || Locked(from_key) || Locked(to_key) || (target != nullptr && target->Open()))
+    return Fail("cannot move", to, kSharingViolation);
+  if (target != nullptr && (target->folder || target->read_only))
+    return Fail("cannot move", to, kAccessDenied);
+  if (target == nullptr && TakesNewFiles(ParentKey(to_key)) == false)
+    return Fail("cannot move", to, kAccessDenied);
+  moves.push_back(from + " -> " + to);
+  nodes_[to_key] = std::move(nodes_[from_key]);
+  nodes_.erase(from_key);
+  return true;
+}
+
+bool FakeHost::MakeHardLink(const std::string& existing, const std::string& link) {
+  const Node* source = Find(Key(existing));
+  if (source == nullptr || source->folder) return Fail("cannot link", link, kFileNotFound);
+  if (Find(Key(link)) != nullptr) return Fail("cannot link", link, kAlreadyExists);
+  if (!hard_links) return Fail("cannot link", link, kAccessDenied);
+  const Node* parent = Find(ParentKey(Key(link)));
+  if (parent == nullptr || !parent->folder) return Fail("cannot link", link, kPathNotFound);
+  // A copy serves: nothing here writes a file in place once it is linked.
+  auto node = std::make_unique<Node>();
+  node->bytes = source->bytes;
+  node->read_only = source->read_only;
+  nodes_[Key(link)] = std::move(node);
+  return true;
+}
+
+bool FakeHost::RemoveOneDirectory(const std::string& path) {
+  const std::string key = Key(path);
+  const Node* node = Find(key);
+  if (node == nullptr || !node->folder)
+    return Fail("cannot remove the folder", path, kPathNotFound);
+  for (const auto& [other, _] : nodes_)
+    if (other.size() > key.size() && other.compare(0, key.size(), key) == 0 &&
+        other[key.size()] == '\\')
+      return Fail("cannot remove the folder", path, kAccessDenied);
+  nodes_.erase(key);
+  return true;
+}
+
 std::string FakeHost::ShortPathName(const std::string& path) {
   auto it = short_paths.find(path);
   return it == short_paths.end() ? path : it->second;
@@ -467,6 +513,13 @@ class FakeKey : public HostRegistryKey {
     }
     return true;
   }
+  bool DeleteValue(const std::string& name) override {
+    if (host_.value_writes_fail) return false;
+    auto& values = key_.values;
+    for (auto it = values.begin(); it != values.end();)
+      it = EqualsIgnoreAsciiCase(it->name, name) ? values.erase(it) : it + 1;
+    return true;
+  }
 
  private:
   FakeHost& host_;
@@ -518,9 +571,20 @@ namespace {
 
 class FakeProcess : public HostProcess {
  public:
-  FakeProcess(int input_waits, bool fails, uint32_t exit_code)
-      : input_waits_(input_waits), fails_(fails), exit_code_(exit_code) {}
+  FakeProcess(int input_waits, bool fails, uint32_t exit_code, bool hangs, uint32_t* ticks,
+              int* terminated)
+      : input_waits_(input_waits),
+        fails_(fails),
+        exit_code_(exit_code),
+        hangs_(hangs),
+        ticks_(ticks),
+        terminated_(terminated) {}
   Wait WaitForExitOrInput() override {
+    if (exited_) return Wait::kExited;
+    if (hangs_) {
+      *ticks_ += 1000;  // a second passes with each wait
+      return Wait::kInput;
+    }
     if (input_waits_ > 0) {
       --input_waits_;
       return Wait::kInput;
@@ -532,25 +596,43 @@ class FakeProcess : public HostProcess {
   std::optional<uint32_t> ExitCode() override {
     return exited_ ? std::optional<uint32_t>(exit_code_) : std::nullopt;
   }
+  bool Terminate() override {
+    if (!exited_) ++*terminated_;
+    exited_ = true;
+    exit_code_ = 1;
+    return true;
+  }
 
  private:
   int input_waits_;
   bool fails_;
   uint32_t exit_code_;
+  bool hangs_;
+  uint32_t* ticks_;
+  int* terminated_;
   bool exited_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<HostProcess> FakeHost::StartProcess(const std::string& command_line,
-                                                    const EnvironmentAdditions& environment) {
+                                                    const EnvironmentAdditions& environment,
+                                                    const ProcessOptions& options) {
   command_lines.push_back(command_line);
   environments.push_back(environment);
   if (can_start && !can_start(command_line))
     return FailNull("cannot start", command_line, kFileNotFound);
+  if (!options.output_file.empty()) {
+    const std::string text = output ? output(command_line) : std::string();
+    std::unique_ptr<HostFile> file = CreateFileForWrite(options.output_file);
+    if (file == nullptr) return nullptr;
+    uint32_t done = 0;
+    file->Write(text.data(), static_cast<uint32_t>(text.size()), &done);
+  }
   if (on_start) on_start(command_line);
   return std::make_unique<FakeProcess>(input_waits, wait_fails,
-                                       exit_code ? exit_code(command_line) : 0);
+                                       exit_code ? exit_code(command_line) : 0,
+                                       hangs && hangs(command_line), &ticks, &terminated);
 }
 
 int FakeHost::Random() {

@@ -52,6 +52,10 @@ class FakeHost : public Host {
   // Caps what one write call takes (the disk fills up after `disk_space`
   // more bytes); -1: unlimited.
   int64_t disk_space = -1;
+  // False: hard links cannot be made (another volume, FAT).
+  bool hard_links = true;
+  // Every MoveFileReplacing done, as "FROM -> TO".
+  std::vector<std::string> moves;
   // Every path a file was created at, as the caller named it.
   std::vector<std::string> created_files;
   // Handles open now.
@@ -86,6 +90,11 @@ class FakeHost : public Host {
   std::function<void(const std::string&)> on_start;
   // A started program's exit status (default: 0).
   std::function<uint32_t(const std::string&)> exit_code;
+  // What a started program writes to its output file (default: nothing).
+  std::function<std::string(const std::string&)> output;
+  // Whether a command line never ends by itself: each wait lets a second pass.
+  std::function<bool(const std::string&)> hangs;
+  int terminated = 0;       // programs ended by Terminate
   int input_waits = 0;      // each wait reports input this many times first
   bool wait_fails = false;  // the wait fails outright
 
@@ -118,12 +127,17 @@ class FakeHost : public Host {
   bool ReplaceFileWith(const std::string& from, const std::string& to) override;
   FolderRoom RoomIn(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override;
+  bool MakeHardLink(const std::string& existing, const std::string& link) override;
+  bool RemoveOneDirectory(const std::string& path) override;
   std::string TempPath() override { return temp_path; }
   std::string ShortPathName(const std::string& path) override;
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override;
+  using Host::StartProcess;
   std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
-                                            const EnvironmentAdditions& environment) override;
+                                            const EnvironmentAdditions& environment,
+                                            const ProcessOptions& options) override;
   uint32_t TickCount() override { return ticks; }
   int64_t Time() override { return time; }
   void SeedRandom(unsigned seed) override { seeds.push_back(seed); }

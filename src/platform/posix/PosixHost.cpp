@@ -15,6 +15,7 @@
 #include "platform/CommandLine.h"
 #include "platform/posix/AtomicFile.h"
 #include "platform/posix/LibcryptoSha256.h"
+#include "platform/posix/FileDescriptor.h"
 #include "platform/posix/LinkedPq.h"
 #include "platform/posix/OsError.h"
 #include "platform/posix/PathMap.h"
@@ -180,6 +181,55 @@ class PosixHost final : public Host {
     return true;
   }
 
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override {
+    const std::string host_from = paths_.ToHost(from);
+    const std::string host_to = paths_.ToHost(to);
+    if (host_from.empty() || host_to.empty()) return Fail("cannot move", from, host_from, EINVAL);
+    // The file takes the place of a regular file with its mode and owner,
+    // as a file written over would have kept them; elsewhere a new file's.
+    struct stat old_file;
+    if (::lstat(host_to.c_str(), &old_file) == 0 && S_ISREG(old_file.st_mode)) {
+      ::chmod(host_from.c_str(), old_file.st_mode & 07777);
+      struct stat moved;
+      if (::lstat(host_from.c_str(), &moved) == 0 &&
+          (moved.st_uid != old_file.st_uid || moved.st_gid != old_file.st_gid)) {
+        if (::lchown(host_from.c_str(), old_file.st_uid, old_file.st_gid) != 0) {
+          // Not allowed to give it away: the mode still holds.
+        }
+      }
+    } else {
+      const mode_t mask = ::umask(022);
+      ::umask(mask);
+      struct stat moved;
+      if (::lstat(host_from.c_str(), &moved) == 0 && S_ISREG(moved.st_mode) &&
+          (moved.st_mode & 07777) == 0600)
+        ::chmod(host_from.c_str(), 0666 & ~mask);
+    }
+    if (::rename(host_from.c_str(), host_to.c_str()) != 0)
+      return Fail("cannot move", to, host_to, errno);
+    paths_.Changed(host_from);
+    paths_.Changed(host_to);
+    return true;
+  }
+
+  bool MakeHardLink(const std::string& existing, const std::string& link) override {
+    const std::string host_existing = paths_.ToHost(existing);
+    const std::string host_link = paths_.ToHost(link);
+    if (host_existing.empty() || host_link.empty() ||
+        ::linkat(AT_FDCWD, host_existing.c_str(), AT_FDCWD, host_link.c_str(), 0) != 0)
+      return Fail("cannot link", link, host_link, errno ? errno : EINVAL);
+    paths_.Changed(host_link);
+    return true;
+  }
+
+  bool RemoveOneDirectory(const std::string& path) override {
+    const std::string host = paths_.ToHost(path);
+    if (host.empty() || ::rmdir(host.c_str()) != 0)
+      return Fail("cannot remove the folder", path, host, host.empty() ? EINVAL : errno);
+    paths_.Changed(host);
+    return true;
+  }
+
   // Only named here: it is made when the first file is placed in it.
   std::string TempPath() override {
     if (temp_.empty()) temp_ = "C:\\users\\" + UserName() + "\\Temp\\";
@@ -201,7 +251,8 @@ class PosixHost final : public Host {
   // split it, so an argument quoted for a Windows program arrives whole. A
   // program that cannot start is not reported here: the caller decides.
   std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
-                                            const EnvironmentAdditions& environment) override {
+                                            const EnvironmentAdditions& environment,
+                                            const ProcessOptions& options) override {
     const std::vector<std::string> words = SplitProgramCommandLine(command_line);
     if (words.empty() || words[0].empty()) {
       Fail("cannot start", command_line, command_line, ENOENT);
@@ -221,9 +272,25 @@ class PosixHost final : public Host {
     EndConsoleOutput();
     EnvironmentAdditions variables = {{kPrefixVariable, paths_.prefix()}};
     variables.insert(variables.end(), environment.begin(), environment.end());
+    // The output file is made fresh, never through a link at its name.
+    FileDescriptor output;
+    if (!options.output_file.empty()) {
+      const std::string output_host = paths_.ToHost(options.output_file);
+      output =
+          FileDescriptor(output_host.empty()
+                             ? -1
+                             : ::open(output_host.c_str(),
+                                      O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+      if (!output.valid()) {
+        Fail("cannot create", options.output_file, output_host, errno ? errno : EINVAL);
+        return nullptr;
+      }
+      paths_.Changed(output_host);
+    }
     int error = 0;
-    std::unique_ptr<HostProcess> process = SpawnProcess(
-        host, std::vector<std::string>(words.begin() + 1, words.end()), variables, &error);
+    std::unique_ptr<HostProcess> process =
+        SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()), variables,
+                     output.valid() ? output.get() : -1, options.unattended, &error);
     if (process == nullptr) Fail("cannot start", program, host, error);
     return process;
   }

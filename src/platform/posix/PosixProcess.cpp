@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -34,7 +34,8 @@ FileDescriptor OpenPidFd(pid_t pid) {
 
 class PosixProcess : public HostProcess {
  public:
-  explicit PosixProcess(pid_t pid) : pid_(pid), pidfd_(OpenPidFd(pid)) {}
+  PosixProcess(pid_t pid, bool own_group)
+      : pid_(pid), own_group_(own_group), pidfd_(OpenPidFd(pid)) {}
   ~PosixProcess() override {
     if (!reaped_) Reap();
   }
@@ -64,6 +65,22 @@ class PosixProcess : public HostProcess {
     return Wait::kInput;
   }
 
+  bool Terminate() override {
+    if (reaped_) return true;
+    // The whole group where the child leads one, so its own children go too.
+    if (::kill(own_group_ ? -pid_ : pid_, SIGKILL) != 0 && errno != ESRCH) return false;
+    for (;;) {
+      int status = 0;
+      const pid_t r = ::waitpid(pid_, &status, 0);
+      if (r == pid_) {
+        reaped_ = true;
+        status_ = status;
+        return true;
+      }
+      if (errno != EINTR) return false;
+    }
+  }
+
  private:
   // kExited once the child is reaped, kInput while it runs, kFailed when
   // waitpid fails.
@@ -82,32 +99,47 @@ class PosixProcess : public HostProcess {
   }
 
   const pid_t pid_;
+  const bool own_group_;
   FileDescriptor pidfd_;
   bool reaped_ = false;
   int status_ = 0;  // waitpid's, once reaped
 };
 
-// posix_spawn's attribute and file-action objects, destroyed on every path.
-struct SpawnSetup {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  SpawnSetup() {
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
+// Only async-signal-safe calls between fork and exec: the child writes its
+// errno into `report` when it cannot become the program.
+[[noreturn]] void BecomeProgram(const char* program, char* const* argv, char* const* envp,
+                                int output, bool own_group, pid_t parent, int report) {
+  // The child ends with the installer, also when the installer is killed.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) ::_exit(127);  // the installer is gone already
+  if (own_group) ::setpgid(0, 0);
+  int error = 0;
+  const int null = ::open("/dev/null", O_RDONLY);
+  if (null < 0 || ::dup2(null, STDIN_FILENO) < 0) error = errno;
+  if (error == 0 && output >= 0 &&
+      (::dup2(output, STDOUT_FILENO) < 0 || ::dup2(output, STDERR_FILENO) < 0))
+    error = errno;
+  if (error == 0) {
+    // No signal blocked and the usual dispositions, whatever the installer
+    // has changed.
+    for (int s : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD}) ::signal(s, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::execve(program, argv, envp);
+    error = errno;
   }
-  SpawnSetup(const SpawnSetup&) = delete;
-  SpawnSetup& operator=(const SpawnSetup&) = delete;
-  ~SpawnSetup() {
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-  }
-};
+  ssize_t ignored = ::write(report, &error, sizeof error);
+  (void)ignored;
+  ::_exit(127);
+}
 
 }  // namespace
 
 std::unique_ptr<HostProcess> SpawnProcess(
     const std::string& host_program, const std::vector<std::string>& arguments,
-    const std::vector<std::pair<std::string, std::string>>& extra_environment, int* error) {
+    const std::vector<std::pair<std::string, std::string>>& extra_environment, int output,
+    bool own_group, int* error) {
   std::vector<std::string> environment;
   for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -126,25 +158,36 @@ std::unique_ptr<HostProcess> SpawnProcess(
   for (std::string& e : environment) envp.push_back(e.data());
   envp.push_back(nullptr);
 
-  SpawnSetup setup;
-  posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  // The child starts with no signal blocked and the usual dispositions,
-  // whatever this process has changed.
-  sigset_t none;
-  sigemptyset(&none);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  for (int s : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&defaults, s);
-  posix_spawnattr_setsigmask(&setup.attributes, &none);
-  posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
-  posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  pid_t pid = 0;
-  const int result = ::posix_spawn(&pid, host_program.c_str(), &setup.actions, &setup.attributes,
-                                   argv.data(), envp.data());
-  if (result != 0) {
-    *error = result;
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    *error = errno;
     return nullptr;
   }
-  return std::make_unique<PosixProcess>(pid);
+  FileDescriptor read_end(report[0]);
+  FileDescriptor write_end(report[1]);
+  const pid_t parent = ::getpid();
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    *error = errno;
+    return nullptr;
+  }
+  if (pid == 0)
+    BecomeProgram(host_program.c_str(), argv.data(), envp.data(), output, own_group, parent,
+                  write_end.get());
+  // The group is set from both sides, so it stands before anyone signals it.
+  if (own_group) ::setpgid(pid, pid);
+  write_end.Reset();
+  int child_error = 0;
+  ssize_t got;
+  do {
+    got = ::read(read_end.get(), &child_error, sizeof child_error);
+  } while (got < 0 && errno == EINTR);
+  if (got == static_cast<ssize_t>(sizeof child_error)) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    *error = child_error;
+    return nullptr;
+  }
+  return std::make_unique<PosixProcess>(pid, own_group);
 }

@@ -49,8 +49,8 @@ class RegistryStore {
     struct stat st;
     if (::stat(file_.c_str(), &st) == 0) {
       if (!S_ISREG(st.st_mode))
-        return Warn(
-            OsErrorMessage("cannot use the registry", file_, S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
+        return Warn(OsErrorMessage("cannot use the registry", file_,
+                                   S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
       if (::access(file_.c_str(), W_OK) != 0)
         return Warn(OsErrorMessage("cannot write the registry", file_, errno));
     } else if (errno != ENOENT) {
@@ -139,6 +139,14 @@ class PosixRegistryKey : public HostRegistryKey {
     if (!store_->Writable()) return false;
     std::optional<RegistryFile> registry = store_->Load();
     if (!registry || !registry->SetValue(path_, name, kRegSz, value)) return false;
+    return store_->Save(*registry);
+  }
+
+  bool DeleteValue(const std::string& name) override {
+    std::optional<RegistryFile> registry = store_->Load();
+    if (!registry) return false;
+    if (registry->FindValue(path_, name) == nullptr) return true;
+    if (!store_->Writable() || !registry->DeleteValue(path_, name)) return false;
     return store_->Save(*registry);
   }
 

@@ -313,7 +313,9 @@ bool RegistryFile::Read(std::string* error) {
   has_header_ = false;
   const std::string& text = text_;
   const std::vector<RawLine> lines = RawLines(text);
-  auto line_text = [&](size_t i) { return text.substr(lines[i].begin, lines[i].end - lines[i].begin); };
+  auto line_text = [&](size_t i) {
+    return text.substr(lines[i].begin, lines[i].end - lines[i].begin);
+  };
   size_t i = 0;
   while (i < lines.size() && TrimRight(line_text(i)).empty()) ++i;
   if (i == lines.size()) return true;
@@ -507,6 +509,20 @@ bool RegistryFile::AddKey(const std::string& key) {
   added += line_end_ + SectionHeader(Spelled(names)) + line_end_;
   Edit(text_.size(), text_.size(), added);
   return true;
+}
+
+bool RegistryFile::DeleteValue(const std::string& key, const std::string& name) {
+  bool found = false;
+  for (;;) {
+    const RegistrySection* section = FindSection(KeyNames(key));
+    if (section == nullptr) return found;
+    const std::optional<size_t> existing = ValueIndex(*section, name);
+    if (!existing) return found;
+    const size_t index = static_cast<size_t>(section - sections_.data());
+    const Span span = value_spans_[index][*existing];
+    Edit(span.begin, span.next, std::string());
+    found = true;
+  }
 }
 
 bool RegistryFile::SetValue(const std::string& key, const std::string& name, uint32_t type,

@@ -70,6 +70,9 @@ class RegistryFile {
   // (it holds a line break or is a hive name). A file with nothing but
   // blank lines is started anew with the REGEDIT4 line.
   bool AddKey(const std::string& key);
+  // Removes every definition of the value, with its lines. False when the
+  // key has no such value.
+  bool DeleteValue(const std::string& key, const std::string& name);
   // Sets (adds or replaces) a value, adding the key's section when needed.
   // False when a name cannot be written (a line break in it).
   bool SetValue(const std::string& key, const std::string& name, uint32_t type,

@@ -218,6 +218,25 @@ bool RemoveWin32File(const std::string& path, HostError* error) {
   return false;
 }
 
+bool MoveWin32File(const std::string& from, const std::string& to, HostError* error) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  *error = Win32Error("cannot move", to, GetLastError());
+  return false;
+}
+
+bool LinkWin32File(const std::string& existing, const std::string& link, HostError* error) {
+  if (CreateHardLinkA(link.c_str(), existing.c_str(), nullptr)) return true;
+  *error = Win32Error("cannot link", link, GetLastError());
+  return false;
+}
+
+bool RemoveWin32Directory(const std::string& path, HostError* error) {
+  if (RemoveDirectoryA(path.c_str())) return true;
+  *error = Win32Error("cannot remove the folder", path, GetLastError());
+  return false;
+}
+
 std::string Win32TempPath() {
   char buffer[MAX_PATH + 1] = {};
   const DWORD length = GetTempPathA(MAX_PATH, buffer);

@@ -19,5 +19,9 @@ bool MakeWin32Directory(const std::string& path, HostError* error);
 bool ReplaceWin32File(const std::string& from, const std::string& to, HostError* error);
 Host::FolderRoom Win32RoomIn(const std::string& path);
 bool RemoveWin32File(const std::string& path, HostError* error);
+// MoveFileExA with MOVEFILE_REPLACE_EXISTING and MOVEFILE_WRITE_THROUGH.
+bool MoveWin32File(const std::string& from, const std::string& to, HostError* error);
+bool LinkWin32File(const std::string& existing, const std::string& link, HostError* error);
+bool RemoveWin32Directory(const std::string& path, HostError* error);
 std::string Win32TempPath();
 std::string Win32ShortPathName(const std::string& path);

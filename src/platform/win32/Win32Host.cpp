@@ -75,6 +75,15 @@ class Win32Host final : public Host {
   }
   FolderRoom RoomIn(const std::string& path) override { return Win32RoomIn(path); }
   bool RemoveFile(const std::string& path) override { return RemoveWin32File(path, &last_error_); }
+  bool MoveFileReplacing(const std::string& from, const std::string& to) override {
+    return MoveWin32File(from, to, &last_error_);
+  }
+  bool MakeHardLink(const std::string& existing, const std::string& link) override {
+    return LinkWin32File(existing, link, &last_error_);
+  }
+  bool RemoveOneDirectory(const std::string& path) override {
+    return RemoveWin32Directory(path, &last_error_);
+  }
   std::string TempPath() override { return Win32TempPath(); }
   std::string ShortPathName(const std::string& path) override { return Win32ShortPathName(path); }
 
@@ -85,8 +94,9 @@ class Win32Host final : public Host {
   }
 
   std::unique_ptr<HostProcess> StartProcess(const std::string& command_line,
-                                            const EnvironmentAdditions& environment) override {
-    return StartWin32Process(command_line, environment, &last_error_);
+                                            const EnvironmentAdditions& environment,
+                                            const ProcessOptions& options) override {
+    return StartWin32Process(command_line, environment, options, &last_error_);
   }
 
   uint32_t TickCount() override { return GetTickCount(); }

@@ -8,10 +8,12 @@
 #include "platform/win32/Win32Support.h"
 
 // CreateProcessA of the command line, with `environment` added to this
-// process's. Null, with the reason in `*error`, when it cannot start.
+// process's, in a job object of its own that kills what is in it when the
+// last handle to it closes (at the latest when this program ends). Null,
+// with the reason in `*error`, when it cannot start.
 std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
                                                const EnvironmentAdditions& environment,
-                                               HostError* error);
+                                               const ProcessOptions& options, HostError* error);
 
 // The programs started from now on start with their windows hidden (an
 // unattended run shows no window, not even a console program's). For the

@@ -84,6 +84,11 @@ class Win32RegistryKey : public HostRegistryKey {
                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
   }
 
+  bool DeleteValue(const std::string& name) override {
+    const LONG status = RegDeleteValueA(key_.get(), name.c_str());
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+  }
+
  private:
   UniqueKey key_;
 };

@@ -146,4 +146,29 @@ TEST_F(Win32ProcessTest, AFileAnotherProcessHoldsWithoutSharingCannotBeOpened) {
   EXPECT_NE(host_->CreateFileForWrite(path), nullptr);
 }
 
+// The program's output and error go to the file asked for; a program that
+// runs on is ended by Terminate, with the job it runs in.
+TEST_F(Win32ProcessTest, OutputGoesToItsFileAndTerminateEndsTheProgram) {
+  const std::string folder = MakeScratchFolder("output");
+  ProcessOptions options;
+  options.output_file = folder + "out.txt";
+  std::unique_ptr<HostProcess> printer =
+      host_->StartProcess("\"" + child_ + "\" print hello", {}, options);
+  ASSERT_NE(printer, nullptr);
+  while (printer->WaitForExitOrInput() == HostProcess::Wait::kInput) {
+  }
+  printer.reset();
+  EXPECT_EQ(ReadWholeFile(options.output_file), "hello!");
+
+  const std::string held = folder + "held.txt";
+  std::unique_ptr<HostProcess> holder =
+      host_->StartProcess("\"" + child_ + "\" hold \"" + held + "\" 60000", {}, {});
+  ASSERT_NE(holder, nullptr);
+  for (int i = 0; i < 200 && !Exists(held + ".held"); ++i) Sleep(25);
+  const DWORD start = GetTickCount();
+  EXPECT_TRUE(holder->Terminate());
+  EXPECT_EQ(holder->WaitForExitOrInput(), HostProcess::Wait::kExited);
+  EXPECT_LT(GetTickCount() - start, 10000u);
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // The child program of the process tests.
 //   child hold PATH MILLISECONDS   opens PATH without sharing, creates
 //                                  PATH.held, and keeps the file open so long
+//   child print TEXT               writes TEXT to its standard output and
+//                                  "!" to its standard error
 //   child ...                      waits CORVANTIS_CHILD_DELAY milliseconds,
 //                                  then writes its whole command line, byte
 //                                  for byte, to the file CORVANTIS_CHILD_OUT
@@ -41,6 +43,13 @@ int main(int argc, char** argv) {
     WriteWhole(std::string(argv[2]) + ".held", "");
     Sleep(static_cast<DWORD>(std::atoi(argv[3])));
     CloseHandle(file);
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "print") == 0) {
+    DWORD done = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), argv[2], static_cast<DWORD>(std::strlen(argv[2])),
+              &done, nullptr);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), "!", 1, &done, nullptr);
     return 0;
   }
   const std::string delay = Environment("CORVANTIS_CHILD_DELAY");

@@ -1,0 +1,224 @@
+#include "engine/InstallJournal.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "formlib/FileUtil.h"
+#include "formlib/Registry.h"
+#include "platform/Text.h"
+
+namespace {
+
+std::string ParentFolder(const std::string& path) {
+  const size_t at = path.find_last_of("\\/");
+  return at == std::string::npos ? std::string() : path.substr(0, at);
+}
+
+std::string WithReason(const std::string& text, const std::string& why) {
+  return why.empty() ? text : text + ": " + why;
+}
+
+}  // namespace
+
+bool InstallJournal::Begin(const std::string& work_folder) {
+  const std::string folder = ExcludeTrailingBackslash(work_folder);
+  kept_folder_ = folder + "\\kept";
+  journal_path_ = folder + "\\setup.journal";
+  if (host_.FileAttributes(kept_folder_) != kAttributeDirectory &&
+      !host_.MakeOneDirectory(kept_folder_)) {
+    log_.Write(WithReason("cannot make " + kept_folder_, host_.LastError().Message()));
+    return false;
+  }
+  journal_ = host_.CreateFileForWrite(journal_path_);
+  if (journal_ == nullptr) {
+    log_.Write(WithReason("cannot create " + journal_path_, host_.LastError().Message()));
+    return false;
+  }
+  log_.Write("journal of the changes: " + journal_path_);
+  return true;
+}
+
+void InstallJournal::Add(Note note, const std::string& line) {
+  notes_.push_back(std::move(note));
+  // A line on disk for whoever looks after a killed run; its loss costs
+  // nothing the memory does not hold.
+  if (journal_ != nullptr) {
+    const std::string text = line + "\r\n";
+    if (!WriteAll(*journal_, text.data(), text.size())) journal_.reset();
+  }
+}
+
+std::string InstallJournal::NextKeptName() {
+  return kept_folder_ + "\\" + std::to_string(++kept_count_);
+}
+
+bool InstallJournal::CopyFile(const std::string& from, const std::string& to) {
+  std::unique_ptr<HostFile> in = host_.OpenFileForRead(from, kShareRead);
+  if (in == nullptr) return false;
+  std::unique_ptr<HostFile> out = host_.CreateFileForWrite(to);
+  if (out == nullptr) return false;
+  static constexpr uint32_t kChunk = 1u << 20;
+  std::unique_ptr<char[]> buffer(new char[kChunk]);
+  for (;;) {
+    uint32_t done = 0;
+    if (!in->Read(buffer.get(), kChunk, &done)) return false;
+    if (done == 0) return true;
+    if (!WriteAll(*out, buffer.get(), done)) return false;
+  }
+}
+
+void InstallJournal::BeforeFoldersFor(const std::string& target) {
+  // From the top down to the first folder that is missing: it and every
+  // folder below it on the way to the target are about to be made. Only
+  // the first and the deepest are noted, so a path thousands of folders
+  // deep costs no more than the folders that exist.
+  const std::string deepest = ParentFolder(target);
+  // Entries of one folder follow each other: it is looked at once.
+  if (deepest == known_folder_) return;
+  known_folder_ = deepest;
+  for (size_t at = deepest.find_first_of("\\/", 3);; at = deepest.find_first_of("\\/", at + 1)) {
+    const std::string folder = deepest.substr(0, at);
+    if (folder.size() > 3 && !folder.empty() && folder.back() != '\\' && folder.back() != '/' &&
+        host_.FileAttributes(folder) == kInvalidFileAttributes) {
+      Add({Kind::kFolder, folder, deepest, {}, {}, {}}, "folders made: " + folder);
+      return;
+    }
+    if (at == std::string::npos) return;
+  }
+}
+
+bool InstallJournal::BeforePlacing(const std::string& target) {
+  // A second name for the old file, tried first: most entries of an update
+  // replace one.
+  const std::string kept = NextKeptName();
+  if (!host_.MakeHardLink(target, kept)) {
+    if (host_.FileAttributes(target) == kInvalidFileAttributes) {
+      --kept_count_;
+      Add({Kind::kNewFile, target, {}, {}, {}, {}}, "file made: " + target);
+      return true;
+    }
+    const std::string why = host_.LastError().Message();
+    if (!CopyFile(target, kept)) {
+      host_.RemoveFile(kept);
+      log_.Write(
+          WithReason("cannot keep the old " + target + " as " + kept, host_.LastError().Message()));
+      return false;
+    }
+    log_.Write(WithReason("kept a copy of " + target + " (no second name", why) + ")");
+  }
+  Add({Kind::kReplacedFile, target, kept, {}, {}, {}},
+      "file replaced: " + target + " kept as " + kept);
+  return true;
+}
+
+void InstallJournal::NotPlaced(const std::string& target) {
+  if (notes_.empty() || notes_.back().path != target) return;
+  const Note& last = notes_.back();
+  if (last.kind != Kind::kNewFile && last.kind != Kind::kReplacedFile) return;
+  if (last.kind == Kind::kReplacedFile) host_.RemoveFile(last.kept);
+  const std::string line = "not placed after all: " + target;
+  notes_.pop_back();
+  if (journal_ != nullptr) {
+    const std::string text = line + "\r\n";
+    if (!WriteAll(*journal_, text.data(), text.size())) journal_.reset();
+  }
+}
+
+bool InstallJournal::KeepContent(const std::string& path) {
+  std::string bytes;
+  try {
+    bytes = LoadFile(host_, path);
+  } catch (const std::exception& e) {
+    log_.Write(WithReason(std::string("cannot keep the old ") + path + ": " + e.what(),
+                          host_.LastError().Message()));
+    return false;
+  }
+  const std::string kept = NextKeptName();
+  std::unique_ptr<HostFile> out = host_.CreateFileForWrite(kept);
+  if (out == nullptr || !WriteAll(*out, bytes.data(), bytes.size()))
+    log_.Write(
+        WithReason("cannot keep a copy of " + path + " on disk", host_.LastError().Message()));
+  Add({Kind::kContent, path, kept, {}, {}, std::move(bytes)},
+      "file rewritten: " + path + " kept as " + kept);
+  return true;
+}
+
+void InstallJournal::KeepRegistryValue(const std::string& key, const std::string& name) {
+  std::optional<std::string> value;
+  if (std::unique_ptr<HostRegistryKey> opened = host_.OpenLocalMachineKey(key, false)) {
+    std::string data;
+    const RegValueType type = opened->QueryValue(name, &data);
+    if (type != RegValueType::kMissing) value = data;
+  }
+  Add({Kind::kRegistryValue, key, {}, name, value, {}},
+      "registry value " + key + "\\" + name + (value ? " was \"" + *value + "\"" : " was absent"));
+}
+
+bool InstallJournal::Undo(const Note& note) {
+  switch (note.kind) {
+    case Kind::kFolder: {
+      // The folders made, from the first one down as far as they exist, are
+      // removed from the deepest up.
+      std::vector<std::string> made;
+      size_t at = note.path.size();
+      for (;;) {
+        const std::string folder = note.kept.substr(0, at);
+        const bool separator_last = folder.back() == '\\' || folder.back() == '/';
+        if (!separator_last) {
+          if (host_.FileAttributes(folder) != kAttributeDirectory) break;
+          made.push_back(folder);
+        }
+        if (at >= note.kept.size()) break;
+        at = std::min(note.kept.find_first_of("\\/", at + 1), note.kept.size());
+      }
+      bool removed = true;
+      for (auto it = made.rbegin(); it != made.rend(); ++it)
+        removed = host_.RemoveOneDirectory(*it) && removed;
+      return removed;
+    }
+    case Kind::kNewFile:
+      if (host_.FileAttributes(note.path) == kInvalidFileAttributes) return true;
+      return host_.RemoveFile(note.path);
+    case Kind::kReplacedFile:
+      if (host_.MoveFileReplacing(note.kept, note.path)) return true;
+      // A copy on another volume: its bytes go back in place.
+      try {
+        SaveFileReplacing(host_, note.path, LoadFile(host_, note.kept));
+        return true;
+      } catch (const std::exception&) {
+        return false;
+      }
+    case Kind::kContent:
+      try {
+        SaveFileReplacing(host_, note.path, note.bytes);
+        return true;
+      } catch (const std::exception&) {
+        return false;
+      }
+    case Kind::kRegistryValue: {
+      std::unique_ptr<HostRegistryKey> key = host_.OpenLocalMachineKey(note.path, false);
+      if (key == nullptr) return !note.value;
+      return note.value ? key->SetStringValue(note.name, *note.value) : key->DeleteValue(note.name);
+    }
+  }
+  return false;
+}
+
+bool InstallJournal::Restore(std::vector<std::string>* not_restored) {
+  bool complete = true;
+  for (auto it = notes_.rbegin(); it != notes_.rend(); ++it) {
+    const std::string what =
+        it->kind == Kind::kRegistryValue ? it->path + "\\" + it->name : it->path;
+    static const char* const kSteps[] = {"folder removed", "new file removed", "old file put back",
+                                         "old content put back", "registry value put back"};
+    if (Undo(*it)) {
+      log_.Write(std::string("restore: ") + kSteps[static_cast<int>(it->kind)] + ": " + what);
+      continue;
+    }
+    complete = false;
+    const std::string why = host_.LastError().Message();
+    log_.Write(WithReason("restore: could not put back " + what, why));
+    not_restored->push_back(what);
+  }
+  return complete;
+}
