@@ -2,7 +2,9 @@
 # A real deployment tool drives the installer: ansible-playbook, with the
 # local connection, over three prefixes standing for three servers, each
 # with its own database server: one where the update applies, one already
-# at 2.3.8, one whose package has a damaged entry. First in check mode (the
+# at 2.3.8, one whose package has a damaged entry, one whose SQL script
+# fails inside the database (only the install can find that: it restores
+# the server and fails). First in check mode (the
 # pre-flight /check: nothing may change), then for real (/verysilent with
 # /log:). The play recap says what the exit statuses say, and each server's
 # log holds its story.
@@ -15,7 +17,7 @@ top=$(cd "$here/../.." && pwd)
 
 command -v ansible-playbook >/dev/null || { echo "FAIL: no ansible-playbook (scripts/deps)"; exit 1; }
 work=$(mktemp -d "${TMPDIR:-/tmp}/corvantis-deploy.XXXXXX")
-servers=(applies current damaged)
+servers=(applies current damaged failing)
 cleanup() {
   for s in "${servers[@]}"; do "$top/scripts/pg-server" stop "$work/pg-$s" >/dev/null 2>&1; done
   rm -rf "$work"
@@ -76,6 +78,17 @@ snapshot() {
     LC_ALL=C sort)
 }
 
+# A package whose script stops in its middle: a table made, then a
+# statement on a table that does not exist.
+mkdir -p "$work/failing-package"
+cp -a "$top/samples/package/." "$work/failing-package/"
+printf 'CREATE TABLE deploy_half (id integer);\nSELECT * FROM no_such_table;\n' \
+  >>"$work/failing-package/brevoxil.sql"
+"$BUILD/tools/kpv/kpv" pack "$work/failing-package" "$work/failing/drive_c/Setup/Data.kpv" >/dev/null
+# A machine without the run's work folders, which a failed run keeps, and
+# the stand-ins' own logs.
+unrun() { grep -v -e ' \./drive_c/users\(/\|$\)' -e ' \./drive_c/[A-Za-z0-9.]*/[0-9.]*/*logs'; }
+
 # play [--check]: runs the playbook; its output in $work/play.out.
 play() {
   ANSIBLE_HOME=$work/ansible ANSIBLE_LOCAL_TEMP=$work/ansible/tmp \
@@ -123,6 +136,7 @@ status=$?
 expect_recap check applies "ok=3 changed=1 failed=0"
 expect_recap check current "ok=3 changed=0 failed=0"
 expect_recap check damaged "ok=3 changed=0 failed=0"
+expect_recap check failing "ok=3 changed=1 failed=0"
 for s in "${servers[@]}"; do
   [ "$(snapshot "$work/$s")" = "$(cat "$work/$s.before")" ] || fail "check mode: server-$s changed"
   [ "$(rows "$s")" = "$(cat "$work/$s.rows")" ] || fail "check mode: server-$s: modules changed"
@@ -150,16 +164,22 @@ holds check-damaged "$work/logs/server-damaged-check.log" \
 # For real: the install says what the pre-flight said, on every server.
 play
 status=$?
-[ $status -eq 0 ] || fail "install: ansible-playbook exit status $status, expected 0"
+[ $status -eq 2 ] || fail "install: ansible-playbook exit status $status, expected 2 (a host failed)"
 expect_recap install applies "ok=3 changed=1 failed=0"
 expect_recap install current "ok=3 changed=0 failed=0"
 expect_recap install damaged "ok=3 changed=0 failed=0"
+expect_recap install failing "ok=2 changed=0 failed=1"
 for s in "${servers[@]}"; do
   [ ! -e "$work/$s.dbpass" ] || fail "install: server-$s: the password file was left"
 done
 [ "$(rows applies)" = "Articles|2.3.8" ] || fail "install: server-applies: modules $(rows applies)"
 [ "$(rows current)" = "Articles|2.3.8" ] || fail "install: server-current: modules $(rows current)"
 [ "$(rows damaged)" = "Articles|2.3.7" ] || fail "install: server-damaged: modules $(rows damaged)"
+[ "$(rows failing)" = "Articles|2.3.7" ] || fail "install: server-failing: modules $(rows failing)"
+[ -z "$(psql_on failing -c "SELECT 1 FROM pg_tables WHERE tablename = 'deploy_half'")" ] ||
+  fail "install: server-failing: the failed script left a table"
+[ "$(snapshot "$work/failing" | unrun)" = "$(unrun <"$work/failing.before")" ] ||
+  fail "install: server-failing: not restored: $(diff <(unrun <"$work/failing.before") <(snapshot "$work/failing" | unrun) | head -5)"
 holds install-applies "$work/logs/server-applies.log" \
   "version gate: go ahead" "run: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop" \
   "placed articles/index.php as C:\\Intranet\\articles/index.php, 325 bytes, new" \
@@ -179,6 +199,11 @@ holds install-damaged "$work/logs/server-damaged.log" \
   "result: the update did not go ahead; nothing was changed; exit status 7"
 grep -q -- "-k stop" "$work/logs/server-damaged.log" && fail "install-damaged: the web server was stopped"
 grep -qE "^ *[0-9.]+  placed " "$work/logs/server-damaged.log" && fail "install-damaged: an entry was placed"
+
+holds install-failing "$work/logs/server-failing.log" \
+  "version gate: go ahead" "-k stop" "placed articles/index.php" \
+  "no_such_table" "-k start" "exit status 5"
+grep -q -- "-k restart" "$work/logs/server-failing.log" && fail "install-failing: the web server was restarted"
 
 if grep -rlF -- "$password" "$work/logs" "$work/play.out"; then
   fail "the password was written"
