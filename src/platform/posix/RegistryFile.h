@@ -65,7 +65,7 @@ class RegistryFile {
   // as the file's first line does (LF in a new file); a new key's section
   // comes at the end, after a blank line, a new value after the last line
   // of its key's last section, a changed value in the place of its lines.
-  std::string Write() const { return text_; }
+  const std::string& Write() const { return text_; }
 
   // `key` paths name keys below HKEY_LOCAL_MACHINE with '\' between names;
   // empty names (doubled or leading '\') are skipped. "" is the root.
