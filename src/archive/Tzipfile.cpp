@@ -265,7 +265,12 @@ bool TZipFile::WalkLocalHeaders(ArchiveReader& in) {
       AppendRow(name, *header);
     }
     if (header->flags & kFlagEncrypted) HasEncryptedEntries = true;
-    if (!in.Skip(header->compressed_size)) return false;
+    // The data's last byte is read: an entry cut short is named as such,
+    // not the record that would follow it past the end of the file.
+    uint8_t last = 0;
+    if (header->compressed_size > 0 &&
+        (!in.Skip(header->compressed_size - 1) || !in.Read(&last, 1)))
+      return Refuse("local header", index, position, &name, "the file ends inside its data");
     uint32_t next = in.Peek32();
     if (next == kDataDescriptorSignature) {
       in.Skip(data_descriptor::kSize);

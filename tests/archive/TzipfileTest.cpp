@@ -212,7 +212,10 @@ TEST_F(TzipfileTest, TruncatedAndForeignFilesAreInvalid) {
   for (size_t size = 0; size < whole.size(); ++size) {
     SCOPED_TRACE(size);
     EXPECT_FALSE(Read(whole.substr(0, size)));
-    EXPECT_NE(zip->DirectoryError.find(" at offset "), std::string::npos) << zip->DirectoryError;
+    const size_t at = zip->DirectoryError.find(" at offset ");
+    ASSERT_NE(at, std::string::npos) << zip->DirectoryError;
+    // The record blamed starts inside the file.
+    EXPECT_LE(std::stoul(zip->DirectoryError.substr(at + 11)), size) << zip->DirectoryError;
   }
   const size_t end = FindRecord(whole, kEndRecordSignature);
   int centrals = 0;
@@ -224,10 +227,19 @@ TEST_F(TzipfileTest, TruncatedAndForeignFilesAreInvalid) {
   std::string unlisted = Fixture("PythonStoredComment.zip");  // a central name no header has
   const size_t unlisted_central = FindRecord(unlisted, kCentralHeaderSignature);
   unlisted.replace(unlisted_central + central_header::kSize, 10, "readme.txx");
+  const size_t second = FindRecord(whole, kLocalHeaderSignature, 1);
+  const auto field = [&](size_t at) {
+    return Get16(reinterpret_cast<const uint8_t*>(whole.data()) + second + at);
+  };
+  const size_t second_data = second + local_header::kSize + field(local_header::kNameLength) +
+                             field(local_header::kExtraLength);
   const struct {
     std::string bytes;
     std::string error;
   } others[] = {
+      {whole.substr(0, second_data + 1), "local header 1 at offset " + std::to_string(second) +
+                                             " names \"docs/readme.txt\": the file ends inside "
+                                             "its data"},
       {"This is not an archive.\n", "local header 0 at offset 0: no local header starts there"},
       {"MZ\x90" + std::string(61, '\0') + whole,  // data before the first header
        "local header 0 at offset 0: no local header starts there"},

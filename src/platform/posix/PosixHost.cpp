@@ -242,8 +242,10 @@ class PosixHost final : public Host {
   std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
                                                        bool create) override {
     MakePrefixOnFirstUse();
-    return OpenRegistryKey(paths_.prefix() + "/system.reg", path, create,
-                           [this](const std::string& m) { Warn(m); });
+    if (registry_ == nullptr)
+      registry_ = MakeRegistryStore(paths_.prefix() + "/system.reg",
+                                    [this](const std::string& m) { Warn(m); });
+    return OpenRegistryKey(registry_, path, create);
   }
 
   // --- Processes --------------------------------------------------------
@@ -424,6 +426,7 @@ class PosixHost final : public Host {
   std::string temp_host_;      // its host path
   std::string last_warning_;
   bool prefix_checked_ = false;
+  std::shared_ptr<RegistryStore> registry_;  // made on first use
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <optional>
 
 #include "platform/posix/AtomicFile.h"
@@ -38,6 +39,33 @@ int ReadWholeFile(const std::string& host_path, std::string* text) {
   }
 }
 
+// What tells one state of a file from another without reading it.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  struct timespec modified = {}, changed = {};
+
+  bool operator==(const FileStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+std::optional<FileStamp> StampOf(const std::string& host_path) {
+  struct stat st;
+  if (::stat(host_path.c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+}
+
+// A file written within this many seconds may be written again with the
+// same size and times (they have the clock's coarse steps): its text is
+// compared instead.
+constexpr time_t kRecentSeconds = 2;
+
+}  // namespace
+
 class RegistryStore {
  public:
   RegistryStore(std::string host_file, RegistryWarning warn)
@@ -63,24 +91,46 @@ class RegistryStore {
     return true;
   }
 
-  // The file as it is now; a missing file is an empty registry.
-  std::optional<RegistryFile> Load() const {
+  // The file as it is now, parsed again only when it changed; a missing
+  // file is an empty registry. Null when it cannot be read or parsed.
+  RegistryFile* Load() {
+    const std::optional<FileStamp> stamp = StampOf(file_);
+    if (cached_ && stamp && settled_ && *stamp == stamp_) return &*cached_;
     std::string text;
     const int err = ReadWholeFile(file_, &text);
-    if (err == ENOENT) return RegistryFile();
+    if (err == ENOENT) {
+      Remember(RegistryFile(), std::nullopt);
+      return &*cached_;
+    }
     if (err != 0) {
+      cached_.reset();
       Warn(OsErrorMessage("cannot read the registry", file_, err));
-      return std::nullopt;
+      return nullptr;
+    }
+    if (cached_ && cached_->Write() == text) {
+      Remember(std::move(*cached_), stamp);
+      return &*cached_;
     }
     std::string error;
     std::optional<RegistryFile> parsed = RegistryFile::Parse(text, &error);
-    if (!parsed) Warn("the registry " + file_ + " is left alone: " + error);
-    return parsed;
+    if (!parsed) {
+      cached_.reset();
+      Warn("the registry " + file_ + " is left alone: " + error);
+      return nullptr;
+    }
+    Remember(std::move(*parsed), stamp);
+    return &*cached_;
   }
 
-  bool Save(const RegistryFile& registry) const {
+  // Saves the file as loaded and edited since; after a failure the next
+  // load reads the file again.
+  bool Save() {
     std::string error;
-    if (SaveFileAtomically(file_, registry.Write(), &error)) return true;
+    if (cached_ && SaveFileAtomically(file_, cached_->Write(), &error)) {
+      Remember(std::move(*cached_), StampOf(file_));
+      return true;
+    }
+    cached_.reset();
     Warn(error);
     return false;
   }
@@ -91,16 +141,28 @@ class RegistryStore {
     return false;
   }
 
+  // Keeps `registry` as the file's state of `stamp` (none: not known).
+  void Remember(RegistryFile registry, const std::optional<FileStamp>& stamp) {
+    cached_ = std::move(registry);
+    stamp_ = stamp.value_or(FileStamp());
+    settled_ = stamp.has_value() && stamp->modified.tv_sec + kRecentSeconds < ::time(nullptr);
+  }
+
   const std::string file_;
   const RegistryWarning warn_;
+  std::optional<RegistryFile> cached_;
+  FileStamp stamp_;
+  bool settled_ = false;  // the stamp alone tells a change
 };
 
-std::unique_ptr<HostRegistryKey> Open(std::shared_ptr<const RegistryStore> store,
-                                      const std::string& path, bool create);
+namespace {
+
+std::unique_ptr<HostRegistryKey> Open(std::shared_ptr<RegistryStore> store, const std::string& path,
+                                      bool create);
 
 class PosixRegistryKey : public HostRegistryKey {
  public:
-  PosixRegistryKey(std::shared_ptr<const RegistryStore> store, std::string path)
+  PosixRegistryKey(std::shared_ptr<RegistryStore> store, std::string path)
       : store_(std::move(store)), path_(std::move(path)) {}
 
   std::unique_ptr<HostRegistryKey> OpenSubKey(const std::string& path, bool create) override {
@@ -108,8 +170,8 @@ class PosixRegistryKey : public HostRegistryKey {
   }
 
   std::optional<std::string> EnumSubKey(uint32_t index) override {
-    const std::optional<RegistryFile> registry = store_->Load();
-    if (!registry) return std::nullopt;
+    const RegistryFile* registry = store_->Load();
+    if (registry == nullptr) return std::nullopt;
     const std::vector<std::string> subkeys = registry->SubKeys(path_);
     if (index >= subkeys.size()) return std::nullopt;
     return subkeys[index];
@@ -117,7 +179,7 @@ class PosixRegistryKey : public HostRegistryKey {
 
   RegValueType QueryValue(const std::string& name, std::string* data) override {
     data->clear();
-    const std::optional<RegistryFile> registry = store_->Load();
+    const RegistryFile* registry = store_->Load();
     const RegistryValue* value = registry ? registry->FindValue(path_, name) : nullptr;
     if (value == nullptr) return RegValueType::kMissing;
     *data = value->data;
@@ -137,39 +199,43 @@ class PosixRegistryKey : public HostRegistryKey {
 
   bool SetStringValue(const std::string& name, const std::string& value) override {
     if (!store_->Writable()) return false;
-    std::optional<RegistryFile> registry = store_->Load();
-    if (!registry || !registry->SetValue(path_, name, kRegSz, value)) return false;
-    return store_->Save(*registry);
+    RegistryFile* registry = store_->Load();
+    if (registry == nullptr || !registry->SetValue(path_, name, kRegSz, value)) return false;
+    return store_->Save();
   }
 
   bool DeleteValue(const std::string& name) override {
-    std::optional<RegistryFile> registry = store_->Load();
-    if (!registry) return false;
+    RegistryFile* registry = store_->Load();
+    if (registry == nullptr) return false;
     if (registry->FindValue(path_, name) == nullptr) return true;
     if (!store_->Writable() || !registry->DeleteValue(path_, name)) return false;
-    return store_->Save(*registry);
+    return store_->Save();
   }
 
  private:
-  const std::shared_ptr<const RegistryStore> store_;
+  const std::shared_ptr<RegistryStore> store_;
   const std::string path_;
 };
 
-std::unique_ptr<HostRegistryKey> Open(std::shared_ptr<const RegistryStore> store,
-                                      const std::string& path, bool create) {
+std::unique_ptr<HostRegistryKey> Open(std::shared_ptr<RegistryStore> store, const std::string& path,
+                                      bool create) {
   if (!store->Writable()) return nullptr;
-  std::optional<RegistryFile> registry = store->Load();
-  if (!registry) return nullptr;
+  RegistryFile* registry = store->Load();
+  if (registry == nullptr) return nullptr;
   if (!registry->KeyExists(path)) {
-    if (!create || !registry->AddKey(path) || !store->Save(*registry)) return nullptr;
+    if (!create || !registry->AddKey(path) || !store->Save()) return nullptr;
   }
   return std::make_unique<PosixRegistryKey>(std::move(store), path);
 }
 
 }  // namespace
 
-std::unique_ptr<HostRegistryKey> OpenRegistryKey(const std::string& host_file,
-                                                 const std::string& path, bool create,
+std::shared_ptr<RegistryStore> MakeRegistryStore(const std::string& host_file,
                                                  RegistryWarning warn) {
-  return Open(std::make_shared<const RegistryStore>(host_file, std::move(warn)), path, create);
+  return std::make_shared<RegistryStore>(host_file, std::move(warn));
+}
+
+std::unique_ptr<HostRegistryKey> OpenRegistryKey(const std::shared_ptr<RegistryStore>& store,
+                                                 const std::string& path, bool create) {
+  return Open(store, path, create);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The registry below HKEY_LOCAL_MACHINE, kept in one REGEDIT4 file (see
-// RegistryFile.h). Every open and every call on a key reads the file again,
-// so edits made outside are seen; every write saves the whole file
-// atomically.
+// RegistryFile.h). The file is parsed once and read again only when it
+// changed (its inode, size or times differ, or it was written so recently
+// that they cannot tell), so edits made outside are seen by the next call;
+// every write saves the whole file atomically.
 //
 // Keys are always opened with full access: when the file cannot be written
 // (it is a folder or read-only, its folder is missing or read-only) every
@@ -19,8 +20,13 @@
 // Receives the reason when the registry cannot be used.
 using RegistryWarning = std::function<void(const std::string&)>;
 
-// Opens (or with `create`, creates) `path` below HKEY_LOCAL_MACHINE in the
-// registry file `host_file`. Null when it can be neither opened nor created.
-std::unique_ptr<HostRegistryKey> OpenRegistryKey(const std::string& host_file,
-                                                 const std::string& path, bool create,
+// The registry file `host_file` as last read, shared by the keys opened
+// on it.
+class RegistryStore;
+std::shared_ptr<RegistryStore> MakeRegistryStore(const std::string& host_file,
                                                  RegistryWarning warn);
+
+// Opens (or with `create`, creates) `path` below HKEY_LOCAL_MACHINE in the
+// store's file. Null when it can be neither opened nor created.
+std::unique_ptr<HostRegistryKey> OpenRegistryKey(const std::shared_ptr<RegistryStore>& store,
+                                                 const std::string& path, bool create);

@@ -33,18 +33,6 @@ std::vector<std::string> KeyNames(const std::string& path) {
   return names;
 }
 
-// True when `key` begins with every name of `start`.
-bool StartsWithKey(const std::vector<std::string>& key, const std::vector<std::string>& start) {
-  if (key.size() < start.size()) return false;
-  for (size_t i = 0; i < start.size(); ++i)
-    if (!SameName(key[i], start[i])) return false;
-  return true;
-}
-
-bool SameKey(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-  return a.size() == b.size() && StartsWithKey(a, b);
-}
-
 std::string TrimLeft(const std::string& s) {
   size_t i = 0;
   while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
@@ -55,29 +43,6 @@ std::string TrimRight(const std::string& s) {
   size_t n = s.size();
   while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t')) --n;
   return s.substr(0, n);
-}
-
-// A line of the text: its bytes run from `begin` to `end` (a CR before its
-// LF, or before the end of the text, left out); the next line starts at
-// `next`.
-struct RawLine {
-  size_t begin, end, next;
-};
-
-// The lines between the LFs; text after the last LF is a line too.
-std::vector<RawLine> RawLines(const std::string& text) {
-  std::vector<RawLine> lines;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    const size_t next = end == std::string::npos ? text.size() + 1 : end + 1;
-    if (end == std::string::npos) end = text.size();
-    size_t content_end = end;
-    if (content_end > start && text[content_end - 1] == '\r') --content_end;
-    lines.push_back({start, content_end, std::min(next, text.size())});
-    start = next;
-  }
-  return lines;
 }
 
 // Reads a quoted text starting at text[*at] == '"'. On success `*at` is just
@@ -263,27 +228,6 @@ std::string ValueLine(const RegistryValue& value, const std::string& eol) {
   }
 }
 
-// Sets the value in the section; its index in `values`.
-size_t PutValue(RegistrySection& section, RegistryValue value) {
-  for (size_t i = 0; i < section.values.size(); ++i) {
-    RegistryValue& v = section.values[i];
-    if (SameName(v.name, value.name)) {
-      v.type = value.type;
-      v.data = std::move(value.data);
-      return i;
-    }
-  }
-  section.values.push_back(std::move(value));
-  return section.values.size() - 1;
-}
-
-// The index of the value of that name, if the section has one.
-std::optional<size_t> ValueIndex(const RegistrySection& section, const std::string& name) {
-  for (size_t i = 0; i < section.values.size(); ++i)
-    if (SameName(section.values[i].name, name)) return i;
-  return std::nullopt;
-}
-
 // The section header's text for a key: every '\' doubled, as Wine writes.
 std::string SectionHeader(const std::vector<std::string>& key) {
   std::string out = "[";
@@ -299,6 +243,45 @@ std::string SectionHeader(const std::vector<std::string>& key) {
 
 }  // namespace
 
+// A line of the text: its bytes run from `begin` to `end` (a CR before its
+// LF, or before the end of the text, left out); the next line starts at
+// `next`.
+struct RegistryFile::Line {
+  size_t begin, end, next;
+};
+
+namespace {
+
+// The lines between the LFs; text after the last LF is a line too.
+template <typename LineT>
+std::vector<LineT> SplitLines(const std::string& text) {
+  std::vector<LineT> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    const size_t next = end == std::string::npos ? text.size() + 1 : end + 1;
+    if (end == std::string::npos) end = text.size();
+    size_t content_end = end;
+    if (content_end > start && text[content_end - 1] == '\r') --content_end;
+    lines.push_back({start, content_end, std::min(next, text.size())});
+    start = next;
+  }
+  return lines;
+}
+
+// The type of a "hex:" or "hex(N):" lead (`kind` is what stands between
+// "hex" and ':'); false when it is neither.
+bool HexType(const std::string& kind, uint32_t* type) {
+  if (kind.empty()) {
+    *type = kRegBinary;
+    return true;
+  }
+  return kind.size() >= 3 && kind.front() == '(' && kind.back() == ')' &&
+         ParseUnsignedHex(kind.substr(1, kind.size() - 2), type);
+}
+
+}  // namespace
+
 std::optional<RegistryFile> RegistryFile::Parse(const std::string& text, std::string* error) {
   RegistryFile file;
   file.text_ = text;
@@ -308,13 +291,11 @@ std::optional<RegistryFile> RegistryFile::Parse(const std::string& text, std::st
 
 bool RegistryFile::Read(std::string* error) {
   sections_.clear();
-  section_spans_.clear();
-  value_spans_.clear();
+  nodes_.assign(1, KeyNode());
   has_header_ = false;
-  const std::string& text = text_;
-  const std::vector<RawLine> lines = RawLines(text);
+  const std::vector<Line> lines = SplitLines<Line>(text_);
   auto line_text = [&](size_t i) {
-    return text.substr(lines[i].begin, lines[i].end - lines[i].begin);
+    return text_.substr(lines[i].begin, lines[i].end - lines[i].begin);
   };
   size_t i = 0;
   while (i < lines.size() && TrimRight(line_text(i)).empty()) ++i;
@@ -326,107 +307,98 @@ bool RegistryFile::Read(std::string* error) {
     return false;
   }
   has_header_ = true;
-  line_end_ = text.compare(lines[i].end, 2, "\r\n") == 0 ? "\r\n" : "\n";
-  size_t current = std::string::npos;  // the section the lines belong to
+  line_end_ = text_.compare(lines[i].end, 2, "\r\n") == 0 ? "\r\n" : "\n";
+  size_t current = kNoSection;  // the node of the key the lines belong to
   for (++i; i < lines.size(); ++i) {
-    const size_t first_line = i;
     const std::string line = TrimLeft(line_text(i));
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
       const size_t close = line.rfind(']');
-      current = std::string::npos;
+      current = kNoSection;
       if (close == std::string::npos) continue;
       const std::optional<std::vector<std::string>> key = SectionKey(line.substr(1, close - 1));
       if (!key) continue;
-      current = static_cast<size_t>(&SectionFor(*key) - sections_.data());
-      section_spans_[current] = {lines[i].begin, lines[i].end, lines[i].next};
-      continue;
+      current = SectionFor(*key);
+      sections_[nodes_[current].section].last_line = {lines[i].begin, lines[i].end, lines[i].next};
+    } else if (current != kNoSection) {
+      ReadSectionLine(lines, &i, current);
     }
-    if (current == std::string::npos) continue;
-    RegistrySection& section = sections_[current];
-    // Every line of a section, understood or not, is its last line so far.
-    const auto done = [&] {
-      section_spans_[current] = {lines[first_line].begin, lines[i].end, lines[i].next};
-    };
-    const auto put = [&](RegistryValue value) {
-      const size_t at = PutValue(section, std::move(value));
-      if (at == value_spans_[current].size()) value_spans_[current].emplace_back();
-      value_spans_[current][at] = {lines[first_line].begin, lines[i].end, lines[i].next};
-    };
-
-    RegistryValue value;
-    size_t at = 0;
-    if (line[0] == '@') {
-      at = 1;
-    } else if (line[0] == '"') {
-      if (!ReadQuoted(line, &at, &value.name)) {
-        done();
-        continue;
-      }
-    } else {
-      done();
-      continue;
-    }
-    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-    if (at >= line.size() || line[at] != '=') {
-      done();
-      continue;
-    }
-    ++at;
-    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-    const std::string data = line.substr(at);
-
-    if (!data.empty() && data[0] == '"') {
-      size_t end = 0;
-      if (ReadQuoted(data, &end, &value.data) && TrimRight(data.substr(end)).empty()) {
-        value.type = kRegSz;
-        put(std::move(value));
-      } else if (ReadQuotedEndingInBackslash(data, &value.data)) {
-        put(std::move(value));
-      }
-    } else if (data == "-") {
-      if (const std::optional<size_t> index = ValueIndex(section, value.name)) {
-        section.values.erase(section.values.begin() + static_cast<std::ptrdiff_t>(*index));
-        value_spans_[current].erase(value_spans_[current].begin() +
-                                    static_cast<std::ptrdiff_t>(*index));
-      }
-    } else if (data.compare(0, 6, "dword:") == 0) {
-      uint32_t v = 0;
-      if (ParseUnsignedHex(data.substr(6), &v)) {
-        value.type = kRegDword;
-        value.data = DwordBytes(v);
-        put(std::move(value));
-      }
-    } else if (data.compare(0, 3, "hex") == 0) {
-      const size_t colon = data.find(':');
-      const std::string kind =
-          colon == std::string::npos ? std::string() : data.substr(3, colon - 3);
-      bool typed = colon != std::string::npos;
-      if (typed && kind.empty()) {
-        value.type = kRegBinary;
-      } else if (typed && kind.size() >= 3 && kind.front() == '(' && kind.back() == ')') {
-        typed = ParseUnsignedHex(kind.substr(1, kind.size() - 2), &value.type);
-      } else {
-        typed = false;
-      }
-      if (typed) {
-        std::string list = TrimRight(data.substr(colon + 1));
-        while (!list.empty() && list.back() == '\\' && i + 1 < lines.size() &&
-               ContinuesHexList(TrimLeft(line_text(i + 1)))) {
-          list.pop_back();
-          list += TrimRight(TrimLeft(line_text(++i)));
-        }
-        if (ParseHexBytes(list, &value.data)) {
-          if ((value.type == kRegSz || value.type == kRegExpandSz) && !value.data.empty() &&
-              value.data.back() == '\0')
-            value.data.pop_back();
-          put(std::move(value));
-        }
-      }
-    }
-    done();
   }
   return true;
+}
+
+void RegistryFile::ReadSectionLine(const std::vector<Line>& lines, size_t* i, size_t key) {
+  const size_t first_line = *i;
+  const std::string line = TrimLeft(text_.substr(lines[*i].begin, lines[*i].end - lines[*i].begin));
+  RegistryValue value;
+  size_t at = 0;
+  bool understood = line[0] == '@';
+  if (understood) at = 1;
+  if (line[0] == '"') understood = ReadQuoted(line, &at, &value.name);
+  if (understood) {
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    understood = at < line.size() && line[at] == '=';
+  }
+  if (understood) {
+    ++at;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    ReadValueData(lines, i, key, std::move(value), line.substr(at));
+  }
+  // Every line of a section, understood or not, is its last line so far.
+  sections_[nodes_[key].section].last_line = {lines[first_line].begin, lines[*i].end,
+                                              lines[*i].next};
+}
+
+bool RegistryFile::ReadValueData(const std::vector<Line>& lines, size_t* i, size_t key,
+                                 RegistryValue value, const std::string& data) {
+  const size_t first_line = *i;
+  const auto put = [&]() {
+    value.lines = {lines[first_line].begin, lines[*i].end, lines[*i].next};
+    PutValue(key, std::move(value));
+    return true;
+  };
+  if (!data.empty() && data[0] == '"') {
+    size_t end = 0;
+    if (ReadQuoted(data, &end, &value.data) && TrimRight(data.substr(end)).empty()) return put();
+    return ReadQuotedEndingInBackslash(data, &value.data) && put();
+  }
+  if (data == "-") {
+    KeyNode& node = nodes_[key];
+    std::vector<RegistryValue>& values = sections_[node.section].values;
+    const auto found = node.value_index.find(AnsiLowerCase(value.name));
+    if (found == node.value_index.end()) return true;
+    const size_t index = found->second;
+    values.erase(values.begin() + static_cast<std::ptrdiff_t>(index));
+    node.value_index.erase(found);
+    for (auto& entry : node.value_index)
+      if (entry.second > index) --entry.second;
+    return true;
+  }
+  if (data.compare(0, 6, "dword:") == 0) {
+    uint32_t v = 0;
+    if (!ParseUnsignedHex(data.substr(6), &v)) return false;
+    value.type = kRegDword;
+    value.data = DwordBytes(v);
+    return put();
+  }
+  const size_t colon = data.find(':');
+  if (data.compare(0, 3, "hex") != 0 || colon == std::string::npos ||
+      !HexType(data.substr(3, colon - 3), &value.type))
+    return false;
+  std::string list = TrimRight(data.substr(colon + 1));
+  const auto line_text = [&](size_t n) {
+    return TrimLeft(text_.substr(lines[n].begin, lines[n].end - lines[n].begin));
+  };
+  while (!list.empty() && list.back() == '\\' && *i + 1 < lines.size() &&
+         ContinuesHexList(line_text(*i + 1))) {
+    list.pop_back();
+    list += TrimRight(line_text(++*i));
+  }
+  if (!ParseHexBytes(list, &value.data)) return false;
+  if ((value.type == kRegSz || value.type == kRegExpandSz) && !value.data.empty() &&
+      value.data.back() == '\0')
+    value.data.pop_back();
+  return put();
 }
 
 void RegistryFile::Edit(size_t from, size_t to, const std::string& bytes) {
@@ -435,64 +407,91 @@ void RegistryFile::Edit(size_t from, size_t to, const std::string& bytes) {
   Read(nullptr);
 }
 
+size_t RegistryFile::FindNode(const std::vector<std::string>& key) const {
+  size_t node = 0;
+  for (const std::string& name : key) {
+    const auto found = nodes_[node].by_name.find(AnsiLowerCase(name));
+    if (found == nodes_[node].by_name.end()) return kNoSection;
+    node = found->second;
+  }
+  return node;
+}
+
 const RegistrySection* RegistryFile::FindSection(const std::vector<std::string>& key) const {
-  for (const RegistrySection& s : sections_)
-    if (SameKey(s.key, key)) return &s;
-  return nullptr;
+  const size_t node = FindNode(key);
+  if (node == kNoSection || nodes_[node].section == kNoSection) return nullptr;
+  return &sections_[nodes_[node].section];
 }
 
 std::vector<std::string> RegistryFile::Spelled(const std::vector<std::string>& key) const {
   std::vector<std::string> spelled = key;
-  for (size_t depth = 0; depth < key.size(); ++depth) {
-    for (const RegistrySection& s : sections_) {
-      if (s.key.size() > depth && StartsWithKey(s.key, {key.begin(), key.begin() + depth + 1})) {
-        spelled[depth] = s.key[depth];
-        break;
-      }
-    }
+  size_t node = 0;
+  for (std::string& name : spelled) {
+    const auto found = nodes_[node].by_name.find(AnsiLowerCase(name));
+    if (found == nodes_[node].by_name.end()) break;
+    node = found->second;
+    name = nodes_[node].name;
   }
   return spelled;
 }
 
-RegistrySection& RegistryFile::SectionFor(const std::vector<std::string>& key) {
-  for (size_t i = 0; i < sections_.size(); ++i)
-    if (SameKey(sections_[i].key, key)) return sections_[i];
-  RegistrySection section;
-  section.key = Spelled(key);
-  sections_.push_back(std::move(section));
-  section_spans_.emplace_back();
-  value_spans_.emplace_back();
-  return sections_.back();
+size_t RegistryFile::SectionFor(const std::vector<std::string>& key) {
+  size_t node = 0;
+  std::vector<std::string> spelled;
+  for (const std::string& name : key) {
+    const std::string lower = AnsiLowerCase(name);
+    auto found = nodes_[node].by_name.find(lower);
+    if (found == nodes_[node].by_name.end()) {
+      const size_t added = nodes_.size();
+      nodes_.emplace_back();
+      nodes_.back().name = name;
+      nodes_[node].subkeys.push_back(added);
+      found = nodes_[node].by_name.emplace(lower, added).first;
+    }
+    node = found->second;
+    spelled.push_back(nodes_[node].name);
+  }
+  if (nodes_[node].section == kNoSection) {
+    nodes_[node].section = sections_.size();
+    sections_.emplace_back();
+    sections_.back().key = std::move(spelled);
+  }
+  return node;
+}
+
+void RegistryFile::PutValue(size_t key, RegistryValue value) {
+  KeyNode& node = nodes_[key];
+  std::vector<RegistryValue>& values = sections_[node.section].values;
+  const auto [found, added] = node.value_index.emplace(AnsiLowerCase(value.name), values.size());
+  if (added) {
+    values.push_back(std::move(value));
+    return;
+  }
+  RegistryValue& v = values[found->second];
+  v.type = value.type;
+  v.data = std::move(value.data);
+  v.lines = value.lines;
 }
 
 bool RegistryFile::KeyExists(const std::string& key) const {
-  const std::vector<std::string> names = KeyNames(key);
-  if (names.empty()) return true;
-  for (const RegistrySection& s : sections_)
-    if (StartsWithKey(s.key, names)) return true;
-  return false;
+  return FindNode(KeyNames(key)) != kNoSection;
 }
 
 std::vector<std::string> RegistryFile::SubKeys(const std::string& key) const {
-  const std::vector<std::string> names = KeyNames(key);
   std::vector<std::string> subkeys;
-  for (const RegistrySection& s : sections_) {
-    if (s.key.size() <= names.size() || !StartsWithKey(s.key, names)) continue;
-    const std::string& name = s.key[names.size()];
-    bool seen = false;
-    for (const std::string& k : subkeys) seen = seen || SameName(k, name);
-    if (!seen) subkeys.push_back(name);
-  }
+  const size_t node = FindNode(KeyNames(key));
+  if (node == kNoSection) return subkeys;
+  for (size_t subkey : nodes_[node].subkeys) subkeys.push_back(nodes_[subkey].name);
   return subkeys;
 }
 
 const RegistryValue* RegistryFile::FindValue(const std::string& key,
                                              const std::string& name) const {
-  const RegistrySection* section = FindSection(KeyNames(key));
-  if (section == nullptr) return nullptr;
-  for (const RegistryValue& v : section->values)
-    if (SameName(v.name, name)) return &v;
-  return nullptr;
+  const size_t node = FindNode(KeyNames(key));
+  if (node == kNoSection || nodes_[node].section == kNoSection) return nullptr;
+  const auto found = nodes_[node].value_index.find(AnsiLowerCase(name));
+  if (found == nodes_[node].value_index.end()) return nullptr;
+  return &sections_[nodes_[node].section].values[found->second];
 }
 
 bool RegistryFile::AddKey(const std::string& key) {
@@ -512,14 +511,17 @@ bool RegistryFile::AddKey(const std::string& key) {
 }
 
 bool RegistryFile::DeleteValue(const std::string& key, const std::string& name) {
+  // Each edit reads the file again: an earlier definition of the value, if
+  // any, is the one found next.
   bool found = false;
   for (;;) {
     const RegistrySection* section = FindSection(KeyNames(key));
     if (section == nullptr) return found;
-    const std::optional<size_t> existing = ValueIndex(*section, name);
-    if (!existing) return found;
-    const size_t index = static_cast<size_t>(section - sections_.data());
-    const Span span = value_spans_[index][*existing];
+    const RegistryValue* existing = nullptr;
+    for (const RegistryValue& value : section->values)
+      if (SameName(value.name, name)) existing = &value;
+    if (existing == nullptr) return found;
+    const RegistrySpan span = existing->lines;
     Edit(span.begin, span.next, std::string());
     found = true;
   }
@@ -529,25 +531,24 @@ bool RegistryFile::SetValue(const std::string& key, const std::string& name, uin
                             const std::string& data) {
   if (HasLineBreak(name) || !AddKey(key)) return false;
   const RegistrySection* section = FindSection(KeyNames(key));
-  const size_t index = static_cast<size_t>(section - sections_.data());
   RegistryValue value;
   value.name = name;
   value.type = type;
   value.data = data;
-  const std::string line = ValueLine(value, line_end_);
-  if (const std::optional<size_t> existing = ValueIndex(*section, name)) {
+  for (const RegistryValue& existing : section->values) {
+    if (!SameName(existing.name, name)) continue;
     // In the place of its lines, their last line end kept, and its name
     // spelled as before.
-    value.name = section->values[*existing].name;
-    const Span span = value_spans_[index][*existing];
+    value.name = existing.name;
+    const RegistrySpan span = existing.lines;
     Edit(span.begin, span.end, ValueLine(value, line_end_));
     return true;
   }
   // After the last line of the key's last section.
-  const Span last = section_spans_[index];
+  const RegistrySpan last = section->last_line;
   std::string added;
   if (last.next == 0 || text_[last.next - 1] != '\n') added += line_end_;  // it had no LF
-  added += line + line_end_;
+  added += ValueLine(value, line_end_) + line_end_;
   Edit(last.next, last.next, added);
   return true;
 }

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Value types, with the numbers of the Windows API.
@@ -35,15 +36,24 @@ constexpr uint32_t kRegExpandSz = 2;
 constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 
+// Where a section's or a value's lines stand in the file's text: from
+// `begin` to `end`, the end of the last line's text before its line end,
+// and `next`, where the line after it starts.
+struct RegistrySpan {
+  size_t begin = 0, end = 0, next = 0;
+};
+
 struct RegistryValue {
   std::string name;  // empty: the key's default value ("@")
   uint32_t type = kRegSz;
-  std::string data;  // string types without the terminating zero; dword: 4 bytes LE
+  std::string data;    // string types without the terminating zero; dword: 4 bytes LE
+  RegistrySpan lines;  // of its last definition
 };
 
 struct RegistrySection {
   std::vector<std::string> key;  // the key's names from HKEY_LOCAL_MACHINE down
   std::vector<RegistryValue> values;
+  RegistrySpan last_line;  // over every section naming the key
 };
 
 class RegistryFile {
@@ -55,7 +65,7 @@ class RegistryFile {
   // as the file's first line does (LF in a new file); a new key's section
   // comes at the end, after a blank line, a new value after the last line
   // of its key's last section, a changed value in the place of its lines.
-  std::string Write() const { return text_; }
+  const std::string& Write() const { return text_; }
 
   // `key` paths name keys below HKEY_LOCAL_MACHINE with '\' between names;
   // empty names (doubled or leading '\') are skipped. "" is the root.
@@ -81,20 +91,38 @@ class RegistryFile {
   const std::vector<RegistrySection>& sections() const { return sections_; }
 
  private:
-  // Where a section's or a value's lines stand in the text: from `begin` to
-  // `end`, the end of the last line's text before its line end, and `next`,
-  // where the line after it starts.
-  struct Span {
-    size_t begin = 0, end = 0, next = 0;
+  // A key of the tree of keys: one for each key a section names and for
+  // each key above one, so that a name is found in one hash lookup.
+  struct KeyNode {
+    std::string name;                                     // as first spelled
+    std::vector<size_t> subkeys;                          // nodes, in file order
+    std::unordered_map<std::string, size_t> by_name;      // lower-case name -> node
+    size_t section = kNoSection;                          // in sections_
+    std::unordered_map<std::string, size_t> value_index;  // lower-case name -> value
   };
+  static constexpr size_t kNoSection = static_cast<size_t>(-1);
+
+  struct Line;  // a line of the text
+
   // Reads `text_` into the sections; false when it is no REGEDIT4 text.
   bool Read(std::string* error);
+  // Reads the line at `*i` (and the lines a hex list goes on over) into
+  // the section of the node `key`; `*i` is left on its last line.
+  void ReadSectionLine(const std::vector<Line>& lines, size_t* i, size_t key);
+  // Sets or deletes the value whose text after '=' is `data`; false when
+  // that text is not understood.
+  bool ReadValueData(const std::vector<Line>& lines, size_t* i, size_t key, RegistryValue value,
+                     const std::string& data);
   // Replaces text_[from, to) by `bytes` and reads the text again.
   void Edit(size_t from, size_t to, const std::string& bytes);
+  // The key's node; kNoSection when no key of that path exists.
+  size_t FindNode(const std::vector<std::string>& key) const;
   const RegistrySection* FindSection(const std::vector<std::string>& key) const;
-  // The section of the key, made (and spelled as the existing keys) when
-  // missing; reading only.
-  RegistrySection& SectionFor(const std::vector<std::string>& key);
+  // The node of the key with a section, both made (and spelled as the
+  // existing keys) when missing; reading only.
+  size_t SectionFor(const std::vector<std::string>& key);
+  // Sets the value in the section of the node `key`.
+  void PutValue(size_t key, RegistryValue value);
   // The key's names, each spelled as an existing key spells it.
   std::vector<std::string> Spelled(const std::vector<std::string>& key) const;
 
@@ -102,8 +130,5 @@ class RegistryFile {
   std::string line_end_ = "\n";
   bool has_header_ = false;
   std::vector<RegistrySection> sections_;
-  // Per section: the span of its last line (over every section naming the
-  // key), and of each value's last definition, in the order of `values`.
-  std::vector<Span> section_spans_;
-  std::vector<std::vector<Span>> value_spans_;
+  std::vector<KeyNode> nodes_ = std::vector<KeyNode>(1);  // nodes_[0]: HKEY_LOCAL_MACHINE
 };
