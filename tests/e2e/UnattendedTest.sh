@@ -279,7 +279,7 @@ installed Articles version: 2.3.7 (this package updates 2.3.7 to 2.3.8)
 $found
 web server stop: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop
 check: the web server's control program C:\\Apache2.2\\bin\\httpd.exe is there: ok
-check: package C:\\Setup\\Data.kpv can be read: fails: local header 1 at offset 359: the file ends inside it
+check: package C:\\Setup\\Data.kpv can be read: fails: local header 0 at offset 0 names \"Microsoft.VC90.CRT.manifest\": the file ends inside its data
 check: php.ini C:\\php\\\\php.ini can be read and replaced: ok
 SQL import: \"C:\\PostgreSQL\\8.3\\bin\\psql.exe\" -f \"C:\\users\\USER\\Temp\\N\\brevoxil.sql.transaction\" corvantis root (brevoxil.sql in one transaction that stops at its first error)
 check: the database client C:\\PostgreSQL\\8.3\\bin\\psql.exe is there: ok
@@ -288,7 +288,7 @@ check: the registry key HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1 can be wri
 web server restart: \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k restart
 on a failure after the stop: the previous state is restored, then \"C:\\Apache2.2\\bin\\httpd.exe\" -w -n \"Apache2.2\" -k start
 module row Articles: version 2.3.7 -> 2.3.8: UPDATE modules SET version='2.3.8',verdate='2010-05-31 02:03:08' WHERE name='Articles';
-The update would not go ahead: Invalid package! (package C:\\Setup\\Data.kpv can be read: local header 1 at offset 359: the file ends inside it)" "$plan"
+The update would not go ahead: Invalid package! (package C:\\Setup\\Data.kpv can be read: local header 0 at offset 0 names \"Microsoft.VC90.CRT.manifest\": the file ends inside its data)" "$plan"
       same check-damaged "standard error" "ERROR: Invalid package!" "$(cat "$m.stderr")"
       ;;
   esac
