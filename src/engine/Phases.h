@@ -9,15 +9,13 @@
 #include "install/InstallContext.h"
 #include "install/Installer.h"
 
-// Reads the directory of "Data.kpv" as the unpacking will, so a package the
-// reader refuses is reported ("Invalid package!") before the web server is
-// stopped; false after that message.
-bool CheckPackage(Installer& installer);
+class Preflight;
 // An installer released with a package digest: the SHA-256 of "Data.kpv"
-// is that digest. Else the log and the plan name both digests, and
-// "Invalid package!" is shown; false after that message. True at once for
-// an installer bound to no package. CheckPackage runs it first.
-bool CheckPackageDigest(Installer& installer);
+// is that digest. Else the log and the plan name both digests, and the
+// precondition fails with "Invalid package!"; false then, and the package
+// is read no further. True at once for an installer bound to no package.
+// The unpacking's check runs it first.
+bool CheckPackageDigest(Installer& installer, Preflight& preflight);
 // Lays every entry of "Data.kpv" into its folder; false after a message.
 bool UnpackPackage(Installer& installer, InstallContext& context);
 // UpdatePhpIni, which adds the collected extension lines to php.ini, is in

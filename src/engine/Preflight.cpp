@@ -257,6 +257,9 @@ void CheckWebServerControl(Installer& installer, const InstallContext& context,
 void CheckUnpacking(Installer& installer, const InstallContext& context, Preflight& preflight) {
   Host& host = installer.host();
   const std::string archive = host.ProgramFolder() + "Data.kpv";
+  // A package that is not the one this installer was released with is not
+  // read any further.
+  if (!CheckPackageDigest(installer, preflight)) return;
   TZipFile zip(host, archive);
   {
     const std::unique_ptr<HostFile> file = host.OpenFileForRead(archive, kShareRead);

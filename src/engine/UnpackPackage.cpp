@@ -42,16 +42,6 @@ std::string EntryTargetPath(const std::string& folder, const std::string& name) 
   return folder + (ends_in_backslash ? "" : "\\") + name;
 }
 
-bool CheckPackage(Installer& installer) {
-  if (!CheckPackageDigest(installer)) return false;
-  Host& host = installer.host();
-  TZipFile zip(host, host.ProgramFolder() + "Data.kpv");
-  const std::unique_ptr<HostFile> file = host.OpenFileForRead(zip.ArchiveName, kShareRead);
-  if (zip.ReadDirectory(file.get())) return true;
-  installer.ErrorBox("Invalid package!", kMbOk | kMbIconError);
-  return false;
-}
-
 bool UnpackPackage(Installer& installer, InstallContext& context) {
   Host& host = installer.host();
   const std::string package = host.ProgramFolder() + "Data.kpv";

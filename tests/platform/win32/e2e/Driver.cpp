@@ -14,8 +14,9 @@
 // silent: runs setup /silent and expects it to end by itself; with
 //   CORVANTIS_EXPECT_BOX set, it expects one error box with that text
 //   instead, answers it, and presses Finish on the failure page.
-// import-fails: expects the question after a failed import, answers No, and
-//   expects the failure text, then presses Finish.
+// import-fails: expects the question after a failed import, answers No,
+//   expects the box that says the previous state was restored, then the
+//   failure text, then presses Finish.
 // verysilent: setup's standard output and error go to the files named by
 //   CORVANTIS_STDOUT and CORVANTIS_STDERR; it must end by itself within a
 //   minute without a visible top-level window ever.
@@ -46,6 +47,7 @@ namespace {
 const char kCaption[] = "Installing...brevoxil - Articles Module Update 2.3.8";
 const char kImportFailed[] =
     "An error occured whilst trying to import data into SQL Server. Continue installation?";
+const char kRestored[] = "The previous state was restored and Apache was started again.";
 int failures = 0;
 int checks = 0;
 std::string shots;
@@ -428,6 +430,11 @@ void ImportFails() {
   Check(GetDlgItem(box.hwnd, IDYES) != nullptr && GetDlgItem(box.hwnd, IDNO) != nullptr,
         "the question has Yes and No");
   Answer(box, IDNO);
+  // The changes made since the web server's stop are undone, and said so.
+  const Box restored = WaitForBox(60);
+  if (restored.hwnd == nullptr) Abort("no box after the restore");
+  Check(restored.text == kRestored, "the restore is told: " + restored.text);
+  Answer(restored, IDOK);
   HWND window = nullptr;
   if (!WaitFor([&] { return (window = SetupWindow(nullptr, kCaption)) != nullptr; }, 10))
     Abort("no window \"" + std::string(kCaption) + "\"");

@@ -3,9 +3,11 @@
 // appends its command line to ..\logs\psql.log beside its own folder, then
 // runs the script's text as one query through libpq.dll, the real client
 // library, against the server in PGHOST and PGPORT with the password in
-// PGPASSWORD. Exits as psql does: 0 when the script ran, its statements
-// failing or not, 1 when it could not be read, 2 when the server could not
-// be reached.
+// PGPASSWORD. Lines that begin with a backslash are psql's own commands and
+// are not sent; of them it knows "\set ON_ERROR_STOP 1". Exits as psql
+// does: 0 when the script ran, its statements failing or not, 3 when one
+// failed under ON_ERROR_STOP, 1 when it could not be read, 2 when the
+// server could not be reached.
 // The bin folder it stands in holds the server's own 32-bit libpq.dll, which
 // this 64-bit program cannot load: the real one is taken from the folder in
 // CORVANTIS_TEST_LIBPQ, with the libraries it needs beside it.
@@ -56,7 +58,8 @@ bool ReadWhole(const std::string& path, std::string* text) {
   if (file == INVALID_HANDLE_VALUE) return false;
   char buffer[65536];
   DWORD done = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &done, nullptr) && done > 0) text->append(buffer, done);
+  while (ReadFile(file, buffer, sizeof buffer, &done, nullptr) && done > 0)
+    text->append(buffer, done);
   CloseHandle(file);
   return true;
 }
@@ -91,6 +94,18 @@ int main(int argc, char** argv) {
   if (!ReadWhole(argv[2], &script)) {
     std::fprintf(stderr, "psql: %s: No such file or directory\n", argv[2]);
     return 1;
+  }
+  bool stop_on_error = false;
+  std::string sql;
+  for (size_t at = 0; at < script.size();) {
+    size_t end = script.find('\n', at);
+    end = end == std::string::npos ? script.size() : end + 1;
+    const std::string script_line = script.substr(at, end - at);
+    if (script_line.compare(0, 1, "\\") != 0)
+      sql += script_line;
+    else if (script_line.compare(0, 20, "\\set ON_ERROR_STOP 1") == 0)
+      stop_on_error = true;
+    at = end;
   }
   const std::string folder = Variable("CORVANTIS_TEST_LIBPQ");
   HMODULE pq = folder.empty() ? LoadLibraryA("libpq.dll")
@@ -127,12 +142,13 @@ int main(int argc, char** argv) {
     finish(conn);
     return 2;
   }
-  PGresult* result = exec(conn, script.c_str());
+  PGresult* result = exec(conn, sql.c_str());
   const int outcome = result_status(result);  // 1 command ok, 2 tuples ok
   if (outcome != 1 && outcome != 2) std::fprintf(stderr, "psql: %s", error(conn));
   clear(result);
   finish(conn);
-  // An error inside the script ends psql with 0 all the same (no
-  // ON_ERROR_STOP), as the installer relies on.
-  return 0;
+  // An error inside the script ends psql with 0 all the same, unless
+  // ON_ERROR_STOP was set; a transaction left open is rolled back by the
+  // server when the connection ends.
+  return outcome != 1 && outcome != 2 && stop_on_error ? 3 : 0;
 }
