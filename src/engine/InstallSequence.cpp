@@ -30,7 +30,7 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
        [](Installer& installer, InstallContext& context) {
          // A stop that fails leaves everything as it was: no change yet.
          if (!StopApache(installer, context)) return false;
-         installer.app.log().MarkChangesBegun();
+         installer.app.outcome().MarkChangesBegun();
          return true;
        }},
       {"unpack the package",
@@ -94,7 +94,7 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
          log.Write(
              "the module record failed after the restart: the new files and the database's "
              "changes stay, nothing is restored; run setup again to record the version");
-         log.MarkRestore(RunLog::Restore::kNotRestored);
+         installer.app.outcome().MarkRestore(InstallOutcome::Restore::kNotRestored);
          return false;
        }},
   };
@@ -116,13 +116,13 @@ bool RunInstall(Installer& installer, const InstallPhases& phases,
   ui.ShowStatus("Performing pre-install tasks.  Please wait...");
   if (!phases.CheckVersions(installer)) return false;
   MakeWorkFolderName(host, context);
-  log.Report("WorkFolder: " + context.WorkFolder);
+  installer.app.plan().Report("WorkFolder: " + context.WorkFolder);
   if (!DetectApache(installer, context)) return false;
-  log.Report("ServerRootPath: " + context.ServerRootPath);
+  installer.app.plan().Report("ServerRootPath: " + context.ServerRootPath);
   if (!DetectPhp(installer, context)) return false;
-  log.Report("PhpFolder: " + context.PhpFolder);
+  installer.app.plan().Report("PhpFolder: " + context.PhpFolder);
   if (!DetectPostgreSql(installer, context)) return false;
-  log.Report("PgBaseDir: " + context.PgBaseDir);
+  installer.app.plan().Report("PgBaseDir: " + context.PgBaseDir);
   // Every step's preconditions, once, before the first change: one that
   // fails leaves the machine as it was, the web server running. The
   // pre-flight stops here, having printed them and the plan.
@@ -208,7 +208,8 @@ bool RestoreAfterFailure(Installer& installer, InstallContext& context) {
   RunLog& log = installer.app.log();
   // Before the stop nothing is to be undone; after the module record's
   // failure nothing is to be, and a restore is done once.
-  if (!log.changes_begun() || log.restore() != RunLog::Restore::kNone) return false;
+  const InstallOutcome& outcome = installer.app.outcome();
+  if (!outcome.changes_begun() || outcome.restore() != InstallOutcome::Restore::kNone) return false;
   if (context.Journal == nullptr) {
     log.Write("/norollback: everything stays as the failure left it; the web server stays stopped");
     return false;
@@ -223,11 +224,11 @@ bool RestoreAfterFailure(Installer& installer, InstallContext& context) {
     not_restored.push_back("the web server: " + ApacheCommandLine(context, "start") + ": " +
                            start.Outcome());
   if (not_restored.empty()) {
-    log.MarkRestore(RunLog::Restore::kRestored);
+    installer.app.outcome().MarkRestore(InstallOutcome::Restore::kRestored);
     installer.ErrorBox("The previous state was restored and Apache was started again.",
                        kMbOk | kMbIconError);
   } else {
-    log.MarkRestore(RunLog::Restore::kIncomplete);
+    installer.app.outcome().MarkRestore(InstallOutcome::Restore::kIncomplete);
     std::string list;
     for (const std::string& what : not_restored) list += "\n" + what;
     installer.ErrorBox("The previous state could not be restored completely. Not restored:" + list +

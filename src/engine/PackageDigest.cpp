@@ -21,14 +21,15 @@ bool CheckPackageDigest(Installer& installer, Preflight& preflight) {
   }
   std::string why;
   if (actual) {
-    log.Report("package " + package + ": its SHA-256 " + *actual + " differs from " + expected +
-               ", the package this installer was released with");
+    installer.app.plan().Report("package " + package + ": its SHA-256 " + *actual +
+                                " differs from " + expected +
+                                ", the package this installer was released with");
     why = "its SHA-256 " + *actual + " differs from " + expected;
   } else {
     const std::string reason = host.LastError().Message();
-    log.Report("package " + package + ": its SHA-256 cannot be computed" +
-               (reason.empty() ? std::string() : " (" + reason + ")") +
-               "; this installer was released with " + expected);
+    installer.app.plan().Report("package " + package + ": its SHA-256 cannot be computed" +
+                                (reason.empty() ? std::string() : " (" + reason + ")") +
+                                "; this installer was released with " + expected);
     why = "its SHA-256 cannot be computed" + (reason.empty() ? std::string() : ": " + reason);
   }
   preflight.Fails(what, why, "Invalid package!", kMbOk | kMbIconError);

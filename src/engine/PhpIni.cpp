@@ -256,15 +256,15 @@ void UpdatePhpIni(Installer& installer, InstallContext& context) {
                                            installer.package.ProductTitle, &added);
   const std::string_view text = ini.text;
   SaveFileReplacing(host, path, {text.substr(0, ini.at), ini.blocks, text.substr(ini.at)});
-  ReportExtensionLines(installer.app.log(), path, context.ExtensionLines, added, false);
+  ReportExtensionLines(installer.app.plan(), path, context.ExtensionLines, added, false);
 }
 
-void ReportExtensionLines(RunLog& log, const std::string& path,
+void ReportExtensionLines(RunPlan& plan, const std::string& path,
                           const std::vector<std::string>& lines, const std::vector<bool>& added,
                           bool planned) {
   for (size_t i = 0; i < lines.size() && i < added.size(); ++i) {
     if (lines[i].empty()) continue;
-    log.Report(path + ": " + lines[i] +
-               (added[i] ? (planned ? " would be added" : " added") : " already present"));
+    plan.Report(path + ": " + lines[i] +
+                (added[i] ? (planned ? " would be added" : " added") : " already present"));
   }
 }

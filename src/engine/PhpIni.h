@@ -38,6 +38,6 @@ void UpdatePhpIni(Installer& installer, InstallContext& context);
 
 // Writes each extension line to the log (and plan): added (or, `planned`,
 // to be added) or already present in the php.ini at `path`.
-void ReportExtensionLines(RunLog& log, const std::string& path,
+void ReportExtensionLines(RunPlan& plan, const std::string& path,
                           const std::vector<std::string>& lines, const std::vector<bool>& added,
                           bool planned);

@@ -27,7 +27,7 @@ constexpr unsigned kRaised = 0xFFFFFFFFu;
 
 void WriteLine(Installer& installer, const std::string& text) {
   if (installer.settings.CheckOnly)
-    installer.app.log().Report(text);
+    installer.app.plan().Report(text);
   else
     installer.app.log().Write(text);
 }
@@ -43,7 +43,7 @@ void Preflight::Fails(const std::string& what, const std::string& why, const std
 }
 
 void Preflight::Plan(const std::string& text) {
-  if (installer_.settings.CheckOnly) installer_.app.log().Report(text);
+  if (installer_.settings.CheckOnly) installer_.app.plan().Report(text);
 }
 
 bool Preflight::Conclude() {
@@ -56,7 +56,7 @@ bool Preflight::Conclude() {
     }
     const int answer = installer_.ErrorBox(failure.message, failure.flags);
     if ((failure.flags & kMbYesNo) == kMbYesNo && answer != kIdNo) continue;
-    log.NoteReason(reason);
+    installer_.app.outcome().NoteReason(reason);
     log.Write("refused before any change: " + reason);
     return false;
   }
@@ -383,7 +383,7 @@ void CheckPhpIni(Installer& installer, const InstallContext& context, Preflight&
   AddExtensionLines(std::move(text), preflight.extension_lines, installer.package.ProductTitle,
                     &added);
   if (installer.settings.CheckOnly)
-    ReportExtensionLines(installer.app.log(), path, preflight.extension_lines, added, true);
+    ReportExtensionLines(installer.app.plan(), path, preflight.extension_lines, added, true);
   preflight.Holds(what);
 }
 

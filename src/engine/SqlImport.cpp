@@ -120,7 +120,7 @@ bool ImportSqlScripts(Installer& installer, InstallContext& context) {
           "installation?",
           kMbYesNo | kMbIconError);
       if (answer == kIdNo) {
-        installer.app.log().MarkStoppedByAnswer();
+        installer.app.outcome().MarkStoppedByAnswer();
         return false;
       }
     }

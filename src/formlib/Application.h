@@ -9,13 +9,15 @@
 #include <string>
 
 #include "formlib/Forms.h"
+#include "formlib/InstallOutcome.h"
 #include "formlib/RunLog.h"
 #include "formlib/Ui.h"
 #include "platform/Host.h"
 
 class TApplication {
  public:
-  TApplication(Host& host, Ui& ui) : host_(host), log_(host), ui_(ui, log_) {}
+  TApplication(Host& host, Ui& ui)
+      : host_(host), log_(host), plan_(log_), ui_(ui, log_, outcome_) {}
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
@@ -23,6 +25,11 @@ class TApplication {
   // The front-end, with every box and modal dialog written to the log.
   Ui& ui() { return ui_; }
   RunLog& log() { return log_; }
+  // The plan of a "/check" run, written to the log (and standard output).
+  RunPlan& plan() { return plan_; }
+  // How far the install came, what stopped it and why.
+  InstallOutcome& outcome() { return outcome_; }
+  const InstallOutcome& outcome() const { return outcome_; }
 
   const std::string& Title() const { return title_; }
   void SetTitle(const std::string& title);
@@ -52,6 +59,8 @@ class TApplication {
 
   Host& host_;
   RunLog log_;
+  RunPlan plan_;
+  InstallOutcome outcome_;
   LoggingUi ui_;
   std::string title_;
   Form* main_form_ = nullptr;

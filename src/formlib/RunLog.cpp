@@ -48,9 +48,9 @@ void RunLog::Write(const std::string& text) {
   }
 }
 
-void RunLog::Report(const std::string& text) {
-  if (plan_output_) plan_output_(text + "\n");
-  Write(text);
+void RunPlan::Report(const std::string& text) {
+  if (output_) output_(text + "\n");
+  log_.Write(text);
 }
 
 std::string MessageBoxFlagsText(unsigned flags) {
@@ -83,7 +83,7 @@ std::string MessageBoxAnswerText(int answer) {
 
 void LoggingUi::DisplayForm(Form& form, bool modal) {
   if (modal) log_.Write("dialog \"" + form.caption + "\" opened");
-  inner_.DisplayForm(form, modal);
+  UiWrapper::DisplayForm(form, modal);
 }
 
 int LoggingUi::ShowMessageBox(const Form* owner, const std::string& text,
@@ -91,10 +91,10 @@ int LoggingUi::ShowMessageBox(const Form* owner, const std::string& text,
   // The box is written before it waits for its answer, so a run killed
   // meanwhile still shows what it was asking.
   log_.Write("box \"" + caption + "\" " + MessageBoxFlagsText(flags) + ": " + text);
-  log_.NoteReason(text);
-  const int answer = inner_.ShowMessageBox(owner, text, caption, flags);
+  outcome_.NoteReason(text);
+  const int answer = UiWrapper::ShowMessageBox(owner, text, caption, flags);
   log_.Write("box answered: " + MessageBoxAnswerText(answer));
   if ((flags & kMbButtonMask) == kMbYesNo)
-    log_.NoteReason(text + " (answered " + MessageBoxAnswerText(answer) + ")");
+    outcome_.NoteReason(text + " (answered " + MessageBoxAnswerText(answer) + ")");
   return answer;
 }

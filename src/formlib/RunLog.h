@@ -1,16 +1,15 @@
 #pragma once
-// RunLog: the plain-text log of one run ("/log:FILE") and what the run has
-// done so far, from which the exit status is told.
+// RunLog: the plain-text log of one run ("/log:FILE").
 //
 // Each line is written to the file as it happens, so a run that is killed
 // leaves every line up to the kill. The file is appended to, so it keeps
 // every run. A line starts with the seconds since start-up and ends as the
 // host's text files do (CR LF on Windows); line breaks inside a text are
-// written as "\n". Without a file the lines go nowhere, but the run's facts
-// are still kept.
+// written as "\n". Without a file the lines go nowhere.
 //
 // LoggingUi sits in front of a front-end and writes every message box (its
-// caption, text, flags and the answer taken) and the modal dialogs shown.
+// caption, text, flags and the answer taken) and the modal dialogs shown;
+// the text of the last box is the run's reason for not going ahead.
 
 #include <cstdint>
 #include <functional>
@@ -18,6 +17,7 @@
 #include <optional>
 #include <string>
 
+#include "formlib/InstallOutcome.h"
 #include "formlib/Ui.h"
 #include "platform/Host.h"
 
@@ -51,34 +51,6 @@ class RunLog {
 
   void Write(const std::string& text);
 
-  // A line of the log that is also a line of the plan of a "/check" run,
-  // which goes to `output` (standard output) as well once it is set.
-  void SetPlanOutput(std::function<void(const std::string&)> output) {
-    plan_output_ = std::move(output);
-  }
-  void Report(const std::string& text);
-
-  // The run has come to its first change of the machine (the web server's
-  // stop): a failure from here on leaves it changed.
-  void MarkChangesBegun() { changes_begun_ = true; }
-  bool changes_begun() const { return changes_begun_; }
-  // The server already runs the version this package installs, and the
-  // re-install was not asked for: nothing to do.
-  void MarkAlreadyCurrent() { already_current_ = true; }
-  bool already_current() const { return already_current_; }
-  // The install was stopped by a No to a question.
-  void MarkStoppedByAnswer() { stopped_by_answer_ = true; }
-  bool stopped_by_answer() const { return stopped_by_answer_; }
-  // What a failure after the first change left: restored as it was, not
-  // completely restored, or (the module record) deliberately left.
-  enum class Restore { kNone, kRestored, kIncomplete, kNotRestored };
-  void MarkRestore(Restore restore) { restore_ = restore; }
-  Restore restore() const { return restore_; }
-  // Why the install did not go ahead: the text of the last box shown or
-  // fault raised.
-  void NoteReason(const std::string& reason) { reason_ = reason; }
-  const std::string& reason() const { return reason_; }
-
   // Seconds since start-up, as "12.345".
   std::string Elapsed() const { return SecondsText(host_.TickCount() - start_); }
 
@@ -90,12 +62,20 @@ class RunLog {
   std::string line_end_ = "\n";
   std::function<void(const std::string&)> on_write_failure_;
   std::string failed_at_;
-  std::function<void(const std::string&)> plan_output_;
-  bool changes_begun_ = false;
-  bool stopped_by_answer_ = false;
-  bool already_current_ = false;
-  Restore restore_ = Restore::kNone;
-  std::string reason_;
+};
+
+// The plan of a "/check" run: what an install would do, one line at a
+// time. Every line goes to the log and, once an output is set, to it as
+// well (standard output).
+class RunPlan {
+ public:
+  explicit RunPlan(RunLog& log) : log_(log) {}
+  void SetOutput(std::function<void(const std::string&)> output) { output_ = std::move(output); }
+  void Report(const std::string& text);
+
+ private:
+  RunLog& log_;
+  std::function<void(const std::string&)> output_;
 };
 
 // The flags of a box in words: "MB_YESNO|MB_ICONERROR|MB_DEFBUTTON2".
@@ -103,26 +83,16 @@ std::string MessageBoxFlagsText(unsigned flags);
 // A box's result in words: "OK", "Yes", "No", "Cancel", or "none (0)".
 std::string MessageBoxAnswerText(int answer);
 
-class LoggingUi : public Ui {
+class LoggingUi : public UiWrapper {
  public:
-  LoggingUi(Ui& inner, RunLog& log) : inner_(inner), log_(log) {}
+  LoggingUi(Ui& inner, RunLog& log, InstallOutcome& outcome)
+      : UiWrapper(inner), log_(log), outcome_(outcome) {}
 
-  void SetApplicationTitle(const std::string& title) override { inner_.SetApplicationTitle(title); }
-  void AttachForm(Form& form) override { inner_.AttachForm(form); }
   void DisplayForm(Form& form, bool modal) override;
-  void HideForm(Form& form) override { inner_.HideForm(form); }
-  void BringToFront(Form& form) override { inner_.BringToFront(form); }
-  void Repaint(Form& form, const Control* control) override { inner_.Repaint(form, control); }
-  void PumpEvents() override { inner_.PumpEvents(); }
-  bool NextEvent(UiEvent* event, bool wait) override { return inner_.NextEvent(event, wait); }
   int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
                      unsigned flags) override;
-  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override {
-    return inner_.BrowseForFolder(owner, title);
-  }
-  void OpenWebAddress(const std::string& url) override { inner_.OpenWebAddress(url); }
 
  private:
-  Ui& inner_;
   RunLog& log_;
+  InstallOutcome& outcome_;
 };

@@ -74,6 +74,33 @@ class Ui {
   virtual void OpenWebAddress(const std::string& url) = 0;
 };
 
+// The base of a decorator: forwards every call to the front-end `inner`
+// (which must outlive it); a decorator overrides only what it adds to.
+class UiWrapper : public Ui {
+ public:
+  explicit UiWrapper(Ui& inner) : inner_(inner) {}
+
+  void SetApplicationTitle(const std::string& title) override { inner_.SetApplicationTitle(title); }
+  void AttachForm(Form& form) override { inner_.AttachForm(form); }
+  void DisplayForm(Form& form, bool modal) override { inner_.DisplayForm(form, modal); }
+  void HideForm(Form& form) override { inner_.HideForm(form); }
+  void BringToFront(Form& form) override { inner_.BringToFront(form); }
+  void Repaint(Form& form, const Control* control) override { inner_.Repaint(form, control); }
+  void PumpEvents() override { inner_.PumpEvents(); }
+  bool NextEvent(UiEvent* event, bool wait) override { return inner_.NextEvent(event, wait); }
+  int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
+                     unsigned flags) override {
+    return inner_.ShowMessageBox(owner, text, caption, flags);
+  }
+  std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override {
+    return inner_.BrowseForFolder(owner, title);
+  }
+  void OpenWebAddress(const std::string& url) override { inner_.OpenWebAddress(url); }
+
+ private:
+  Ui& inner_;
+};
+
 // The front-end of the platform being built for, on the machine `host`
 // (which must outlive it). Defined once per platform, in frontend/.
 std::unique_ptr<Ui> CreateUi(Host& host);

@@ -1,6 +1,6 @@
 #pragma once
-// The installer shell: the command line, the wizard form TForm1 with its six
-// pages, and the program's start-up.
+// The installer's wizard: the form TForm1 with its six pages. The command
+// line and the program's start-up have headers of their own, included here.
 
 #include <functional>
 #include <string>
@@ -11,46 +11,29 @@
 #include "install/Installer.h"
 #include "install/PackageDefinition.h"
 #include "install/Settings.h"
+#include "shell/CommandLine.h"
+#include "shell/StartUp.h"
 #include "versiongate/Database.h"
 
 class TDBLoginForm1;
 
-// Applies the command-line switches to the settings. Arguments that match
-// no switch are ignored.
-void ParseCommandLine(const std::vector<std::string>& arguments, Settings& settings);
-
-// Exit statuses of the installer, in Inno Setup's numbering where the
-// meaning matches.
-constexpr int kExitSucceeded = 0;        // the install ran to the end and recorded the version
-constexpr int kExitNotStarted = 1;       // the installer could not start
-constexpr int kExitNotInstalled = 2;     // the wizard closed before the install began
-constexpr int kExitFailed = 4;           // it failed after the stop; the previous state restored
-constexpr int kExitStopped = 5;          // a No stopped it after the stop; previous state restored
-constexpr int kExitNotApplied = 7;       // it did not go ahead, and nothing was changed
-constexpr int kExitNotRestored = 9;      // it failed, and the machine is not as it was before
-constexpr int kExitAlreadyCurrent = 10;  // the server already runs this version: nothing to do
-
-// The command line for the log: every argument that begins with "/dbpass"
-// (any spelling) has its value as "***", and so has every part a password
-// with blanks was split into after it.
-std::string LoggedCommandLine(const std::vector<std::string>& arguments);
-// The log's first line of a run: who ran what, where and when.
-std::string RunHeader(const RunnerFacts& runner, const PackageDefinition& package,
-                      const std::vector<std::string>& arguments);
-
-// The text of "/?" and "/help": the switches and the exit statuses.
-std::string HelpText();
-// The box of a run without an administrator's full rights (exit status 7).
-extern const char kNotElevatedText[];
-
 // The pages, in their fixed order.
 enum PageIndex { kIntro = 0, kLicense, kDest, kStartUpdate, kUpdate, kUpdateComplete, kPageCount };
+
+// How far the wizard's install came.
+enum class InstallProgress {
+  kNotStarted,  // the install page has not been shown
+  kPending,     // the install page is shown: the install runs next
+  kRunning,     // the install began and has not returned (a fault leaves it so)
+  kSucceeded,   // it returned success
+  kFailed,      // it returned failure
+};
 
 class TForm1 : public Form, public InstallUi {
  public:
   using InstallSequence = std::function<bool(Installer&)>;
 
-  // Builds the controls, then parses the host's command line into `settings`.
+  // Builds the controls; `settings` holds the command line's switches.
   TForm1(TApplication& app, const PackageDefinition& package, Settings& settings);
   ~TForm1() override;
 
@@ -74,10 +57,8 @@ class TForm1 : public Form, public InstallUi {
   TZConnection SQLConnection1;
   TZQuery SQLQuery1;
 
-  bool InstallPending = false;
-  bool InstallResult = false;
-
   int ActivePageIndex() const { return active_page_; }
+  InstallProgress Progress() const { return progress_; }
   Control& Page(int index);
 
   // Handlers.
@@ -119,20 +100,6 @@ class TForm1 : public Form, public InstallUi {
   TDBLoginForm1* login_ = nullptr;
   InstallSequence install_;
   int active_page_ = kIntro;
-  bool finish_mode_ = false;  // Next1 acts as Finish
-  bool install_started_ = false;
-  bool install_returned_ = false;
+  InstallProgress progress_ = InstallProgress::kNotStarted;
   bool start_fault_ = false;  // the registry read of FormShow raised a fault
 };
-
-// Start-up: the application on the machine `host` and the front-end `ui`,
-// the log ("/log:"), the wizard form, the login dialog and the event loop.
-// A "/check" run writes its plan to `console`. Returns the exit status.
-int RunSetup(Host& host, Ui& ui, Console* console = nullptr);
-
-// The program: "/?" or "/help" shows the help on `console`; "/verysilent"
-// and "/check" run with the front-end `make_unattended_ui` makes, other
-// runs with the platform's own from `make_ui`.
-using UiFactory = std::function<std::unique_ptr<Ui>()>;
-int RunProgram(Host& host, Console& console, const UiFactory& make_ui,
-               const UiFactory& make_unattended_ui);

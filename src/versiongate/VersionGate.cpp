@@ -56,80 +56,95 @@ std::optional<std::string> ReadBaseVersion(Host& host, const std::string& path) 
 
 enum class Outcome { kRefuse, kAllow, kRetry };
 
-// One run of the gate, from the base version file to the module version.
-Outcome RunGate(Installer& installer) {
-  const PackageDefinition& package = installer.package;
-  Settings& settings = installer.settings;
-  TDBLoginForm1& login = installer.DBLoginForm1;
-  constexpr unsigned kError = kMbOk | kMbIconError;
-  constexpr unsigned kErrorQuestion = kMbYesNo | kMbIconError;
+constexpr unsigned kError = kMbOk | kMbIconError;
+constexpr unsigned kErrorQuestion = kMbYesNo | kMbIconError;
 
+// The first step: the base system's version, from the file in the
+// destination folder, within the range the package accepts. False after
+// the box that says why not.
+bool BaseVersionFits(Installer& installer) {
+  const PackageDefinition& package = installer.package;
   const std::string path =
       ExcludeTrailingBackslash(installer.ui.DestinationFolder()) + package.BaseVersionFile;
-  RunLog& log = installer.app.log();
+  RunPlan& plan = installer.app.plan();
   const std::optional<std::string> base = ReadBaseVersion(installer.host(), path);
   if (!base) {
-    log.Report("base system version: " + path + " cannot be read");
+    plan.Report("base system version: " + path + " cannot be read");
     installer.ErrorBox(kNoBaseVersion, kError);
-    return Outcome::kRefuse;
+    return false;
   }
-  log.Report("base system version: " + *base + " (from " + path +
-             "; accepted: " + package.MinBaseVersion + " to " + package.MaxBaseVersion + ")");
+  plan.Report("base system version: " + *base + " (from " + path +
+              "; accepted: " + package.MinBaseVersion + " to " + package.MaxBaseVersion + ")");
   // An unconvertible base version is not handled here: it leaves the gate.
   if (CompareVersions(*base, package.MinBaseVersion) == -1) {
     installer.ErrorBox(kBaseTooOld, kError);
-    return Outcome::kRefuse;
+    return false;
   }
   if (CompareVersions(*base, package.MaxBaseVersion) == 1) {
     installer.ErrorBox(kBaseTooNew, kError);
-    return Outcome::kRefuse;
+    return false;
   }
+  return true;
+}
 
+// The second step: the database login, asked for unless host, user and
+// password are all given. False when it was cancelled and the user chose
+// not to go on without it.
+bool LogIn(Installer& installer) {
+  Settings& settings = installer.settings;
+  TDBLoginForm1& login = installer.DBLoginForm1;
+  RunLog& log = installer.app.log();
   // The edits are filled every time, so a password typed but never
   // confirmed does not outlive the showing it was typed in.
   login.Username1.text = settings.DbUser;
   login.Password1.text = settings.DbPassword;
   login.Server1.text = settings.DbHost;
-  if (settings.DbHost.empty() || settings.DbUser.empty() || settings.DbPassword.empty()) {
-    if (login.ShowLogin()) {
-      settings.DbUser = login.Username1.text;
-      settings.DbPassword = login.Password1.text;
-      settings.DbHost = login.Server1.text;
-      log.Write("DB Login: OK, host " + settings.DbHost + ", user " + settings.DbUser);
-    } else {
-      log.Write("DB Login: cancelled");
-      if (installer.ErrorBox(kContinueWithoutLogin, kErrorQuestion) == kIdNo)
-        return Outcome::kRefuse;
-    }
-  } else {
+  if (!settings.DbHost.empty() && !settings.DbUser.empty() && !settings.DbPassword.empty()) {
     log.Write("DB Login not shown: host, user and password given");
+    return true;
   }
+  if (login.ShowLogin()) {
+    settings.DbUser = login.Username1.text;
+    settings.DbPassword = login.Password1.text;
+    settings.DbHost = login.Server1.text;
+    log.Write("DB Login: OK, host " + settings.DbHost + ", user " + settings.DbUser);
+    return true;
+  }
+  log.Write("DB Login: cancelled");
+  return installer.ErrorBox(kContinueWithoutLogin, kErrorQuestion) != kIdNo;
+}
 
-  enum class Verdict { kUnknown, kNewer, kSame, kPrevious, kOther };
+enum class Verdict { kUnknown, kNewer, kSame, kPrevious, kOther };
+
+// The installed module's version against this package's: none recorded,
+// newer, the same, the one it updates, or another (older) one.
+Verdict JudgeInstalled(const PackageDefinition& package, const std::string& installed) {
+  if (installed.empty()) return Verdict::kUnknown;
+  const int order = CompareVersions(package.ThisVersion, installed);
+  if (order == -1) return Verdict::kNewer;
+  if (order == 0) return Verdict::kSame;
+  if (CompareVersions(package.PreviousVersion, installed) == 0) return Verdict::kPrevious;
+  return Verdict::kOther;
+}
+
+// The third step: the version the module record holds, and the verdict on
+// it. A database error offers the whole gate again.
+Outcome InstalledVersionFits(Installer& installer) {
+  const PackageDefinition& package = installer.package;
   Verdict verdict = Verdict::kUnknown;
   try {
     const std::string installed = ReadInstalledVersion(installer);
-    log.Report("installed " + package.ModuleName +
-               " version: " + (installed.empty() ? "none" : installed) + " (this package updates " +
-               package.PreviousVersion + " to " + package.ThisVersion + ")");
-    if (!installed.empty()) {
-      const int order = CompareVersions(package.ThisVersion, installed);
-      if (order == -1)
-        verdict = Verdict::kNewer;
-      else if (order == 0)
-        verdict = Verdict::kSame;
-      else if (CompareVersions(package.PreviousVersion, installed) == 0)
-        verdict = Verdict::kPrevious;
-      else
-        verdict = Verdict::kOther;
-    }
+    installer.app.plan().Report("installed " + package.ModuleName +
+                                " version: " + (installed.empty() ? "none" : installed) +
+                                " (this package updates " + package.PreviousVersion + " to " +
+                                package.ThisVersion + ")");
+    verdict = JudgeInstalled(package, installed);
   } catch (const Fault& e) {
     // A database error or an installed version that is not a version.
     if (installer.ErrorBox(e.what() + std::string(kTryAgain), kErrorQuestion) == kIdYes)
       return Outcome::kRetry;
     return Outcome::kRefuse;
   }
-
   switch (verdict) {
     case Verdict::kUnknown:
       installer.ErrorBox(kNoInstalledVersion, kError);
@@ -139,9 +154,9 @@ Outcome RunGate(Installer& installer) {
       return Outcome::kRefuse;
     case Verdict::kSame: {
       constexpr unsigned kQuestionNoDefault = kMbYesNo | kMbIconQuestion | kMbDefButton2;
-      const int answer = installer.ErrorBox(kAlreadyInstalled, kQuestionNoDefault);
-      if (answer != kIdNo) return Outcome::kAllow;
-      log.MarkAlreadyCurrent();
+      if (installer.ErrorBox(kAlreadyInstalled, kQuestionNoDefault) != kIdNo)
+        return Outcome::kAllow;
+      installer.app.outcome().MarkAlreadyCurrent();
       return Outcome::kRefuse;
     }
     case Verdict::kPrevious:
@@ -153,6 +168,12 @@ Outcome RunGate(Installer& installer) {
   return Outcome::kRefuse;
 }
 
+// One run of the gate, from the base version file to the module version.
+Outcome RunGate(Installer& installer) {
+  if (!BaseVersionFits(installer) || !LogIn(installer)) return Outcome::kRefuse;
+  return InstalledVersionFits(installer);
+}
+
 }  // namespace
 
 bool CheckVersions(Installer& installer) {
@@ -161,8 +182,8 @@ bool CheckVersions(Installer& installer) {
   for (;;) {
     const Outcome outcome = RunGate(installer);
     if (outcome == Outcome::kRetry) continue;
-    installer.app.log().Report(outcome == Outcome::kAllow ? "version gate: go ahead"
-                                                          : "version gate: refused");
+    installer.app.plan().Report(outcome == Outcome::kAllow ? "version gate: go ahead"
+                                                           : "version gate: refused");
     return outcome == Outcome::kAllow;
   }
 }

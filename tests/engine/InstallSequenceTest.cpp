@@ -217,7 +217,7 @@ TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
     EXPECT_EQ(t.w.host.command_lines, c.commands);
     EXPECT_EQ(t.w.ui.Only("phase: ").back(), c.last_phase);
     // The changes begin with the web server's stop, and only there.
-    EXPECT_EQ(t.w.app.log().changes_begun(), !c.commands.empty());
+    EXPECT_EQ(t.w.app.outcome().changes_begun(), !c.commands.empty());
   }
 }
 
@@ -248,8 +248,8 @@ TEST_F(InstallSequenceTest, FaultsRestoreAndStartTheWebServerAgainBeforeTheyAreS
     const std::vector<std::string> commands =
         rollback ? std::vector<std::string>{kStop, kStart} : std::vector<std::string>{kStop};
     EXPECT_EQ(t.w.host.command_lines, commands);
-    EXPECT_EQ(t.w.app.log().restore(),
-              rollback ? RunLog::Restore::kRestored : RunLog::Restore::kNone);
+    EXPECT_EQ(t.w.app.outcome().restore(),
+              rollback ? InstallOutcome::Restore::kRestored : InstallOutcome::Restore::kNone);
   }
 }
 
@@ -285,7 +285,7 @@ TEST_F(InstallSequenceTest, StopThatFailsChangesNothing) {
     EXPECT_FALSE(RunInstall(t.w.installer, t.phases));
     EXPECT_EQ(t.w.host.command_lines, std::vector<std::string>{kStop});
     EXPECT_EQ(t.w.ui.Only("phase: ").back(), "CheckPackage");
-    EXPECT_FALSE(t.w.app.log().changes_begun());
+    EXPECT_FALSE(t.w.app.outcome().changes_begun());
     EXPECT_EQ(t.w.host.terminated, c.outcome.find("limit") != std::string::npos ? 1 : 0);
   }
 }
@@ -357,8 +357,8 @@ TEST_F(InstallSequenceTest, NoStepRunsWhenAnyStepsCheckFails) {
     EXPECT_FALSE(RunInstall(t.w.installer, t.phases, changed));
     EXPECT_TRUE(ran.empty());
     EXPECT_TRUE(t.w.host.command_lines.empty());
-    EXPECT_FALSE(t.w.app.log().changes_begun());
-    EXPECT_EQ(t.w.app.log().reason(), "It fails. (a precondition: it fails)");
+    EXPECT_FALSE(t.w.app.outcome().changes_begun());
+    EXPECT_EQ(t.w.app.outcome().reason(), "It fails. (a precondition: it fails)");
   }
 }
 

@@ -136,7 +136,7 @@ TEST(PreflightTest, CheckAndInstallAgreeOnEveryPrecondition) {
         // Nothing changed: no command ran, no file was written.
         EXPECT_TRUE(w.host.command_lines.empty());
         EXPECT_EQ(files[run], before);
-        EXPECT_FALSE(w.app.log().changes_begun());
+        EXPECT_FALSE(w.app.outcome().changes_begun());
       } else {
         EXPECT_EQ(w.host.command_lines.size(), c.commands);
       }

@@ -121,7 +121,7 @@ TEST(RestoreTest, EachFailureAfterTheStopPutsTheMachineBack) {
       if (line.compare(0, sizeof kHttpd - 1, kHttpd) == 0)
         actions.push_back(line.substr(sizeof kHttpd - 1));
     EXPECT_EQ(actions, c.actions);
-    EXPECT_EQ(w.app.log().restore(), RunLog::Restore::kRestored);
+    EXPECT_EQ(w.app.outcome().restore(), InstallOutcome::Restore::kRestored);
   }
 }
 

@@ -153,7 +153,7 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
     EXPECT_EQ(ImportSqlScripts(t.installer, context), c.result);
     EXPECT_EQ(t.screen.last_box_owner, &t.ui.owner);
     // Only a No stops the install; that is what its exit status tells.
-    EXPECT_EQ(t.app.log().stopped_by_answer(), !c.result);
+    EXPECT_EQ(t.app.outcome().stopped_by_answer(), !c.result);
   }
 }
 

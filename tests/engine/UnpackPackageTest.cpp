@@ -201,7 +201,7 @@ TEST(PackageDigestTest, OnlyThePackageOfTheBoundDigestIsTaken) {
     Installer installer{w.app, bound, w.settings, w.ui, w.connection, w.query, w.login};
     if (c.file) w.host.AddFile(kPackage, *c.file);
     std::vector<std::string> plan;
-    w.app.log().SetPlanOutput([&plan](const std::string& line) { plan.push_back(line); });
+    w.app.plan().SetOutput([&plan](const std::string& line) { plan.push_back(line); });
     // Through the unpacking's own precondition, as the install and the
     // pre-flight evaluate it.
     Preflight preflight(installer);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "platform/Fault.h"
 #include "shell/Main.h"
 #include "support/FakeHost.h"
@@ -120,11 +123,14 @@ const char kFailureText[] =
     "An error occured installing some or all of the necessary files on you computer.\n\nMake "
     "sure that no program are running and try again.";
 
-class WizardTest : public testing::Test {
- protected:
+// The wizard as start-up builds it, on a fake machine and screen, with an
+// install sequence that counts its runs and defers to `install`.
+struct WizardWorld {
   void Create(std::vector<std::string> arguments = {}) {
     host.arguments = std::move(arguments);
+    ParseCommandLine(host.arguments, settings);
     form = std::make_unique<TForm1>(app, ThePackage(), settings);
+    ApplyPasswordFile(app, settings);
     login = std::make_unique<TDBLoginForm1>(app, settings);
     form->SetLoginForm(login.get());
     form->SetInstallSequence([this](Installer& installer) {
@@ -153,6 +159,8 @@ class WizardTest : public testing::Test {
   std::string destination_seen;
 };
 
+class WizardTest : public testing::Test, public WizardWorld {};
+
 TEST_F(WizardTest, ButtonStatesFollowThePages) {
   host.SetString(kProductKey, "InstallDir", "C:\\Intranet");
   Create();
@@ -180,7 +188,7 @@ TEST_F(WizardTest, ButtonStatesFollowThePages) {
   EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
   EXPECT_EQ(Buttons(), "<< Previous- | Finish+ | Cancel-");
   EXPECT_EQ(form->UpdateCompleteText1.text, kSuccessText);
-  EXPECT_FALSE(form->InstallPending);
+  EXPECT_EQ(form->Progress(), InstallProgress::kSucceeded);
   EXPECT_EQ(installs, 1);
   form->Click(form->Next1);  // Finish
   EXPECT_TRUE(form->close_requested());
@@ -253,75 +261,86 @@ TEST_F(WizardTest, RegistryReplacesTheInstallFolder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    FakeHost h;
-    FakeUi u;
-    c.arrange(h);
-    h.arguments = {"/installdir:D:\\Cmd"};
-    TApplication a(h, u);
-    Settings s;
-    TForm1 f(a, ThePackage(), s);
+    WizardWorld w;
+    c.arrange(w.host);
+    w.Create({"/installdir:D:\\Cmd"});
+    TForm1& f = *w.form;
     if (c.box)
-      u.ExpectBox(
+      w.screen.ExpectBox(
           "Unable to read registration details from the registry. Corvantis will not function "
           "without this information.  Contact your technical support.",
           "ERROR", kMbOk | kMbIconError, kIdOk);
     f.DoShow();
-    EXPECT_EQ(u.last_box_owner, c.box ? &f : nullptr);
-    EXPECT_EQ(s.InstallDir, c.install_dir);
-    EXPECT_EQ(h.HasKey(kProductKey), !c.box);
+    EXPECT_EQ(w.screen.last_box_owner, c.box ? &f : nullptr);
+    EXPECT_EQ(w.settings.InstallDir, c.install_dir);
+    EXPECT_EQ(w.host.HasKey(kProductKey), !c.box);
     f.Next1Click();
     f.Next1Click();
     EXPECT_EQ(f.DestFolder1.text, c.install_dir);
   }
 }
 
-TEST_F(WizardTest, UnattendedRunNeverShowsTheRegistryBox) {
-  host.registry_writable = false;
-  Create({"/silent"});
-  app.Run(*form);
-  EXPECT_EQ(installs, 1);
-  EXPECT_TRUE(screen.boxes.empty());
-}
-
-TEST_F(WizardTest, ANonStringInstallDirIsShownAndSkipsTheUnattendedRun) {
-  host.SetValue(kProductKey, "InstallDir", RegValueType::kDword, std::string(4, '\0'));
-  Create({"/silent"});
-  screen.ExpectBox("Invalid data type for 'InstallDir'",
-                   "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
-                   kIdOk);
-  app.Run(*form);  // then the end of input closes the window
-  EXPECT_EQ(installs, 0);
-  EXPECT_EQ(form->ActivePageIndex(), kIntro);
-  EXPECT_NE(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
-            screen.ui_log.end());
-  // Nobody closed the wizard: the update did not go ahead, nothing changed.
-  EXPECT_EQ(form->ExitStatus(), kExitNotApplied);
-}
-
-TEST_F(WizardTest, UnattendedSuccessClosesWithoutShowingTheWindow) {
-  host.SetString(kProductKey, "InstallDir", "D:\\Web");
-  Create({"/silent"});
-  app.Run(*form);
-  EXPECT_EQ(installs, 1);
-  EXPECT_EQ(destination_seen, "D:\\Web");
-  EXPECT_TRUE(form->close_requested());
-  EXPECT_EQ(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
-            screen.ui_log.end());
-  EXPECT_EQ(form->ExitStatus(), kExitSucceeded);
-}
-
-TEST_F(WizardTest, UnattendedFailureWaitsOnTheCompletionPage) {
-  Create({"/silent"});
-  install = [](Installer&) { return false; };
-  screen.QueueClick(*form, form->Cancel1);  // disabled there: nothing happens
-  screen.QueueClick(*form, form->Next1);    // Finish
-  app.Run(*form);
-  EXPECT_EQ(form->ActivePageIndex(), kUpdateComplete);
-  EXPECT_EQ(form->UpdateCompleteText1.text, kFailureText);
-  EXPECT_NE(std::find(screen.ui_log.begin(), screen.ui_log.end(), "display Form1"),
-            screen.ui_log.end());
-  EXPECT_TRUE(screen.events.empty());
-  EXPECT_EQ(form->ExitStatus(), kExitNotApplied);
+// "/silent": the pages go by themselves; a success closes the wizard unseen,
+// anything else leaves it on screen where it stopped.
+TEST(SilentWizardTest, HowFarItGoesByItself) {
+  const struct {
+    const char* what;
+    std::function<void(FakeHost&)> arrange;
+    bool install_result;
+    bool type_error;  // the box of a non-string "InstallDir"
+    bool clicks;      // Cancel (disabled) and Finish queued
+    int installs, page;
+    bool displayed;
+    const char* destination;
+    const char* buttons;
+    int status;
+  } cases[] = {
+      {"the registry key cannot be opened: no box",
+       [](FakeHost& h) { h.registry_writable = false; }, true, false, false, 1, kUpdateComplete,
+       false, "C:\\Intranet", "<< Previous- | Finish+ | Cancel-", kExitSucceeded},
+      {"a non-string InstallDir is shown and nothing runs",
+       [](FakeHost& h) {
+         h.SetValue(kProductKey, "InstallDir", RegValueType::kDword, std::string(4, '\0'));
+       },
+       true, true, false, 0, kIntro, true, "", "<< Previous- | Next >>+ | Cancel+",
+       kExitNotApplied},
+      {"a success closes without showing the window",
+       [](FakeHost& h) { h.SetString(kProductKey, "InstallDir", "D:\\Web"); }, true, false, false,
+       1, kUpdateComplete, false, "D:\\Web", "<< Previous- | Finish+ | Cancel-", kExitSucceeded},
+      {"a failure waits on the completion page, Finish enabled", [](FakeHost&) {}, false, false,
+       true, 1, kUpdateComplete, true, "", "<< Previous- | Finish+ | Cancel-", kExitNotApplied},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WizardWorld w;
+    c.arrange(w.host);
+    w.Create({"/silent"});
+    w.install = [&c](Installer&) { return c.install_result; };
+    if (c.type_error)
+      w.screen.ExpectBox("Invalid data type for 'InstallDir'",
+                         "Installing...brevoxil - Articles Module Update 2.3.8",
+                         kMbOk | kMbIconError, kIdOk);
+    if (c.clicks) {
+      w.screen.QueueClick(*w.form, w.form->Cancel1);  // disabled there: nothing happens
+      w.screen.QueueClick(*w.form, w.form->Next1);    // Finish
+    }
+    w.app.Run(*w.form);  // then the end of input closes the window
+    const std::vector<std::string>& ui_log = w.screen.ui_log;
+    EXPECT_EQ(w.installs, c.installs);
+    EXPECT_EQ(w.form->ActivePageIndex(), c.page);
+    EXPECT_EQ(std::find(ui_log.begin(), ui_log.end(), "display Form1") != ui_log.end(),
+              c.displayed);
+    EXPECT_TRUE(w.form->close_requested());  // by Finish or by the end of input
+    EXPECT_EQ(w.destination_seen, c.installs ? c.destination : "");
+    EXPECT_EQ(w.Buttons(), c.buttons);
+    if (c.page == kUpdateComplete) {
+      EXPECT_EQ(w.form->UpdateCompleteText1.text, c.install_result ? kSuccessText : kFailureText);
+    }
+    EXPECT_EQ(w.screen.boxes.empty(), !c.type_error);
+    EXPECT_TRUE(w.screen.events.empty());
+    // A wizard nobody closed before the install: the update did not go ahead.
+    EXPECT_EQ(w.form->ExitStatus(), c.status);
+  }
 }
 
 TEST_F(WizardTest, AFaultInTheInstallLeavesTheWizardOnTheInstallPage) {
@@ -335,7 +354,7 @@ TEST_F(WizardTest, AFaultInTheInstallLeavesTheWizardOnTheInstallPage) {
   EXPECT_EQ(form->ActivePageIndex(), kUpdate);
   EXPECT_FALSE(form->Next1.enabled);
   EXPECT_FALSE(form->Previous1.enabled);
-  EXPECT_TRUE(form->InstallPending);
+  EXPECT_EQ(form->Progress(), InstallProgress::kRunning);
   EXPECT_EQ(installs, 1);
   EXPECT_EQ(form->ExitStatus(), kExitNotApplied);
 }
@@ -356,27 +375,21 @@ TEST_F(WizardTest, ExitStatusTellsHowFarTheInstallCame) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    FakeHost h;
-    FakeUi u;
-    h.arguments = {"/verysilent"};
-    TApplication a(h, u);
-    Settings s;
-    TForm1 f(a, ThePackage(), s);
-    TDBLoginForm1 l(a, s);
-    f.SetLoginForm(&l);
-    f.SetInstallSequence([&](Installer& installer) -> bool {
-      if (c.begun) installer.app.log().MarkChangesBegun();
-      if (c.stopped_by_no) installer.app.log().MarkStoppedByAnswer();
+    WizardWorld w;
+    w.Create({"/verysilent"});
+    w.install = [&](Installer& installer) -> bool {
+      if (c.begun) installer.app.outcome().MarkChangesBegun();
+      if (c.stopped_by_no) installer.app.outcome().MarkStoppedByAnswer();
       if (c.raises) throw FileFault("Cannot open file C:\\php\\\\php.ini");
       return c.result;
-    });
+    };
     if (c.raises)
-      u.ExpectBox("Cannot open file C:\\php\\\\php.ini.",
-                  "Installing...brevoxil - Articles Module Update 2.3.8", kMbOk | kMbIconError,
-                  kIdOk);
-    a.Run(f);  // the end of input closes the wizard wherever it waits
-    EXPECT_TRUE(s.VerySilent);
-    EXPECT_EQ(f.ExitStatus(), c.status);
+      w.screen.ExpectBox("Cannot open file C:\\php\\\\php.ini.",
+                         "Installing...brevoxil - Articles Module Update 2.3.8",
+                         kMbOk | kMbIconError, kIdOk);
+    w.app.Run(*w.form);  // the end of input closes the wizard wherever it waits
+    EXPECT_TRUE(w.settings.VerySilent);
+    EXPECT_EQ(w.form->ExitStatus(), c.status);
   }
 }
 
@@ -456,14 +469,11 @@ TEST(WizardInstallTest, CancelAndTheCloseBoxDuringTheInstall) {
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.what);
-    FakeHost host;
-    FakeUi screen;
-    TApplication app(host, screen);
-    Settings settings;
-    TForm1 form(app, ThePackage(), settings);
-    TDBLoginForm1 login(app, settings);
-    form.SetLoginForm(&login);
-    form.SetInstallSequence([&](Installer& installer) {
+    WizardWorld w;
+    w.Create();
+    FakeUi& screen = w.screen;
+    TForm1& form = *w.form;
+    w.install = [&](Installer& installer) {
       if (k.close_box) {
         screen.QueueCloseBox(form);
       } else {
@@ -476,9 +486,9 @@ TEST(WizardInstallTest, CancelAndTheCloseBoxDuringTheInstall) {
       installer.ui.ShowStatus("still running");
       screen.QueueClick(form, form.Label6);
       return true;
-    });
+    };
     for (int i = 0; i < 4; ++i) screen.QueueClick(form, form.Next1);
-    app.Run(form);
+    w.app.Run(form);
     EXPECT_EQ(form.ActivePageIndex(), kUpdateComplete);
     EXPECT_EQ(form.UpdateFileName1.text, "still running");
     EXPECT_EQ(form.UpdateCompleteText1.text, kSuccessText);
