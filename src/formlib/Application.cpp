@@ -17,6 +17,7 @@ std::string TApplication::ExceptionText(const std::string& message) {
 
 void TApplication::ShowException(const std::exception& e) {
   log_.Write(std::string("fault: ") + e.what());
+  outcome_.NoteReason(ExceptionText(e.what()));
   ui_.ShowMessageBox(main_form_, ExceptionText(e.what()), title_, kMbOk | kMbIconError);
 }
 

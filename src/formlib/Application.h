@@ -16,8 +16,7 @@
 
 class TApplication {
  public:
-  TApplication(Host& host, Ui& ui)
-      : host_(host), log_(host), plan_(log_), ui_(ui, log_, outcome_) {}
+  TApplication(Host& host, Ui& ui) : host_(host), log_(host), plan_(log_), ui_(ui, log_) {}
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
@@ -50,7 +49,7 @@ class TApplication {
 
   // The default exception display: a box with the error icon, captioned
   // with the title; the message gets a full stop when its last character
-  // sorts after ".".
+  // sorts after ".". The box's text is the run's reason for stopping.
   void ShowException(const std::exception& e);
   static std::string ExceptionText(const std::string& message);
 

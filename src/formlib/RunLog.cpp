@@ -91,10 +91,7 @@ int LoggingUi::ShowMessageBox(const Form* owner, const std::string& text,
   // The box is written before it waits for its answer, so a run killed
   // meanwhile still shows what it was asking.
   log_.Write("box \"" + caption + "\" " + MessageBoxFlagsText(flags) + ": " + text);
-  outcome_.NoteReason(text);
   const int answer = UiWrapper::ShowMessageBox(owner, text, caption, flags);
   log_.Write("box answered: " + MessageBoxAnswerText(answer));
-  if ((flags & kMbButtonMask) == kMbYesNo)
-    outcome_.NoteReason(text + " (answered " + MessageBoxAnswerText(answer) + ")");
   return answer;
 }

@@ -8,8 +8,7 @@
 // written as "\n". Without a file the lines go nowhere.
 //
 // LoggingUi sits in front of a front-end and writes every message box (its
-// caption, text, flags and the answer taken) and the modal dialogs shown;
-// the text of the last box is the run's reason for not going ahead.
+// caption, text, flags and the answer taken) and the modal dialogs shown.
 
 #include <cstdint>
 #include <functional>
@@ -17,7 +16,6 @@
 #include <optional>
 #include <string>
 
-#include "formlib/InstallOutcome.h"
 #include "formlib/Ui.h"
 #include "platform/Host.h"
 
@@ -85,8 +83,7 @@ std::string MessageBoxAnswerText(int answer);
 
 class LoggingUi : public UiWrapper {
  public:
-  LoggingUi(Ui& inner, RunLog& log, InstallOutcome& outcome)
-      : UiWrapper(inner), log_(log), outcome_(outcome) {}
+  LoggingUi(Ui& inner, RunLog& log) : UiWrapper(inner), log_(log) {}
 
   void DisplayForm(Form& form, bool modal) override;
   int ShowMessageBox(const Form* owner, const std::string& text, const std::string& caption,
@@ -94,5 +91,4 @@ class LoggingUi : public UiWrapper {
 
  private:
   RunLog& log_;
-  InstallOutcome& outcome_;
 };

@@ -42,8 +42,14 @@ struct Installer {
   TDBLoginForm1& DBLoginForm1;
 
   Host& host() const { return app.host(); }
-  // A message box owned by the wizard window, captioned "ERROR".
+  // A message box owned by the wizard window, captioned "ERROR". Its text
+  // (with the answer to a question) is the run's reason for stopping, unless
+  // a later box or a caller gives another.
   int ErrorBox(const std::string& text, unsigned flags) const {
-    return app.ui().ShowMessageBox(ui.Owner(), text, "ERROR", flags);
+    app.outcome().NoteReason(text);
+    const int answer = app.ui().ShowMessageBox(ui.Owner(), text, "ERROR", flags);
+    if ((flags & kMbButtonMask) == kMbYesNo)
+      app.outcome().NoteReason(text + " (answered " + MessageBoxAnswerText(answer) + ")");
+    return answer;
   }
 };

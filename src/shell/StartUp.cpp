@@ -73,6 +73,7 @@ struct NotElevated {};
 void RequireElevation(TApplication& app) {
   if (app.host().Elevated()) return;
   app.log().Write("not elevated: the installer runs without an administrator's full rights");
+  app.outcome().NoteReason(kNotElevatedText);
   app.ui().ShowMessageBox(nullptr, kNotElevatedText, "ERROR", kMbOk | kMbIconError);
   throw NotElevated();
 }
@@ -189,6 +190,7 @@ int RunWizard(TApplication& app, const Settings& switches) {
     return kExitNotApplied;
   } catch (const std::exception& e) {
     // The forms are gone by now: the box has no owner.
+    app.outcome().NoteReason(TApplication::ExceptionText(e.what()));
     app.ui().ShowMessageBox(nullptr, TApplication::ExceptionText(e.what()), app.Title(),
                             kMbOk | kMbIconError);
     return kExitNotStarted;

@@ -27,7 +27,8 @@ void ApplyPasswordFile(TApplication& app, Settings& settings);
 // Start-up: the application on the machine `host` and the front-end `ui`,
 // the log ("/log:"), the wizard form, the login dialog and the event loop.
 // A "/check" run writes its plan to `console`. Returns the exit status.
-// `switches` is the host's command line, parsed; the first form parses it.
+// `switches` is the host's command line, parsed once by the caller; without
+// it RunSetup parses the command line itself.
 int RunSetup(Host& host, Ui& ui, Console* console, const Settings& switches);
 int RunSetup(Host& host, Ui& ui, Console* console = nullptr);
 

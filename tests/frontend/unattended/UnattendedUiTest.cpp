@@ -30,7 +30,6 @@ TEST(UnattendedUiTest, BoxesAnswerThemselvesAndNoInputComes) {
       {kMbOk | kMbIconError, kIdOk, "ERROR: It failed.\nReally.\n"},
       {kMbYesNo | kMbIconQuestion | kMbDefButton2, kIdNo,
        "ERROR: It failed.\nReally. [answered No]\n"},
-      {kMbYesNo | kMbIconError, kIdNo, "ERROR: It failed.\nReally. [answered No]\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.told);
