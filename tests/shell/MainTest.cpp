@@ -621,8 +621,16 @@ TEST(StartUpTest, ARunWithoutFullRightsIsToldBeforeAnythingIsRead) {
     host.elevated = false;
     if (*switches) host.arguments = {switches};
     FakeUi screen;
+    RecordingConsole console;
     screen.ExpectBox(kNotElevatedText, "ERROR", kMbOk | kMbIconError, kIdOk);
-    EXPECT_EQ(RunSetup(host, screen), kExitNotApplied);
+    EXPECT_EQ(RunSetup(host, screen, &console), kExitNotApplied);
+    // The pre-flight's last line gives the box's text as its reason.
+    if (*switches) {
+      EXPECT_EQ(console.output.substr(console.output.find("The update")),
+                "The update would not go ahead: Install needs the full rights of an "
+                "administrator, which this run does not have.  Right-click setup.exe and choose "
+                "\"Run as administrator\".\n");
+    }
     EXPECT_TRUE(screen.ui_log.empty());
     EXPECT_FALSE(host.HasKey(kProductKey));
   }
