@@ -335,6 +335,20 @@ int32_t TZipFile::CheckFile(const std::string& name, const std::string& password
   return Extract(name, nullptr, password);
 }
 
+namespace {
+
+// The name the entry is extracted to below `folder`, with the folders of
+// its own name made.
+std::string MakeTargetFolders(Host& host, const std::string& folder, const std::string& name) {
+  const std::string folder_part = DirectoryPart(name);
+  if (!folder_part.empty())
+    MakeDirectoryPath(host, StripTrailingSeparator(folder) + "\\" + folder_part);
+  const bool ends_in_backslash = !folder.empty() && folder.back() == '\\';
+  return folder + (ends_in_backslash ? "" : "\\") + name;
+}
+
+}  // namespace
+
 int32_t TZipFile::Extract(const std::string& name, const std::string* target_folder,
                           const std::string& password) {
   EntryRow* row = FindRow(name);
@@ -375,11 +389,7 @@ int32_t TZipFile::Extract(const std::string& name, const std::string* target_fol
   // A check reads the data through the same steps and writes it nowhere.
   if (target_folder == nullptr) return CopyStored(in, nullptr, count, encrypted, expected.crc32);
 
-  const std::string folder_part = DirectoryPart(name);
-  if (!folder_part.empty())
-    MakeDirectoryPath(host_, StripTrailingSeparator(*target_folder) + "\\" + folder_part);
-  const bool ends_in_backslash = !target_folder->empty() && target_folder->back() == '\\';
-  const std::string target_path = *target_folder + (ends_in_backslash ? "" : "\\") + name;
+  const std::string target_path = MakeTargetFolders(host_, *target_folder, name);
   // Where a file cannot take the target's place, nothing is made.
   const uint32_t attributes = host_.FileAttributes(target_path);
   if (attributes != kInvalidFileAttributes &&

@@ -2,138 +2,30 @@
 
 #include <langinfo.h>
 #include <poll.h>
-#include <signal.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <clocale>
 #include <iostream>
 #include <istream>
 #include <ostream>
 
+#include "frontend/posix/TerminalMode.h"
+#include "frontend/posix/TextLayout.h"
 #include "platform/Host.h"
+#include "platform/WindowsPath.h"
 
 namespace {
 
 constexpr size_t kWidth = 76;      // word-wrapped text
 constexpr size_t kLineWidth = 79;  // a line drawn in place must not wrap
-constexpr int kProgressCells = 30;
-constexpr int kEndOfText = 0x04;  // Ctrl-D
+constexpr int kEndOfText = 0x04;   // Ctrl-D
 constexpr int kBackspace = 0x08;
 constexpr int kDelete = 0x7F;  // what the Backspace key sends on most terminals
 constexpr int kEscape = 0x1B;  // starts the sequence a cursor or function key sends
 
-// The standard input's local modes changed while the input is a terminal:
-// echo off for a password, or echo and line editing off for the login
-// dialog's fields, which read key by key. The saved state is put back by the
-// destructor, and by a signal that ends the program meanwhile, so the shell
-// is never left without echo.
-class TerminalMode {
- public:
-  TerminalMode(bool active, tcflag_t local_flags_off) {
-    if (!active || ::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-    termios changed = saved_;
-    changed.c_lflag &= ~local_flags_off;
-    changed.c_cc[VMIN] = 1;
-    changed.c_cc[VTIME] = 0;
-    active_saved_ = saved_;
-    struct sigaction restore = {};
-    restore.sa_handler = RestoreAndReraise;
-    sigemptyset(&restore.sa_mask);
-    restore.sa_flags = SA_RESETHAND;
-    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &restore, &previous_[i]);
-    on_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &changed) == 0;
-    if (!on_) RestoreHandlers();
-  }
-  TerminalMode(const TerminalMode&) = delete;
-  TerminalMode& operator=(const TerminalMode&) = delete;
-  ~TerminalMode() {
-    if (!on_) return;
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-    RestoreHandlers();
-  }
-
- private:
-  static constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-  static termios active_saved_;
-
-  static void RestoreAndReraise(int signal_number) {
-    ::tcsetattr(STDIN_FILENO, TCSANOW, &active_saved_);
-    ::raise(signal_number);  // SA_RESETHAND: the default action now
-  }
-  void RestoreHandlers() {
-    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
-  }
-
-  termios saved_ = {};
-  std::array<struct sigaction, 4> previous_ = {};
-  bool on_ = false;
-};
-
-termios TerminalMode::active_saved_ = {};
-
-// The caption as shown: "&OK" is "OK", "&&" an ampersand.
-std::string StripAccelerators(const std::string& caption) {
-  std::string out;
-  for (size_t i = 0; i < caption.size(); ++i) {
-    if (caption[i] != '&') {
-      out.push_back(caption[i]);
-    } else if (i + 1 < caption.size() && caption[i + 1] == '&') {
-      out.push_back('&');
-      ++i;
-    }
-  }
-  return out;
-}
-
-// A label shows '&' as it is; only the label of an edit marks its
-// accelerator with it, as a button's caption does.
-std::string LabelText(const Control& label) {
-  return label.focus_control != nullptr ? StripAccelerators(label.text) : label.text;
-}
-
-std::string Trim(const std::string& s) {
-  size_t a = 0, b = s.size();
-  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
-  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
-  return s.substr(a, b - a);
-}
-
 char LowerKey(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// The text's lines, each cut at blanks to fit `width` when `wrap`. Blanks
-// inside a line are kept as written ("done.  Please wait...").
-std::vector<std::string> TextLines(const std::string& text, bool wrap, size_t width) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find('\n', start);
-    std::string line =
-        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    while (wrap && line.size() > width) {
-      size_t cut = line.rfind(' ', width);
-      if (cut == std::string::npos || cut == 0) cut = line.find(' ', width);
-      if (cut == std::string::npos) break;  // one long word: left whole
-      size_t keep = cut;
-      while (keep > 0 && line[keep - 1] == ' ') --keep;
-      lines.push_back(line.substr(0, keep));
-      size_t next = cut;
-      while (next < line.size() && line[next] == ' ') ++next;
-      line = line.substr(next);
-    }
-    lines.push_back(line);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  // Blank lines around a text are layout of the window, not content.
-  while (!lines.empty() && Trim(lines.back()).empty()) lines.pop_back();
-  while (!lines.empty() && Trim(lines.front()).empty()) lines.erase(lines.begin());
-  return lines;
-}
 
 bool IsBelow(const Control* c, const Control* root) {
   for (const Control* p = c; p != nullptr; p = p->parent)
@@ -148,41 +40,6 @@ int GroupDepth(const Control* c) {
   return depth;
 }
 
-std::string ProgressBar(int position) {
-  const int p = std::clamp(position, 0, 100);
-  const int filled = p * kProgressCells / 100;
-  std::string bar =
-      "[" + std::string(filled, '#') + std::string(kProgressCells - filled, '-') + "]";
-  std::string percent = std::to_string(p) + "%";
-  return bar + " " + std::string(4 - percent.size(), ' ') + percent;
-}
-
-// The lines a control shows in the page's body; none for buttons, links,
-// pages and images.
-std::vector<std::string> ControlLines(const Control& c, size_t width) {
-  switch (c.kind) {
-    case ControlKind::kLabel:
-      if (c.link) return {};
-      return TextLines(LabelText(c), c.word_wrap, width);
-    case ControlKind::kMemo: {
-      std::vector<std::string> lines;
-      for (const std::string& l : c.lines) {
-        if (l.empty()) lines.push_back(l);  // the memo's own blank lines stay
-        for (std::string& part : TextLines(l, c.word_wrap, width)) lines.push_back(part);
-      }
-      return lines;
-    }
-    case ControlKind::kPanel:
-      return TextLines(c.text, false, width);
-    case ControlKind::kGroupBox:
-      return TextLines(StripAccelerators(c.text), false, width);
-    case ControlKind::kProgressBar:
-      return {ProgressBar(c.position)};
-    default:
-      return {};
-  }
-}
-
 bool Pressable(const Control& c) {
   return c.enabled && c.Showing() &&
          (c.kind == ControlKind::kButton || (c.kind == ControlKind::kLabel && c.link));
@@ -192,6 +49,22 @@ const Control* DefaultButton(const Form& form) {
   for (const Control* c : form.controls())
     if (c->kind == ControlKind::kButton && c->default_button && c->Showing()) return c;
   return nullptr;
+}
+
+// After an Escape: a key that sends a sequence (an arrow, Delete, Home, F1)
+// is one key, and none of the line editor's, so the whole sequence is read
+// and dropped. False when the input ends in it.
+bool DropKeySequence(std::istream& in) {
+  constexpr int kEof = std::char_traits<char>::eof();
+  const int kind = in.get();
+  if (kind == kEof) return false;
+  if (kind == '[') {
+    int b = in.get();
+    while (b != kEof && !(b >= 0x40 && b <= 0x7E)) b = in.get();  // up to the final byte
+    return b != kEof;
+  }
+  if (kind == 'O') return in.get() != kEof;
+  return true;
 }
 
 struct BoxButton {
@@ -229,12 +102,9 @@ Terminal::Terminal(std::istream& in, std::ostream& out, bool input_is_terminal,
       input_is_terminal_(input_is_terminal),
       output_is_terminal_(output_is_terminal) {}
 
-void Terminal::AttachForm(Form& form) {
-  if (std::find(forms_.begin(), forms_.end(), &form) == forms_.end()) forms_.push_back(&form);
-}
+void Terminal::AttachForm(Form&) {}
 
 void Terminal::DisplayForm(Form& form, bool) {
-  AttachForm(form);
   stack_.erase(std::remove(stack_.begin(), stack_.end(), &form), stack_.end());
   stack_.push_back(&form);
 }
@@ -549,17 +419,7 @@ bool Terminal::EditField(Control* edit) {
       return true;
     }
     if (c == kEscape) {
-      // A key that sends a sequence (an arrow, Delete, Home, F1) is one key,
-      // and none of this editor's: the whole sequence is dropped.
-      const int kind = in_.get();
-      if (kind == kEof) return ended();
-      if (kind == '[') {
-        int b = in_.get();
-        while (b != kEof && !(b >= 0x40 && b <= 0x7E)) b = in_.get();  // up to the final byte
-        if (b == kEof) return ended();
-      } else if (kind == 'O') {
-        if (in_.get() == kEof) return ended();
-      }
+      if (!DropKeySequence(in_)) return ended();
       continue;
     }
     if (c == kBackspace || c == kDelete) {
@@ -601,36 +461,15 @@ std::optional<std::string> Terminal::BrowseForFolder(const Form*, const std::str
 
 std::optional<std::string> Terminal::ExistingFolder(const std::string& typed,
                                                     std::string* why) const {
-  std::string name;
-  if (typed[0] == '/' && host_ != nullptr) {
-    name = host_->FromNativePath(typed);
-  } else if (typed.size() >= 3 && std::isalpha(static_cast<unsigned char>(typed[0])) &&
-             typed[1] == ':' && (typed[2] == '\\' || typed[2] == '/')) {
-    name = typed;
-  } else {
+  const std::optional<std::string> full = CanonicalWindowsPath(
+      typed[0] == '/' && host_ != nullptr ? host_->FromNativePath(typed) : typed);
+  if (!full) {
     *why = "\"" + typed +
            "\" is not a full folder name: type one with its drive, such as C:\\Intranet, or a "
            "path of this computer, such as /srv/www.";
     return std::nullopt;
   }
-  // The full form: the drive letter in capitals, '\\' between the folders,
-  // "." and ".." resolved, no '\\' at the end but after the drive.
-  std::vector<std::string> parts;
-  size_t start = 3;
-  for (;;) {
-    const size_t end = name.find_first_of("\\/", start);
-    const std::string part = name.substr(start, end == std::string::npos ? end : end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  std::string folder =
-      std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])))) + ":\\";
-  for (size_t i = 0; i < parts.size(); ++i) folder += (i > 0 ? "\\" : "") + parts[i];
+  const std::string& folder = *full;
   const uint32_t attributes =
       host_ != nullptr ? host_->FileAttributes(folder) : kInvalidFileAttributes;
   if (attributes == kInvalidFileAttributes) {

@@ -56,9 +56,10 @@ class Terminal : public Ui {
   // Read while the install runs when the input is a terminal.
   void SetTypedAhead(TypedAhead typed_ahead) { typed_ahead_ = std::move(typed_ahead); }
 
-  const std::string& application_title() const { return title_; }
-  void SetApplicationTitle(const std::string& title) override { title_ = title; }
+  // A terminal has no task bar to name the program in.
+  void SetApplicationTitle(const std::string&) override {}
 
+  // A form shows only while displayed: attaching keeps nothing.
   void AttachForm(Form& form) override;
   void DisplayForm(Form& form, bool modal) override;
   void HideForm(Form& form) override;
@@ -113,8 +114,6 @@ class Terminal : public Ui {
   const bool output_is_terminal_;
   Host* host_ = nullptr;
   TypedAhead typed_ahead_;
-  std::string title_;
-  std::vector<Form*> forms_;  // attached
   std::vector<Form*> stack_;  // displayed, topmost last
   bool input_ended_ = false;
   bool utf8_ = false;

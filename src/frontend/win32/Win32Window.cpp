@@ -15,11 +15,6 @@ namespace {
 const char kContainerClass[] = "CorvantisContainer";
 const COLORREF kLinkColour = RGB(0, 0, 255);
 
-bool IsContainer(ControlKind kind) {
-  return kind == ControlKind::kPageControl || kind == ControlKind::kPage ||
-         kind == ControlKind::kPanel || kind == ControlKind::kGroupBox;
-}
-
 // Static controls break lines at CR LF.
 std::string WithCrLf(const std::string& text) {
   std::string out;
@@ -50,13 +45,13 @@ std::string WindowText(HWND hwnd) {
 
 }  // namespace
 
+// The kind and the bevel are copied from the control: a container paints
+// without reaching the model, which may be gone.
 struct Win32Ui::ControlWindow {
   Control* control = nullptr;
   ControlKind kind = ControlKind::kLabel;
   bool bevel_lowered = false;
   HWND hwnd = nullptr;
-  HWND form_hwnd = nullptr;
-  HFONT font = nullptr;
   std::string text;  // the model's text (or joined lines) last given to the window
   int position = -1;
   // The states last given to the window; it is created enabled and hidden.
@@ -73,7 +68,6 @@ struct Win32Ui::FormWindow {
   std::vector<std::unique_ptr<ControlWindow>> controls;
   std::string caption;
   bool shown = false;
-  bool is_main = false;
   // A control was disabled or hidden, or the window was activated, since the
   // keyboard's target was last checked.
   bool focus_check_due = true;
@@ -122,6 +116,135 @@ struct Win32Ui::FormWindow {
   }
 };
 
+namespace {
+
+using ControlWindow = Win32Ui::ControlWindow;
+
+// How the model's text reaches a control's window.
+enum class TextSync {
+  kNone,
+  kText,   // the text as it is
+  kCrLf,   // the text with CR LF line ends
+  kLines,  // the lines, joined by CR LF
+};
+
+void PaintPageControl(HDC dc, RECT rect, const ControlWindow&) {
+  DrawEdge(dc, &rect, EDGE_RAISED, BF_RECT);
+}
+
+void PaintPanel(HDC dc, RECT rect, const ControlWindow& cw) {
+  if (cw.bevel_lowered) DrawEdge(dc, &rect, BDR_SUNKENOUTER, BF_RECT);
+  if (cw.text.empty()) return;
+  InflateRect(&rect, -2, -1);
+  DrawTextA(dc, cw.text.c_str(), static_cast<int>(cw.text.size()), &rect,
+            DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+void PaintGroupBox(HDC dc, RECT rect, const ControlWindow& cw) {
+  TEXTMETRICA metrics;
+  GetTextMetricsA(dc, &metrics);
+  RECT frame = rect;
+  frame.top += metrics.tmHeight / 2;
+  DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+  if (cw.text.empty()) return;
+  RECT text_rect = {8, 0, rect.right - 8, metrics.tmHeight};
+  SetBkMode(dc, OPAQUE);
+  DrawTextA(dc, cw.text.c_str(), static_cast<int>(cw.text.size()), &text_rect,
+            DT_LEFT | DT_TOP | DT_SINGLELINE | DT_CALCRECT);
+  InflateRect(&text_rect, 2, 0);
+  FillRect(dc, &text_rect, GetSysColorBrush(COLOR_BTNFACE));
+  InflateRect(&text_rect, -2, 0);
+  DrawTextA(dc, cw.text.c_str(), static_cast<int>(cw.text.size()), &text_rect,
+            DT_LEFT | DT_TOP | DT_SINGLELINE);
+}
+
+DWORD LabelStyle(const Control& c) {
+  DWORD style = c.word_wrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
+  // Only a label that names an edit shows its "&" as an accelerator.
+  if (c.focus_control == nullptr) style |= SS_NOPREFIX;
+  if (c.link) style |= SS_NOTIFY;
+  return style;
+}
+DWORD ButtonStyle(const Control& c) { return c.default_button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON; }
+DWORD MemoStyle(const Control& c) { return c.word_wrap ? 0 : WS_HSCROLL | ES_AUTOHSCROLL; }
+DWORD EditStyle(const Control& c) { return c.password_char != 0 ? ES_PASSWORD : 0; }
+
+void SetUpEdit(ControlWindow& cw, HINSTANCE) {
+  const char mask = cw.control->password_char;
+  if (mask != 0)
+    SendMessageA(cw.hwnd, EM_SETPASSWORDCHAR, static_cast<WPARAM>(static_cast<unsigned char>(mask)),
+                 0);
+}
+void SetUpProgressBar(ControlWindow& cw, HINSTANCE) {
+  SendMessageA(cw.hwnd, PBM_SETRANGE32, 0, 100);
+}
+void SetUpImage(ControlWindow& cw, HINSTANCE instance) {
+  // Resource names ignore letter case.
+  cw.bitmap =
+      UniqueGdiObject(LoadImageA(instance, cw.control->name.c_str(), IMAGE_BITMAP, 0, 0, 0));
+  if (cw.bitmap.get() != nullptr)
+    SendMessageA(cw.hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(cw.bitmap.get()));
+}
+
+// What each kind of control is as a window.
+struct KindInfo {
+  ControlKind kind;
+  const char* window_class;  // null: our container class
+  DWORD style;               // beside WS_CHILD | WS_CLIPSIBLINGS
+  DWORD ex_style;
+  DWORD (*style_of)(const Control&);          // the style bits the control chooses, or null
+  void (*set_up)(ControlWindow&, HINSTANCE);  // after the window is made, or null
+  TextSync text;
+  bool position;                                   // shows the position, 0 to 100
+  void (*paint)(HDC, RECT, const ControlWindow&);  // a container's painting, or null
+};
+
+// The keyboard visits the controls inside a container.
+constexpr DWORD kContainerStyle = WS_CLIPCHILDREN;
+constexpr DWORD kContainerExStyle = WS_EX_CONTROLPARENT;
+
+constexpr KindInfo kKinds[] = {
+    {ControlKind::kPageControl, nullptr, kContainerStyle, kContainerExStyle, nullptr, nullptr,
+     TextSync::kText, false, PaintPageControl},
+    {ControlKind::kPage, nullptr, kContainerStyle, kContainerExStyle, nullptr, nullptr,
+     TextSync::kText, false, nullptr},
+    {ControlKind::kPanel, nullptr, kContainerStyle, kContainerExStyle, nullptr, nullptr,
+     TextSync::kText, false, PaintPanel},
+    {ControlKind::kImage, "STATIC", SS_BITMAP | SS_CENTERIMAGE, 0, nullptr, SetUpImage,
+     TextSync::kNone, false, nullptr},
+    {ControlKind::kLabel, "STATIC", 0, 0, LabelStyle, nullptr, TextSync::kCrLf, false, nullptr},
+    {ControlKind::kButton, "BUTTON", WS_TABSTOP, 0, ButtonStyle, nullptr, TextSync::kText, false,
+     nullptr},
+    {ControlKind::kMemo, "EDIT",
+     WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE,
+     MemoStyle, nullptr, TextSync::kLines, false, nullptr},
+    {ControlKind::kGroupBox, nullptr, kContainerStyle, kContainerExStyle, nullptr, nullptr,
+     TextSync::kText, false, PaintGroupBox},
+    {ControlKind::kProgressBar, PROGRESS_CLASSA, 0, 0, nullptr, SetUpProgressBar, TextSync::kNone,
+     true, nullptr},
+    {ControlKind::kEdit, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, EditStyle,
+     SetUpEdit, TextSync::kText, false, nullptr},
+};
+
+// The table is in the order of the enumeration.
+constexpr bool InEnumOrder() {
+  for (size_t i = 0; i < sizeof kKinds / sizeof kKinds[0]; ++i)
+    if (static_cast<size_t>(kKinds[i].kind) != i) return false;
+  return true;
+}
+static_assert(InEnumOrder() && sizeof kKinds / sizeof kKinds[0] == 10,
+              "one row per control kind, in the order of ControlKind");
+
+const KindInfo& InfoOf(ControlKind kind) { return kKinds[static_cast<size_t>(kind)]; }
+
+bool IsContainer(ControlKind kind) { return InfoOf(kind).window_class == nullptr; }
+
+}  // namespace
+
+bool Win32Ui::IsMain(const FormWindow& fw) const {
+  return !forms_.empty() && forms_.front().get() == &fw;
+}
+
 Win32Ui::Win32Ui() : instance_(GetModuleHandleA(nullptr)) {
   // The folder browser's new-style dialog needs COM on this thread.
   com_initialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
@@ -160,7 +283,7 @@ Win32Ui::~Win32Ui() {
 void Win32Ui::SetApplicationTitle(const std::string& title) {
   title_ = title;
   for (auto& fw : forms_)
-    if (fw->is_main && fw->form->caption.empty()) SetWindowTextA(fw->hwnd, title_.c_str());
+    if (IsMain(*fw) && fw->form->caption.empty()) SetWindowTextA(fw->hwnd, title_.c_str());
 }
 
 void Win32Ui::AttachForm(Form& form) {
@@ -168,7 +291,6 @@ void Win32Ui::AttachForm(Form& form) {
   auto fw = std::make_unique<FormWindow>();
   fw->ui = this;
   fw->form = &form;
-  fw->is_main = forms_.empty();
   // A single border that cannot be resized, the system menu with its close
   // box, no minimise or maximise box.
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -223,82 +345,22 @@ void Win32Ui::CreateControlWindow(FormWindow& fw, Control& control, int id) {
   cw.control = &control;
   cw.kind = control.kind;
   cw.bevel_lowered = control.bevel_lowered;
-  cw.form_hwnd = fw.hwnd;
-  cw.font = static_cast<HFONT>(fw.font.get());
   const ControlWindow* parent = fw.Of(control.parent);
   HWND parent_hwnd = parent != nullptr ? parent->hwnd : fw.hwnd;
 
-  const char* window_class = kContainerClass;
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  DWORD ex_style = 0;
-  switch (control.kind) {
-    case ControlKind::kPageControl:
-    case ControlKind::kPage:
-    case ControlKind::kPanel:
-    case ControlKind::kGroupBox:
-      style |= WS_CLIPCHILDREN;
-      ex_style |= WS_EX_CONTROLPARENT;  // the keyboard visits the controls inside
-      break;
-    case ControlKind::kLabel:
-      window_class = "STATIC";
-      style |= control.word_wrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
-      // Only a label that names an edit shows its "&" as an accelerator.
-      if (control.focus_control == nullptr) style |= SS_NOPREFIX;
-      if (control.link) style |= SS_NOTIFY;
-      break;
-    case ControlKind::kButton:
-      window_class = "BUTTON";
-      style |= WS_TABSTOP | (control.default_button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-      break;
-    case ControlKind::kMemo:
-      window_class = "EDIT";
-      style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
-      if (!control.word_wrap) style |= WS_HSCROLL | ES_AUTOHSCROLL;
-      ex_style |= WS_EX_CLIENTEDGE;
-      break;
-    case ControlKind::kEdit:
-      window_class = "EDIT";
-      style |= WS_TABSTOP | ES_AUTOHSCROLL;
-      if (control.password_char != 0) style |= ES_PASSWORD;
-      ex_style |= WS_EX_CLIENTEDGE;
-      break;
-    case ControlKind::kImage:
-      window_class = "STATIC";
-      style |= SS_BITMAP | SS_CENTERIMAGE;
-      break;
-    case ControlKind::kProgressBar:
-      window_class = PROGRESS_CLASSA;
-      break;
-  }
+  const KindInfo& info = InfoOf(control.kind);
+  const char* window_class = info.window_class != nullptr ? info.window_class : kContainerClass;
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | info.style;
+  if (info.style_of != nullptr) style |= info.style_of(control);
   const Bounds& b = control.bounds;
-  cw.hwnd = CreateWindowExA(ex_style, window_class, "", style, b.left, b.top, b.width, b.height,
-                            parent_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            instance_, nullptr);
+  cw.hwnd = CreateWindowExA(info.ex_style, window_class, "", style, b.left, b.top, b.width,
+                            b.height, parent_hwnd,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
   if (cw.hwnd == nullptr) throw Fault(LastErrorMessage("Cannot create the window " + control.name));
   if (IsContainer(control.kind))
     SetWindowLongPtrA(cw.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&cw));
-  SendMessageA(cw.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(cw.font), FALSE);
-  switch (control.kind) {
-    case ControlKind::kEdit:
-      if (control.password_char != 0)
-        SendMessageA(cw.hwnd, EM_SETPASSWORDCHAR,
-                     static_cast<WPARAM>(static_cast<unsigned char>(control.password_char)), 0);
-      break;
-    case ControlKind::kProgressBar:
-      SendMessageA(cw.hwnd, PBM_SETRANGE32, 0, 100);
-      break;
-    case ControlKind::kImage: {
-      // Resource names ignore letter case.
-      cw.bitmap =
-          UniqueGdiObject(LoadImageA(instance_, control.name.c_str(), IMAGE_BITMAP, 0, 0, 0));
-      if (cw.bitmap.get() != nullptr)
-        SendMessageA(cw.hwnd, STM_SETIMAGE, IMAGE_BITMAP,
-                     reinterpret_cast<LPARAM>(cw.bitmap.get()));
-      break;
-    }
-    default:
-      break;
-  }
+  SendMessageA(cw.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fw.font.get()), FALSE);
+  if (info.set_up != nullptr) info.set_up(cw, instance_);
 }
 
 Win32Ui::FormWindow* Win32Ui::Find(const Form* form) const {
@@ -323,48 +385,22 @@ HWND Win32Ui::WindowOf(const Form* form) const {
 
 bool Win32Ui::SyncControl(ControlWindow& cw) {
   Control& c = *cw.control;
-  switch (c.kind) {
-    case ControlKind::kMemo: {
-      const std::string text = JoinLines(c.lines);
-      if (text != cw.text) {
-        cw.text = text;
-        SetWindowTextA(cw.hwnd, text.c_str());
-      }
-      break;
+  const KindInfo& info = InfoOf(c.kind);
+  if (info.text != TextSync::kNone) {
+    const std::string text = info.text == TextSync::kLines ? JoinLines(c.lines) : c.text;
+    if (text != cw.text) {
+      cw.text = text;
+      SetWindowTextA(cw.hwnd, (info.text == TextSync::kCrLf ? WithCrLf(text) : text).c_str());
+      // A container paints its text itself.
+      if (IsContainer(c.kind)) InvalidateRect(cw.hwnd, nullptr, TRUE);
     }
-    case ControlKind::kLabel:
-      if (c.text != cw.text) {
-        cw.text = c.text;
-        SetWindowTextA(cw.hwnd, WithCrLf(c.text).c_str());
-      }
-      break;
-    case ControlKind::kButton:
-    case ControlKind::kEdit:
-      if (c.text != cw.text) {
-        cw.text = c.text;
-        SetWindowTextA(cw.hwnd, c.text.c_str());
-      }
-      break;
-    case ControlKind::kPageControl:
-    case ControlKind::kPage:
-    case ControlKind::kPanel:
-    case ControlKind::kGroupBox:
-      if (c.text != cw.text) {
-        cw.text = c.text;
-        SetWindowTextA(cw.hwnd, c.text.c_str());
-        InvalidateRect(cw.hwnd, nullptr, TRUE);
-      }
-      break;
-    case ControlKind::kProgressBar: {
-      const int position = std::min(std::max(c.position, 0), 100);
-      if (position != cw.position) {
-        cw.position = position;
-        SendMessageA(cw.hwnd, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-      }
-      break;
+  }
+  if (info.position) {
+    const int position = std::min(std::max(c.position, 0), 100);
+    if (position != cw.position) {
+      cw.position = position;
+      SendMessageA(cw.hwnd, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     }
-    case ControlKind::kImage:
-      break;
   }
   bool state_changed = false;
   if (cw.enabled != c.enabled) {
@@ -382,7 +418,7 @@ bool Win32Ui::SyncControl(ControlWindow& cw) {
 
 void Win32Ui::Sync(FormWindow& fw) {
   std::string caption = fw.form->caption;
-  if (caption.empty() && fw.is_main) caption = title_;
+  if (caption.empty() && IsMain(fw)) caption = title_;
   if (caption != fw.caption) {
     fw.caption = caption;
     SetWindowTextA(fw.hwnd, caption.c_str());
@@ -534,6 +570,39 @@ LRESULT CALLBACK Win32Ui::FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
   return fw->ui->HandleFormMessage(*fw, message, wparam, lparam);
 }
 
+bool Win32Ui::HandleCommand(FormWindow& fw, WPARAM wparam) {
+  const int id = LOWORD(wparam);
+  const int code = HIWORD(wparam);
+  if (id == IDOK || id == IDCANCEL) {
+    // Enter presses the focused button, else the default button;
+    // Escape the cancel button. A disabled one is not pressed.
+    ControlWindow* target = nullptr;
+    if (id == IDOK) {
+      ControlWindow* focused = fw.ByHwnd(GetFocus());
+      if (focused != nullptr && focused->kind == ControlKind::kButton &&
+          focused->control->enabled && focused->control->Showing())
+        target = focused;
+      else
+        target = fw.ButtonWith(&Control::default_button);
+    } else {
+      target = fw.ButtonWith(&Control::cancel_button);
+    }
+    if (target != nullptr) Queue(fw, target->control);
+    return true;
+  }
+  ControlWindow* cw = fw.ById(id);
+  if (cw == nullptr) return false;
+  if (cw->kind == ControlKind::kButton && code == BN_CLICKED) {
+    Queue(fw, cw->control);
+  } else if (cw->kind == ControlKind::kLabel && code == STN_CLICKED && cw->control->link) {
+    Queue(fw, cw->control);
+  } else if (cw->kind == ControlKind::kEdit && code == EN_CHANGE) {
+    cw->text = WindowText(cw->hwnd);
+    cw->control->text = cw->text;
+  }
+  return true;
+}
+
 LRESULT Win32Ui::HandleFormMessage(FormWindow& fw, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_GETFONT:
@@ -544,38 +613,9 @@ LRESULT Win32Ui::HandleFormMessage(FormWindow& fw, UINT message, WPARAM wparam, 
     case WM_CLOSE:  // the close box, the system menu's Close, Alt+F4
       Queue(fw, nullptr);
       return 0;
-    case WM_COMMAND: {
-      const int id = LOWORD(wparam);
-      const int code = HIWORD(wparam);
-      if (id == IDOK || id == IDCANCEL) {
-        // Enter presses the focused button, else the default button;
-        // Escape the cancel button. A disabled one is not pressed.
-        ControlWindow* target = nullptr;
-        if (id == IDOK) {
-          ControlWindow* focused = fw.ByHwnd(GetFocus());
-          if (focused != nullptr && focused->kind == ControlKind::kButton &&
-              focused->control->enabled && focused->control->Showing())
-            target = focused;
-          else
-            target = fw.ButtonWith(&Control::default_button);
-        } else {
-          target = fw.ButtonWith(&Control::cancel_button);
-        }
-        if (target != nullptr) Queue(fw, target->control);
-        return 0;
-      }
-      ControlWindow* cw = fw.ById(id);
-      if (cw == nullptr) break;
-      if (cw->kind == ControlKind::kButton && code == BN_CLICKED) {
-        Queue(fw, cw->control);
-      } else if (cw->kind == ControlKind::kLabel && code == STN_CLICKED && cw->control->link) {
-        Queue(fw, cw->control);
-      } else if (cw->kind == ControlKind::kEdit && code == EN_CHANGE) {
-        cw->text = WindowText(cw->hwnd);
-        cw->control->text = cw->text;
-      }
+    case WM_COMMAND:
+      if (!HandleCommand(fw, wparam)) break;
       return 0;
-    }
     case WM_NEXTDLGCTL: {  // Tab and Shift+Tab, from IsDialogMessage
       HWND next =
           lparam != 0 ? reinterpret_cast<HWND>(wparam) : fw.NextTabStop(GetFocus(), wparam != 0);
@@ -609,6 +649,7 @@ LRESULT Win32Ui::HandleFormMessage(FormWindow& fw, UINT message, WPARAM wparam, 
 LRESULT CALLBACK Win32Ui::ContainerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   auto* cw = reinterpret_cast<ControlWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (cw == nullptr) return DefWindowProcA(hwnd, message, wparam, lparam);
+  HWND form_hwnd = GetAncestor(hwnd, GA_ROOT);
   switch (message) {
     // The controls inside notify their parent: the form handles it all.
     case WM_COMMAND:
@@ -616,9 +657,9 @@ LRESULT CALLBACK Win32Ui::ContainerProc(HWND hwnd, UINT message, WPARAM wparam, 
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORBTN:
-      return SendMessageA(cw->form_hwnd, message, wparam, lparam);
+      return SendMessageA(form_hwnd, message, wparam, lparam);
     case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(cw->font);
+      return SendMessageA(form_hwnd, WM_GETFONT, 0, 0);
     case WM_SETFONT:
       return 0;
     case WM_PAINT: {
@@ -626,44 +667,11 @@ LRESULT CALLBACK Win32Ui::ContainerProc(HWND hwnd, UINT message, WPARAM wparam, 
       HDC dc = BeginPaint(hwnd, &paint);
       RECT rect;
       GetClientRect(hwnd, &rect);
-      HGDIOBJ old_font = SelectObject(dc, cw->font);
+      HGDIOBJ old_font =
+          SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(form_hwnd, WM_GETFONT, 0, 0)));
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-      switch (cw->kind) {
-        case ControlKind::kPageControl:
-          DrawEdge(dc, &rect, EDGE_RAISED, BF_RECT);
-          break;
-        case ControlKind::kPanel:
-          if (cw->bevel_lowered) DrawEdge(dc, &rect, BDR_SUNKENOUTER, BF_RECT);
-          if (!cw->text.empty()) {
-            RECT text_rect = rect;
-            InflateRect(&text_rect, -2, -1);
-            DrawTextA(dc, cw->text.c_str(), static_cast<int>(cw->text.size()), &text_rect,
-                      DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
-          }
-          break;
-        case ControlKind::kGroupBox: {
-          TEXTMETRICA metrics;
-          GetTextMetricsA(dc, &metrics);
-          RECT frame = rect;
-          frame.top += metrics.tmHeight / 2;
-          DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-          if (!cw->text.empty()) {
-            RECT text_rect = {8, 0, rect.right - 8, metrics.tmHeight};
-            SetBkMode(dc, OPAQUE);
-            DrawTextA(dc, cw->text.c_str(), static_cast<int>(cw->text.size()), &text_rect,
-                      DT_LEFT | DT_TOP | DT_SINGLELINE | DT_CALCRECT);
-            InflateRect(&text_rect, 2, 0);
-            FillRect(dc, &text_rect, GetSysColorBrush(COLOR_BTNFACE));
-            InflateRect(&text_rect, -2, 0);
-            DrawTextA(dc, cw->text.c_str(), static_cast<int>(cw->text.size()), &text_rect,
-                      DT_LEFT | DT_TOP | DT_SINGLELINE);
-          }
-          break;
-        }
-        default:
-          break;
-      }
+      if (const auto paint_kind = InfoOf(cw->kind).paint) paint_kind(dc, rect, *cw);
       SelectObject(dc, old_font);
       EndPaint(hwnd, &paint);
       return 0;

@@ -65,6 +65,9 @@ class Win32Ui final : public Ui {
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleFormMessage(FormWindow& fw, UINT message, WPARAM wparam, LPARAM lparam);
+  // WM_COMMAND: a button pressed, a link clicked, an edit's text changed.
+  // False when no control of the form sent it.
+  bool HandleCommand(FormWindow& fw, WPARAM wparam);
   void CreateChildren(FormWindow& fw, Control* parent);
   void CreateControlWindow(FormWindow& fw, Control& control, int id);
   void Sync(FormWindow& fw);
@@ -74,6 +77,8 @@ class Win32Ui final : public Ui {
   void Queue(FormWindow& fw, Control* control);
   void Dispatch(MSG& msg);
   FormWindow* Find(const Form* form) const;
+  // The first form attached: a dialog's window belongs to it.
+  bool IsMain(const FormWindow& fw) const;
   FormWindow* FindRoot(HWND hwnd) const;
 
   HINSTANCE instance_;

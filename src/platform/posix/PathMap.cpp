@@ -34,6 +34,21 @@ std::vector<std::string> SplitComponents(const std::string& path, bool windows) 
   return parts;
 }
 
+// The components of a Windows path with "." dropped and ".." taking the one
+// before it away; ".." at the root stays at the root.
+std::vector<std::string> ResolvedComponents(const std::string& windows_path) {
+  std::vector<std::string> parts;
+  for (const std::string& part : SplitComponents(windows_path, true)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  return parts;
+}
+
 // `name` added below `folder`, in place: a path is built in one pass over
 // its components, however many there are.
 void Append(std::string& folder, const std::string& name) {
@@ -160,16 +175,7 @@ std::string PathMap::ToHost(const std::string& windows_path) const {
   if (root.size() + below - (below > 0 && root.back() == '/' ? 1 : 0) >= PATH_MAX)
     return std::string();
 
-  std::vector<std::string> parts;
-  for (const std::string& part : SplitComponents(rest, true)) {
-    if (part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    parts.push_back(part);
-  }
-
+  const std::vector<std::string> parts = ResolvedComponents(rest);
   std::string host = root;
   // Most names exist as written, or all but their last component do: one
   // or two look-ups then, instead of one per component.

@@ -85,6 +85,28 @@ struct Driven {
   TestWizard form;
 };
 
+// The login dialog on a Terminal that reads `input`, on a machine without
+// folders; the dialog reads the settings when shown.
+struct Login {
+  Login(const std::string& input, bool input_is_terminal, const std::string& user = "admin",
+        const std::string& server = "localhost")
+      : in(input), terminal(in, out, input_is_terminal, false) {
+    settings.DbUser = user;
+    settings.DbHost = server;
+  }
+  std::istringstream in;
+  std::ostringstream out;
+  std::unique_ptr<Host> host = CreatePosixHost([] {
+    PosixHostOptions options;
+    options.prefix = "/nonexistent";
+    return options;
+  }());
+  Terminal terminal;
+  TApplication app{*host, terminal};
+  Settings settings;
+  TDBLoginForm1 login{app, settings};
+};
+
 TEST(TerminalTest, WizardShowsTheVisiblePageAndTheKeysOfEnabledButtons) {
   Driven d("n\n");
   EXPECT_EQ(d.Next(), "Next1");
@@ -238,20 +260,14 @@ TEST(TerminalTest, TheSameBoxAskedAgainAfterTheEndOfInputIsNotAnswered) {
 }
 
 TEST(TerminalTest, LoginDialogKeepsOrReplacesEachFieldAndMasksThePassword) {
-  std::istringstream in(
+  Login w(
       "db.example\n\nse cret\n\n"  // first showing: server and password typed, OK by Enter
       "\n\n\nc\n"                  // second: all kept, Cancel
-      "\n");                       // third: input ends at the username
-  std::ostringstream out;
-  PosixHostOptions options;
-  options.prefix = "/nonexistent";
-  std::unique_ptr<Host> host = CreatePosixHost(options);
-  Terminal terminal(in, out, false);
-  TApplication app(*host, terminal);
-  Settings settings;
-  settings.DbUser = "admin";
-  settings.DbHost = "localhost";
-  TDBLoginForm1 login(app, settings);
+      "\n",                        // third: input ends at the username
+      false);
+  TDBLoginForm1& login = w.login;
+  std::ostringstream& out = w.out;
+  Settings& settings = w.settings;
 
   EXPECT_TRUE(login.ShowLogin());
   EXPECT_EQ(login.Server1.text, "db.example");
@@ -278,18 +294,11 @@ TEST(TerminalTest, OnATerminalEachLoginFieldIsALineEditor) {
   // "admin" emptied, one Backspace more does nothing; Password: "se", one
   // Backspace (Ctrl-H), "cret"; then Enter presses OK. Control keys other
   // than these are ignored. The second showing ends with Ctrl-D.
-  std::istringstream in(std::string(9, '\x7f') + "db\r" + std::string(6, '\x7f') + "\r" +
-                        "se\bc\x01ret\n" + "\n" + "ab\x04");
-  std::ostringstream out;
-  PosixHostOptions options;
-  options.prefix = "/nonexistent";
-  std::unique_ptr<Host> host = CreatePosixHost(options);
-  Terminal terminal(in, out, true, false);
-  TApplication app(*host, terminal);
-  Settings settings;
-  settings.DbUser = "admin";
-  settings.DbHost = "localhost";
-  TDBLoginForm1 login(app, settings);
+  Login w(std::string(9, '\x7f') + "db\r" + std::string(6, '\x7f') + "\r" + "se\bc\x01ret\n" +
+              "\n" + "ab\x04",
+          true);
+  TDBLoginForm1& login = w.login;
+  std::ostringstream& out = w.out;
 
   EXPECT_TRUE(login.ShowLogin());
   EXPECT_EQ(login.Server1.text, "db");
@@ -322,18 +331,10 @@ TEST(TerminalTest, TheLineEditorTakesKeysNotBytes) {
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.keys);
-    std::istringstream in(std::string(k.keys) + "\r\r\r\n");
-    std::ostringstream out;
-    PosixHostOptions options;
-    options.prefix = "/nonexistent";
-    std::unique_ptr<Host> host = CreatePosixHost(options);
-    Terminal terminal(in, out, true, false);
-    terminal.SetUtf8(k.utf8);
-    TApplication app(*host, terminal);
-    Settings settings;
-    settings.DbHost.clear();
-    settings.DbUser.clear();
-    TDBLoginForm1 login(app, settings);
+    Login w(std::string(k.keys) + "\r\r\r\n", true, "", "");
+    w.terminal.SetUtf8(k.utf8);
+    TDBLoginForm1& login = w.login;
+    std::ostringstream& out = w.out;
     EXPECT_TRUE(login.ShowLogin());
     EXPECT_EQ(login.Server1.text, k.text);
     EXPECT_EQ(out.str().find('['), out.str().find("[o] OK")) << out.str();
