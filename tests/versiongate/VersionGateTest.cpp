@@ -76,7 +76,13 @@ class GateHost : public FakeHost {
 
 // One machine with an intranet on it: base version file, settings with
 // every credential given, and a database that answers from a script.
-struct Machine {
+// First base: a connection an error left open is closed before the fake
+// library goes.
+struct ScriptedPq {
+  FakePq pq;
+};
+
+struct Machine : ScriptedPq, InstallerWorldOn<GateHost> {
   explicit Machine(const std::optional<std::string>& base_version = std::string("2.3.6")) {
     host.pq = &pq.api();
     if (base_version) host.AddFile(kBaseFile, *base_version);
@@ -113,16 +119,6 @@ struct Machine {
     return result;
   }
 
-  FakePq pq;  // first: a connection an error left open is closed after it
-  GateHost host;
-  FakeUi screen;
-  TApplication app{host, screen};
-  Settings settings;
-  RecordingUi ui;
-  TZConnection connection{host};
-  TZQuery query{connection};
-  TDBLoginForm1 login{app, settings};
-  Installer installer{app, ThePackage(), settings, ui, connection, query, login};
   int login_showings = 0;
 };
 
