@@ -1,3 +1,4 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -306,6 +307,17 @@ TEST(VersionGateTest, DatabaseErrorsOfferATryAgainAndNoRefuses) {
       EXPECT_FALSE(m.Run());
     }
   }
+}
+
+// A Try again box nobody scripted fails the test and is answered No, so a
+// refusal that would repeat for ever ends the gate.
+TEST(VersionGateTest, UnscriptedTryAgainFailsTheTestAndStops) {
+  Machine m;
+  for (int i = 0; i < 1000; ++i) m.pq.connect_errors.push_back(kPasswordRefused);
+  bool result = true;
+  EXPECT_NONFATAL_FAILURE(result = m.Run(), "unexpected box [ERROR] FATAL:  password");
+  EXPECT_FALSE(result);
+  EXPECT_EQ(1u, m.pq.connects.size());
 }
 
 TEST(VersionGateTest, TryAgainRunsTheWholeGateAgain) {
