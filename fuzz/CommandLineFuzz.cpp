@@ -1,11 +1,44 @@
 // The command line as the Windows start-up splits it, then ParseCommandLine
-// on the arguments after the program name. Quotes never reach an argument,
-// and each setting is the default or the value of the last argument that
-// names its switch.
+// on the arguments after the program name. Quotes never reach an argument.
+// Parsing is total; a switch added at the end wins over the ones before it,
+// in any spelling, and keeps its value as typed; the log's copy of the
+// command line never shows a password given with "/dbpass:".
+#include <exception>
+
 #include "FuzzCheck.h"
 #include "platform/CommandLine.h"
-#include "platform/Text.h"
 #include "shell/Main.h"
+
+namespace {
+
+// `text` with the letters the input's bits say in upper case.
+std::string Spelled(const std::string& text, const std::string& bits) {
+  std::string out = text;
+  for (size_t i = 0; i < out.size() && !bits.empty(); ++i)
+    if (bits[i % bits.size()] & (1 << (i % 8)) && out[i] >= 'a' && out[i] <= 'z')
+      out[i] = static_cast<char>(out[i] - 'a' + 'A');
+  return out;
+}
+
+Settings Parsed(std::vector<std::string> arguments, const std::string& last = std::string()) {
+  if (!last.empty()) arguments.push_back(last);
+  Settings settings;
+  try {
+    ParseCommandLine(arguments, settings);
+  } catch (const std::exception&) {
+    FUZZ_CHECK(!"ParseCommandLine threw");
+  }
+  return settings;
+}
+
+// A text the input does not hold, to find in the log's copy.
+std::string Absent(const std::string& input) {
+  std::string secret = "Pw7";
+  while (input.find(secret) != std::string::npos) secret += '7';
+  return secret;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string line = FuzzInput(data, size);
@@ -21,45 +54,48 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(characters <= line.size());
 
   const std::vector<std::string> arguments(words.begin() + 1, words.end());
-  Settings settings;
-  ParseCommandLine(arguments, settings);
+  const Settings settings = Parsed(arguments);
+  FUZZ_CHECK(settings.PackagePassword.empty());
 
-  const Settings defaults;
-  bool silent = false, very_silent = false, check = false, help = false, log_given = false;
-  std::string log_file, password_file;
-  struct Expected {
+  // A value as typed: the last word, whatever it holds.
+  const std::string value = words.back();
+  struct ValueSwitch {
     const char* text;
     std::string Settings::*setting;
-    std::string value;
-  } expected[] = {
-      {"/installdir:", &Settings::InstallDir, defaults.InstallDir},
-      {"/dbhost:", &Settings::DbHost, defaults.DbHost},
-      {"/dbuser:", &Settings::DbUser, defaults.DbUser},
-      {"/dbpass:", &Settings::DbPassword, defaults.DbPassword},
   };
-  for (const std::string& argument : arguments) {
-    const std::string lower = AnsiLowerCase(argument);
-    if (lower == "/silent") silent = true;
-    if (lower == "/verysilent") silent = very_silent = true;
-    if (lower == "/check") silent = very_silent = check = true;
-    if (lower == "/?" || lower == "/help") help = true;
-    if (StartsWith(lower, "/log:")) {
-      log_given = true;
-      log_file = argument.substr(5);
-    }
-    // Of "/dbpassfile:" and "/dbpass:", the later one wins.
-    if (StartsWith(lower, "/dbpassfile:")) password_file = argument.substr(12);
-    if (StartsWith(lower, "/dbpass:")) password_file.clear();
-    for (Expected& e : expected)
-      if (StartsWith(lower, e.text)) e.value = argument.substr(std::string(e.text).size());
+  static const ValueSwitch kValueSwitches[] = {
+      {"/installdir:", &Settings::InstallDir},
+      {"/dbhost:", &Settings::DbHost},
+      {"/dbuser:", &Settings::DbUser},
+      {"/dbpass:", &Settings::DbPassword},
+      {"/dbpassfile:", &Settings::DbPasswordFile},
+      {"/log:", &Settings::LogFile},
+  };
+  for (const ValueSwitch& s : kValueSwitches) {
+    const Settings later = Parsed(arguments, Spelled(s.text, line) + value);
+    FUZZ_CHECK(later.*s.setting == value);
   }
-  FUZZ_CHECK(settings.SilentMode == silent);
-  FUZZ_CHECK(settings.VerySilent == very_silent);
-  FUZZ_CHECK(settings.CheckOnly == check);
-  FUZZ_CHECK(settings.ShowHelp == help);
-  FUZZ_CHECK(settings.LogGiven == log_given && settings.LogFile == log_file);
-  for (const Expected& e : expected) FUZZ_CHECK(settings.*e.setting == e.value);
-  FUZZ_CHECK(settings.DbPasswordFile == password_file);
-  FUZZ_CHECK(settings.PackagePassword.empty());
+  FUZZ_CHECK(Parsed(arguments, Spelled("/dbpass:", line) + value).DbPasswordFile.empty());
+  FUZZ_CHECK(Parsed(arguments, Spelled("/log:", line) + value).LogGiven);
+  FUZZ_CHECK(Parsed(arguments, Spelled("/silent", line)).SilentMode);
+  const Settings very = Parsed(arguments, Spelled("/verysilent", line));
+  FUZZ_CHECK(very.SilentMode && very.VerySilent);
+  const Settings check = Parsed(arguments, Spelled("/check", line));
+  FUZZ_CHECK(check.SilentMode && check.VerySilent && check.CheckOnly);
+  // A switch without a value leaves the values as they were.
+  FUZZ_CHECK(check.InstallDir == settings.InstallDir && check.DbHost == settings.DbHost &&
+             check.DbPassword == settings.DbPassword && check.LogFile == settings.LogFile);
+
+  std::vector<std::string> with_password = arguments;
+  const std::string secret = Absent(line);
+  with_password.push_back(Spelled("/dbpass:", line) + secret);
+  std::string logged;
+  try {
+    logged = LoggedCommandLine(with_password);
+  } catch (const std::exception&) {
+    FUZZ_CHECK(!"LoggedCommandLine threw");
+  }
+  FUZZ_CHECK(logged.find(secret) == std::string::npos);
+  FUZZ_CHECK(logged.find("***") != std::string::npos);
   return 0;
 }

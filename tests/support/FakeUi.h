@@ -2,7 +2,9 @@
 // FakeUi: a scripted front-end for tests of the core.
 //
 // Message boxes follow a script: a box the script does not expect, or one
-// whose text, caption or flags differ, fails the running test. The folder
+// whose text, caption or flags differ, fails the running test; a box nobody
+// scripted, or one out of step with the script, is answered No (OK when it
+// has no No button), so a loop that asks again stops. The folder
 // browser takes its answers from a queue, modal dialogs are played by a
 // callback, user actions are queued, and what the core shows is logged.
 

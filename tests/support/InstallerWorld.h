@@ -1,7 +1,6 @@
 #pragma once
 // A complete installer on the fake host and front-end, for tests of the
-// phases: the
-// application, the settings, a recording progress display, the database
+// phases: the application, the settings, a recording progress display, the database
 // components, the login dialog and the Installer that joins them.
 
 #include <string>
@@ -49,8 +48,10 @@ class RecordingUi : public InstallUi {
   std::vector<std::string> log;
 };
 
-struct InstallerWorld {
-  FakeHost host;
+// HostT is FakeHost or a test's own FakeHost with some calls changed.
+template <class HostT>
+struct InstallerWorldOn {
+  HostT host;
   FakeUi screen;
   TApplication app{host, screen};
   Settings settings;
@@ -60,3 +61,5 @@ struct InstallerWorld {
   TDBLoginForm1 login{app, settings};
   Installer installer{app, ThePackage(), settings, ui, connection, query, login};
 };
+
+using InstallerWorld = InstallerWorldOn<FakeHost>;

@@ -21,12 +21,19 @@ PGresult* NotingExec(PGconn* conn, const char* query) {
   sent.push_back(query);
   return LinkedPqApi().PQexec(conn, query);
 }
+const PqApi& NotingPqApi() {
+  static const PqApi noting = [] {
+    PqApi api = LinkedPqApi();
+    api.PQexec = NotingExec;
+    return api;
+  }();
+  sent.clear();
+  return noting;
+}
+const char kSelect[] = "SELECT * FROM modules WHERE name='Articles';";
 
 TEST_F(ModuleRecordTest, RecordingMovesTheRowToThisVersion) {
-  PqApi noting = LinkedPqApi();
-  noting.PQexec = NotingExec;
-  t.host.pq = &noting;
-  sent.clear();
+  t.host.pq = &NotingPqApi();
   EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
   EXPECT_FALSE(t.connection.Connected());
 
@@ -35,7 +42,7 @@ TEST_F(ModuleRecordTest, RecordingMovesTheRowToThisVersion) {
   EXPECT_FALSE(t.query.Active());
   EXPECT_EQ(Modules(), std::vector<SqlRow>{Row("Articles", "2.3.8", "2010-05-31 02:03:08")});
   EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.8");
-  const std::string select = "SELECT * FROM modules WHERE name='Articles';";
+  const std::string select = kSelect;
   // Read; record: the query for the row, then the update; read again.
   EXPECT_EQ(sent,
             (std::vector<std::string>{select, select,
@@ -48,11 +55,15 @@ TEST_F(ModuleRecordTest, RecordingMovesTheRowToThisVersion) {
 TEST_F(ModuleRecordTest, WithoutARowNothingIsWrittenAndTheVersionIsEmpty) {
   ResetModules("('News', '1.2', NULL), ('articles', '2.3.7', NULL)");
   const std::vector<SqlRow> before = Modules();
+  t.host.pq = &NotingPqApi();
 
   EXPECT_EQ(ReadInstalledVersion(t.installer), "");
   EXPECT_TRUE(RecordModuleVersion(t.installer));  // no box is scripted: none may show
   EXPECT_EQ(Modules(), before);
   EXPECT_FALSE(t.connection.Connected());
+  // Read; record: the query for the row, then the query again in place of
+  // the update, which would match no row here and so show nothing in the table.
+  EXPECT_EQ(sent, std::vector<std::string>(3, kSelect));
 }
 
 TEST_F(ModuleRecordTest, NullVersionReadsAsEmpty) {
