@@ -158,6 +158,7 @@ RunOptions InstallRunOptions(const Installer& installer) {
   // Nobody is there to end a program that hangs.
   if (installer.settings.VerySilent || installer.settings.CheckOnly) {
     options.unattended = true;
+    options.quiet = installer.settings.VerySilent;
     options.wait_limit_ms = static_cast<uint32_t>(installer.settings.WaitLimitSeconds * 1000u);
   }
   return options;

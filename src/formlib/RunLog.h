@@ -121,6 +121,7 @@ class LoggingUi : public Ui {
     return inner_.BrowseForFolder(owner, title);
   }
   void OpenWebAddress(const std::string& url) override { inner_.OpenWebAddress(url); }
+  void EndOpenLine() override { inner_.EndOpenLine(); }
 
  private:
   Ui& inner_;

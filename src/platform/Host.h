@@ -112,6 +112,8 @@ struct ProcessOptions {
   // Nobody answers the program: it and whatever it starts can be ended
   // together (on POSIX a process group of its own, away from the terminal).
   bool unattended = false;
+  // Nobody watches: the program shows no window (SW_HIDE on Windows).
+  bool quiet = false;
 };
 
 // A started process (CreateProcessA). It and the programs it starts end
@@ -306,13 +308,6 @@ class Host {
   // failed did fail; a call that succeeds leaves it as it was. Read it right
   // after the failure, as GetLastError.
   virtual HostError LastError() const = 0;
-
-  // --- Console --------------------------------------------------------
-  // A front-end that shares the program's console (a terminal) names what
-  // ends its output in progress, such as a line drawn in place; the host runs
-  // it before it, or a program it starts, writes there. Null: nothing to end.
-  // Hosts without a console ignore it.
-  virtual void ShareConsole(std::function<void()> before_other_output) = 0;
 
   // --- The run's log ------------------------------------------------------
   // The file the user named for the log, in the host's own syntax (on POSIX

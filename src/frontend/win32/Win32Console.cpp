@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "formlib/Ui.h"
-#include "platform/win32/Win32Process.h"
 
 namespace {
 
@@ -20,7 +19,8 @@ class Win32Console : public Console {
   void ShowHelp(const std::string& caption, const std::string& text) override {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
   }
-  void QuietStartedPrograms() override { HideStartedWindows(); }
+  // The run starts its programs hidden (ProcessOptions::quiet).
+  void QuietStartedPrograms() override {}
 
  private:
   static bool Usable(HANDLE handle) {
