@@ -14,6 +14,7 @@
 #include "install/PackageDefinition.h"
 #include "install/Settings.h"
 #include "platform/Fault.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
 
 Preflight::Preflight(Installer& installer) : installer_(installer) {}
@@ -72,8 +73,6 @@ std::string EntrySizeText(const std::string& column) {
 }
 
 namespace {
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The components of a path, without empty and "." ones.
 std::vector<std::string> Components(const std::string& path) {
