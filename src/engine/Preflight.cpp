@@ -121,15 +121,13 @@ class PathWalk {
 std::optional<uint64_t> FileSize(Host& host, const std::string& path) {
   std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
   if (file == nullptr) return std::nullopt;
-  static constexpr uint32_t kChunk = 1u << 16;
-  std::unique_ptr<char[]> buffer(new char[kChunk]);
   uint64_t size = 0;
-  for (;;) {
-    uint32_t done = 0;
-    if (!file->Read(buffer.get(), kChunk, &done)) return std::nullopt;
-    if (done == 0) return size;
+  const auto count = [&size](const char*, size_t done) {
     size += done;
-  }
+    return true;
+  };
+  if (!ReadToEnd(*file, count)) return std::nullopt;
+  return size;
 }
 
 // What placing the package's entries will make, so that an entry is

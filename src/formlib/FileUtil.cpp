@@ -9,14 +9,12 @@ std::string LoadFile(Host& host, const std::string& path, size_t max_size) {
   std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
   if (file == nullptr) throw FileFault(FormatMessage1("Cannot open file %s", path));
   std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    uint32_t done = 0;
-    if (!file->Read(buffer, sizeof buffer, &done) || bytes.size() + done > max_size)
-      throw FileFault(FormatMessage1("Cannot open file %s", path));
-    if (done == 0) break;
-    bytes.append(buffer, done);
-  }
+  const bool whole = ReadToEnd(*file, [&bytes, max_size](const char* data, size_t size) {
+    if (size > max_size - bytes.size()) return false;
+    bytes.append(data, size);
+    return true;
+  });
+  if (!whole) throw FileFault(FormatMessage1("Cannot open file %s", path));
   return bytes;
 }
 

@@ -69,9 +69,17 @@ class HostFile {
   virtual int64_t Seek(int64_t distance, SeekOrigin origin) = 0;
 };
 
-// WriteFile until every byte is taken, in calls of at most 1 MiB; false
-// when a call fails or takes nothing. The one write-all loop on HostFile.
+// The one write-all loop: `write(data, count, &done)` until every byte is
+// taken, in calls of at most 1 MiB; false when a call fails or takes
+// nothing. WriteAll is it for WriteFile on a HostFile.
+using WriteSome = std::function<bool(const char* data, uint32_t count, uint32_t* done)>;
+bool WriteAllWith(const WriteSome& write, const void* data, size_t size);
 bool WriteAll(HostFile& file, const void* data, size_t size);
+
+// The one read-to-the-end loop: ReadFile from the file's position to its end
+// in pieces of at most 64 KiB, each handed to `take` in order. False when a
+// read fails or `take` returns false.
+bool ReadToEnd(HostFile& file, const std::function<bool(const char* data, size_t size)>& take);
 
 // An open registry key (HKEY). Destroying it closes the key (RegCloseKey).
 enum class RegValueType { kMissing, kString, kExpandString, kDword, kBinary, kOther };
