@@ -55,7 +55,7 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
        CheckInstallFolderKey,
        [save = phases.SaveInstallFolder](Installer& installer, InstallContext& context) {
          if (context.Journal != nullptr)
-           context.Journal->KeepRegistryValue(kProductKey, "InstallDir");
+           context.Journal->KeepRegistryValue(kProductKey, kInstallFolderValue);
          save(installer);
          return true;
        }},

@@ -253,7 +253,7 @@ void CheckWebServerControl(Installer& installer, const InstallContext& context,
 
 void CheckUnpacking(Installer& installer, const InstallContext& context, Preflight& preflight) {
   Host& host = installer.host();
-  const std::string archive = host.ProgramFolder() + "Data.kpv";
+  const std::string archive = host.ProgramFolder() + kPackageFileName;
   // A package that is not the one this installer was released with is not
   // read any further.
   if (!CheckPackageDigest(installer, preflight)) return;
