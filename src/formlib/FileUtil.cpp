@@ -4,6 +4,7 @@
 
 #include "platform/Fault.h"
 #include "platform/Path.h"
+#include "platform/Text.h"
 
 std::string LoadFile(Host& host, const std::string& path, size_t max_size) {
   std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
