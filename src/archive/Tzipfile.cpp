@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "archive/ZipRecords.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
 
 namespace {
@@ -15,8 +16,6 @@ namespace {
 constexpr size_t kDirectoryReadahead = 64 * 1024;
 constexpr size_t kHeaderReadahead = 4 * 1024;
 constexpr size_t kCopyBufferSize = 64 * 1024;
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsDirectoryName(const std::string& name) { return !name.empty() && IsSeparator(name.back()); }
 
@@ -152,31 +151,7 @@ bool PathExists(Host& host, const std::string& path) {
 bool CreateOneDirectory(Host& host, const std::string& path) { return host.MakeOneDirectory(path); }
 
 bool MakeDirectoryPath(Host& host, const std::string& dir) {
-  // The climb, one level per missing folder, without recursion: each level
-  // is a prefix of `dir`, kept as its length, and one buffer is cut shorter
-  // on the way up and grown on the way down, so a name of thousands of
-  // folders costs neither the stack nor a copy of the path per level.
-  std::vector<size_t> missing;  // deepest first
-  std::string path = dir;
-  size_t length = dir.size();
-  for (;;) {
-    if (length == 0) return false;
-    if (length >= 2 && IsSeparator(dir[length - 1])) --length;
-    const size_t parent = DirectoryPartLength(dir, length);
-    if (length < 3 || parent == length) break;
-    path.resize(length);
-    if (PathExists(host, path)) break;
-    missing.push_back(length);
-    length = parent;
-  }
-  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-    if (path.size() > *level)
-      path.resize(*level);
-    else
-      path.append(dir, path.size(), *level - path.size());
-    if (!CreateOneDirectory(host, path)) return false;
-  }
-  return true;
+  return !dir.empty() && MakeFolderPath(host, dir);
 }
 
 // --- TZipFile ----------------------------------------------------------------

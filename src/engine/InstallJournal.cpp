@@ -57,14 +57,8 @@ bool InstallJournal::CopyFile(const std::string& from, const std::string& to) {
   if (in == nullptr) return false;
   std::unique_ptr<HostFile> out = host_.CreateFileForWrite(to);
   if (out == nullptr) return false;
-  static constexpr uint32_t kChunk = 1u << 20;
-  std::unique_ptr<char[]> buffer(new char[kChunk]);
-  for (;;) {
-    uint32_t done = 0;
-    if (!in->Read(buffer.get(), kChunk, &done)) return false;
-    if (done == 0) return true;
-    if (!WriteAll(*out, buffer.get(), done)) return false;
-  }
+  return ReadToEnd(*in,
+                   [&out](const char* data, size_t size) { return WriteAll(*out, data, size); });
 }
 
 void InstallJournal::BeforeFoldersFor(const std::string& target) {

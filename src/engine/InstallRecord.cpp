@@ -3,9 +3,9 @@
 #include "install/PackageDefinition.h"
 
 std::string InstallFolderValueText(Installer& installer) {
-  return "registry HKEY_LOCAL_MACHINE\\Software\\Corvantis\\v2.1" +
-         RegistryViewNote(installer.host()) +
-         " \"InstallDir\" = " + installer.ui.DestinationFolder();
+  return std::string("registry HKEY_LOCAL_MACHINE\\") + kProductKey +
+         RegistryViewNote(installer.host()) + " \"" + kInstallFolderValue +
+         "\" = " + installer.ui.DestinationFolder();
 }
 
 // The wizard reads the value back as the default destination folder on its
@@ -14,7 +14,7 @@ std::string InstallFolderValueText(Installer& installer) {
 void SaveInstallFolder(Installer& installer) {
   TRegistry registry(installer.host());
   if (registry.OpenKey(kProductKey, true)) {
-    registry.WriteString("InstallDir", installer.ui.DestinationFolder());
+    registry.WriteString(kInstallFolderValue, installer.ui.DestinationFolder());
     registry.CloseKey();
     installer.app.log().Write(InstallFolderValueText(installer) + " written");
   } else {

@@ -55,7 +55,7 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
        CheckInstallFolderKey,
        [save = phases.SaveInstallFolder](Installer& installer, InstallContext& context) {
          if (context.Journal != nullptr)
-           context.Journal->KeepRegistryValue(kProductKey, "InstallDir");
+           context.Journal->KeepRegistryValue(kProductKey, kInstallFolderValue);
          save(installer);
          return true;
        }},
@@ -158,6 +158,7 @@ RunOptions InstallRunOptions(const Installer& installer) {
   // Nobody is there to end a program that hangs.
   if (installer.settings.VerySilent || installer.settings.CheckOnly) {
     options.unattended = true;
+    options.quiet = installer.settings.VerySilent;
     options.wait_limit_ms = static_cast<uint32_t>(installer.settings.WaitLimitSeconds * 1000u);
   }
   return options;

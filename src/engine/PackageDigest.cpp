@@ -9,7 +9,7 @@ bool CheckPackageDigest(Installer& installer, Preflight& preflight) {
   const std::string& expected = installer.package.PackageSha256;
   if (expected.empty()) return true;  // a build bound to no package takes any
   Host& host = installer.host();
-  const std::string package = host.ProgramFolder() + "Data.kpv";
+  const std::string package = host.ProgramFolder() + kPackageFileName;
   RunLog& log = installer.app.log();
   const std::string what = "package " + package + " is the one this installer was released with";
   const std::optional<std::string> actual = FileSha256(host, package, kShareRead);

@@ -14,6 +14,7 @@
 #include "install/PackageDefinition.h"
 #include "install/Settings.h"
 #include "platform/Fault.h"
+#include "platform/Path.h"
 #include "platform/Text.h"
 
 Preflight::Preflight(Installer& installer) : installer_(installer) {}
@@ -73,8 +74,6 @@ std::string EntrySizeText(const std::string& column) {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // The components of a path, without empty and "." ones.
 std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
@@ -122,15 +121,13 @@ class PathWalk {
 std::optional<uint64_t> FileSize(Host& host, const std::string& path) {
   std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
   if (file == nullptr) return std::nullopt;
-  static constexpr uint32_t kChunk = 1u << 16;
-  std::unique_ptr<char[]> buffer(new char[kChunk]);
   uint64_t size = 0;
-  for (;;) {
-    uint32_t done = 0;
-    if (!file->Read(buffer.get(), kChunk, &done)) return std::nullopt;
-    if (done == 0) return size;
+  const auto count = [&size](const char*, size_t done) {
     size += done;
-  }
+    return true;
+  };
+  if (!ReadToEnd(*file, count)) return std::nullopt;
+  return size;
 }
 
 // What placing the package's entries will make, so that an entry is
@@ -256,7 +253,7 @@ void CheckWebServerControl(Installer& installer, const InstallContext& context,
 
 void CheckUnpacking(Installer& installer, const InstallContext& context, Preflight& preflight) {
   Host& host = installer.host();
-  const std::string archive = host.ProgramFolder() + "Data.kpv";
+  const std::string archive = host.ProgramFolder() + kPackageFileName;
   // A package that is not the one this installer was released with is not
   // read any further.
   if (!CheckPackageDigest(installer, preflight)) return;

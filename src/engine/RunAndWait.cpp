@@ -50,6 +50,9 @@ RunResult RunProgram(TApplication& app, const std::string& command_line,
   ProcessOptions process_options;
   process_options.output_file = options.output_file;
   process_options.unattended = options.unattended;
+  process_options.quiet = options.quiet;
+  // What the front-end printed comes before what the program prints.
+  app.ui().EndOpenLine();
   std::unique_ptr<HostProcess> process =
       host.StartProcess(command_line, options.environment, process_options);
   if (process == nullptr) {

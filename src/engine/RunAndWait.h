@@ -24,6 +24,7 @@ struct RunOptions {
   // 0: it is waited for without a limit.
   uint32_t wait_limit_ms = 0;
   bool unattended = false;  // nobody answers the program (ProcessOptions)
+  bool quiet = false;       // nobody watches the program (ProcessOptions)
 };
 
 struct RunResult {

@@ -7,6 +7,7 @@
 #include "engine/Phases.h"
 #include "engine/Preflight.h"
 #include "formlib/FileUtil.h"
+#include "install/PackageDefinition.h"
 #include "install/Settings.h"
 #include "platform/Text.h"
 
@@ -44,7 +45,7 @@ std::string EntryTargetPath(const std::string& folder, const std::string& name) 
 
 bool UnpackPackage(Installer& installer, InstallContext& context) {
   Host& host = installer.host();
-  const std::string package = host.ProgramFolder() + "Data.kpv";
+  const std::string package = host.ProgramFolder() + kPackageFileName;
   // The reader and the package file live for this phase only, and are
   // released on every way out, a raised fault included.
   TZipFile zip(host, package);

@@ -3,19 +3,19 @@
 #include <algorithm>
 
 #include "platform/Fault.h"
+#include "platform/Path.h"
+#include "platform/Text.h"
 
 std::string LoadFile(Host& host, const std::string& path, size_t max_size) {
   std::unique_ptr<HostFile> file = host.OpenFileForRead(path, kShareRead);
   if (file == nullptr) throw FileFault(FormatMessage1("Cannot open file %s", path));
   std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    uint32_t done = 0;
-    if (!file->Read(buffer, sizeof buffer, &done) || bytes.size() + done > max_size)
-      throw FileFault(FormatMessage1("Cannot open file %s", path));
-    if (done == 0) break;
-    bytes.append(buffer, done);
-  }
+  const bool whole = ReadToEnd(*file, [&bytes, max_size](const char* data, size_t size) {
+    if (size > max_size - bytes.size()) return false;
+    bytes.append(data, size);
+    return true;
+  });
+  if (!whole) throw FileFault(FormatMessage1("Cannot open file %s", path));
   return bytes;
 }
 
@@ -108,59 +108,7 @@ void SaveLines(Host& host, const std::string& path, const std::vector<std::strin
   SaveFileReplacing(host, path, JoinLines(lines));
 }
 
-namespace {
-
-bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
-
-// In characters, as Windows counts them.
-constexpr size_t kLongestWindowsPath = 32767;
-
-// The length of the first `length` characters of `path` up to and including
-// their last delimiter; 0 when they hold none.
-size_t FilePathLength(const std::string& path, size_t length) {
-  for (size_t i = length; i > 0; --i)
-    if (IsPathDelimiter(path[i - 1])) return i;
-  return 0;
-}
-
-bool IsFolder(Host& host, const std::string& path) {
-  const uint32_t attributes = host.FileAttributes(path);
-  return attributes != kInvalidFileAttributes && (attributes & kAttributeDirectory) != 0;
-}
-
-}  // namespace
-
 bool ForceDirectories(Host& host, const std::string& dir) {
   if (dir.empty()) throw FileFault("Unable to create directory");
-  // Climbs one level per missing folder, then makes them top down. Each
-  // level is a prefix of `dir`, kept as its length, and one buffer is cut
-  // shorter on the way up and grown on the way down: a path of thousands of
-  // folders costs neither the stack nor a copy of itself per level.
-  std::vector<size_t> missing;  // deepest first
-  std::string path = dir;
-  size_t length = dir.size();
-  for (;;) {
-    // Every trailing separator goes, so a doubled one (C:\php\\ext) still climbs.
-    while (length > 1 && (dir[length - 1] == '\\' || dir[length - 1] == '/')) --length;
-    const size_t parent = FilePathLength(dir, length);
-    if (length < 3 || parent == length) break;
-    // No folder has a path longer than the longest Windows path: such a
-    // level is missing without a look-up.
-    if (length <= kLongestWindowsPath) {
-      path.resize(length);
-      if (IsFolder(host, path)) break;
-    }
-    missing.push_back(length);
-    // A relative name without a folder part has no parent left to make.
-    if (parent == 0) break;
-    length = parent;
-  }
-  for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-    if (path.size() > *level)
-      path.resize(*level);
-    else
-      path.append(dir, path.size(), *level - path.size());
-    if (!host.MakeOneDirectory(path)) return false;
-  }
-  return true;
+  return MakeFolderPath(host, dir);
 }

@@ -72,6 +72,10 @@ class Ui {
                                                      const std::string& title) = 0;
   // ShellExecuteA "open" of a web address; the outcome is not reported.
   virtual void OpenWebAddress(const std::string& url) = 0;
+  // The installer is about to start a program that may write where the
+  // front-end writes: what the front-end has open there (a line drawn in
+  // place) is ended and its output flushed. Nothing by default.
+  virtual void EndOpenLine() {}
 };
 
 // The base of a decorator: forwards every call to the front-end `inner`
@@ -96,6 +100,7 @@ class UiWrapper : public Ui {
     return inner_.BrowseForFolder(owner, title);
   }
   void OpenWebAddress(const std::string& url) override { inner_.OpenWebAddress(url); }
+  void EndOpenLine() override { inner_.EndOpenLine(); }
 
  private:
   Ui& inner_;
@@ -120,8 +125,9 @@ class Console {
   // The command line's help: a box on Windows, standard output elsewhere.
   virtual void ShowHelp(const std::string& caption, const std::string& text) = 0;
   // For a run without a window: the programs the installer starts from now
-  // on show no window (Windows) and print nothing on the console but their
-  // errors (their standard output is discarded on POSIX).
+  // on print nothing on the console but their errors (their standard output
+  // is discarded on POSIX). Their windows are hidden by the run itself
+  // (ProcessOptions::quiet).
   virtual void QuietStartedPrograms() = 0;
 };
 // The program's console. Defined once per platform, in frontend/.

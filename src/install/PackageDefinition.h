@@ -23,8 +23,13 @@ struct PackageDefinition {
   std::string PackageSha256;
 };
 
-// The product's key below HKEY_LOCAL_MACHINE, holding "InstallDir".
+// The product's key below HKEY_LOCAL_MACHINE, and its value that holds the
+// install folder.
 inline constexpr char kProductKey[] = "Software\\Corvantis\\v2.1";
+inline constexpr char kInstallFolderValue[] = "InstallDir";
+
+// The package's file name, beside the installer.
+inline constexpr char kPackageFileName[] = "Data.kpv";
 
 // This package's definition, composed once.
 const PackageDefinition& ThePackage();

@@ -69,9 +69,17 @@ class HostFile {
   virtual int64_t Seek(int64_t distance, SeekOrigin origin) = 0;
 };
 
-// WriteFile until every byte is taken, in calls of at most 1 MiB; false
-// when a call fails or takes nothing. The one write-all loop on HostFile.
+// The one write-all loop: `write(data, count, &done)` until every byte is
+// taken, in calls of at most 1 MiB; false when a call fails or takes
+// nothing. WriteAll is it for WriteFile on a HostFile.
+using WriteSome = std::function<bool(const char* data, uint32_t count, uint32_t* done)>;
+bool WriteAllWith(const WriteSome& write, const void* data, size_t size);
 bool WriteAll(HostFile& file, const void* data, size_t size);
+
+// The one read-to-the-end loop: ReadFile from the file's position to its end
+// in pieces of at most 64 KiB, each handed to `take` in order. False when a
+// read fails or `take` returns false.
+bool ReadToEnd(HostFile& file, const std::function<bool(const char* data, size_t size)>& take);
 
 // An open registry key (HKEY). Destroying it closes the key (RegCloseKey).
 enum class RegValueType { kMissing, kString, kExpandString, kDword, kBinary, kOther };
@@ -112,6 +120,8 @@ struct ProcessOptions {
   // Nobody answers the program: it and whatever it starts can be ended
   // together (on POSIX a process group of its own, away from the terminal).
   bool unattended = false;
+  // Nobody watches: the program shows no window (SW_HIDE on Windows).
+  bool quiet = false;
 };
 
 // A started process (CreateProcessA). It and the programs it starts end
@@ -306,13 +316,6 @@ class Host {
   // failed did fail; a call that succeeds leaves it as it was. Read it right
   // after the failure, as GetLastError.
   virtual HostError LastError() const = 0;
-
-  // --- Console --------------------------------------------------------
-  // A front-end that shares the program's console (a terminal) names what
-  // ends its output in progress, such as a line drawn in place; the host runs
-  // it before it, or a program it starts, writes there. Null: nothing to end.
-  // Hosts without a console ignore it.
-  virtual void ShareConsole(std::function<void()> before_other_output) = 0;
 
   // --- The run's log ------------------------------------------------------
   // The file the user named for the log, in the host's own syntax (on POSIX

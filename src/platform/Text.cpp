@@ -69,3 +69,17 @@ std::string ExcludeTrailingBackslash(const std::string& s) {
   if (!s.empty() && s.back() == '\\') return s.substr(0, s.size() - 1);
   return s;
 }
+
+std::string TrimLeft(const std::string& s, const char* chars) {
+  const size_t start = s.find_first_not_of(chars);
+  return start == std::string::npos ? std::string() : s.substr(start);
+}
+
+std::string TrimRight(const std::string& s, const char* chars) {
+  const size_t last = s.find_last_not_of(chars);
+  return last == std::string::npos ? std::string() : s.substr(0, last + 1);
+}
+
+std::string Trim(const std::string& s, const char* chars) {
+  return TrimLeft(TrimRight(s, chars), chars);
+}

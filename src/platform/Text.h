@@ -20,3 +20,10 @@ bool EndsWith(const std::string& s, const std::string& suffix);
 
 // The text with one trailing "\" removed, when it ends with one.
 std::string ExcludeTrailingBackslash(const std::string& s);
+
+// The text without the bytes of `chars` (by default blanks and tabs) at its
+// start, at its end, or at both.
+constexpr const char* kBlanks = " \t";
+std::string TrimLeft(const std::string& s, const char* chars = kBlanks);
+std::string TrimRight(const std::string& s, const char* chars = kBlanks);
+std::string Trim(const std::string& s, const char* chars = kBlanks);

@@ -4,16 +4,14 @@
 
 #include "platform/Fault.h"
 #include "platform/PqApi.h"
+#include "platform/Text.h"
 
 namespace {
 
 // libpq's messages end with a line feed; the boxes that show them add their
 // own line breaks.
 std::string TrimMessage(const char* message) {
-  std::string text = message == nullptr ? std::string() : std::string(message);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-    text.pop_back();
-  return text;
+  return message == nullptr ? std::string() : TrimRight(message, "\n\r ");
 }
 
 // A libpq connection string for a library older than PQconnectdbParams:

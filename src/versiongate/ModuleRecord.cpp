@@ -23,11 +23,21 @@ std::string ModuleQuery(const PackageDefinition& package) {
   return "SELECT * FROM modules WHERE name='" + package.ModuleName + "';";
 }
 
-// The password is never written.
-void LogConnect(Installer& installer) {
-  const TZConnection& connection = installer.SQLConnection1;
-  installer.app.log().Write("database: host " + connection.HostName + ", database " +
-                            connection.Database + ", user " + connection.User);
+// The opening both operations share: the settings applied, the connect
+// logged (never the password), the connection made and the module's row
+// queried, each step in the log. Raises what the database raises.
+TZQuery& OpenModuleQuery(Installer& installer) {
+  TZConnection& connection = installer.SQLConnection1;
+  TZQuery& query = installer.SQLQuery1;
+  RunLog& log = installer.app.log();
+  ApplyConnectionParameters(installer);
+  log.Write("database: host " + connection.HostName + ", database " + connection.Database +
+            ", user " + connection.User);
+  connection.Connect();
+  query.SQL = ModuleQuery(installer.package);
+  log.Write("SQL: " + query.SQL);
+  query.Open();
+  return query;
 }
 
 }  // namespace
@@ -40,16 +50,9 @@ std::string ModuleUpdate(const PackageDefinition& package) {
 // On an error nothing is closed: the connection stays open, and the next
 // operation's Connect does nothing and runs on it.
 std::string ReadInstalledVersion(Installer& installer) {
-  TZConnection& connection = installer.SQLConnection1;
-  TZQuery& query = installer.SQLQuery1;
   RunLog& log = installer.app.log();
   try {
-    ApplyConnectionParameters(installer);
-    LogConnect(installer);
-    connection.Connect();
-    query.SQL = ModuleQuery(installer.package);
-    log.Write("SQL: " + query.SQL);
-    query.Open();
+    TZQuery& query = OpenModuleQuery(installer);
     std::string version;
     if (query.RecordCount() > 0) {
       query.First();
@@ -58,7 +61,7 @@ std::string ReadInstalledVersion(Installer& installer) {
     log.Write("SQL result: " + std::to_string(query.RecordCount()) + " row(s), version '" +
               version + "'");
     query.Close();
-    connection.Disconnect();
+    installer.SQLConnection1.Disconnect();
     return version;
   } catch (const std::exception& e) {
     log.Write(std::string("database error: ") + e.what());
@@ -67,16 +70,9 @@ std::string ReadInstalledVersion(Installer& installer) {
 }
 
 bool RecordModuleVersion(Installer& installer) {
-  TZConnection& connection = installer.SQLConnection1;
-  TZQuery& query = installer.SQLQuery1;
   RunLog& log = installer.app.log();
   try {
-    ApplyConnectionParameters(installer);
-    LogConnect(installer);
-    connection.Connect();
-    query.SQL = ModuleQuery(installer.package);
-    log.Write("SQL: " + query.SQL);
-    query.Open();
+    TZQuery& query = OpenModuleQuery(installer);
     log.Write("SQL result: " + std::to_string(query.RecordCount()) + " row(s)");
     // Without a row the text stays the query, and executing it writes nothing.
     if (query.RecordCount() > 0) query.SQL = ModuleUpdate(installer.package);
@@ -85,7 +81,7 @@ bool RecordModuleVersion(Installer& installer) {
     query.ExecSQL();
     log.Write("SQL done");
     query.Close();
-    connection.Disconnect();
+    installer.SQLConnection1.Disconnect();
     return true;
   } catch (const std::exception& e) {
     log.Write(std::string("database error: ") + e.what());

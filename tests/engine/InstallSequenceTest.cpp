@@ -290,6 +290,23 @@ TEST_F(InstallSequenceTest, StopThatFailsChangesNothing) {
   }
 }
 
+// Every program starts after the front-end has ended its open line, and
+// hidden exactly when nobody watches the run.
+TEST_F(InstallSequenceTest, ProgramsStartAfterTheOpenLineEndsHiddenWhenVerySilent) {
+  for (bool very_silent : {false, true}) {
+    SCOPED_TRACE(very_silent);
+    Server t;
+    t.w.settings.VerySilent = very_silent;
+    std::vector<int> ended_before;
+    t.w.host.on_start = [&](const std::string&) {
+      ended_before.push_back(t.w.screen.open_lines_ended);
+    };
+    ASSERT_TRUE(RunInstall(t.w.installer, t.phases));
+    ASSERT_EQ(ended_before, (std::vector<int>{1, 2}));
+    EXPECT_EQ(t.w.host.quiet_starts, std::vector<bool>(2, very_silent));
+  }
+}
+
 TEST(InstallSequenceFaultTest, UnreadableHttpdConfIsARaisedFault) {
   Server t(false, false, true);
   t.w.host.AddKey("Software\\Apache Group\\Apache");  // no subkey: no ServerRoot

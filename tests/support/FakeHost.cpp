@@ -620,6 +620,7 @@ std::unique_ptr<HostProcess> FakeHost::StartProcess(const std::string& command_l
                                                     const ProcessOptions& options) {
   command_lines.push_back(command_line);
   environments.push_back(environment);
+  quiet_starts.push_back(options.quiet);
   if (can_start && !can_start(command_line))
     return FailNull("cannot start", command_line, kFileNotFound);
   if (!options.output_file.empty()) {

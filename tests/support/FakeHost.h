@@ -84,6 +84,7 @@ class FakeHost : public Host {
   // --- Processes --------------------------------------------------------
   std::vector<std::string> command_lines;          // every start asked for, in order
   std::vector<EnvironmentAdditions> environments;  // what each start added
+  std::vector<bool> quiet_starts;                  // each start's ProcessOptions::quiet
   // Whether a command line starts (default: all do).
   std::function<bool(const std::string&)> can_start;
   // Runs when a process starts: what the program would do.
@@ -146,7 +147,6 @@ class FakeHost : public Host {
   bool Elevated() override { return elevated; }
   std::unique_ptr<HostSha256> NewSha256() override;
   HostError LastError() const override { return last_error_; }
-  void ShareConsole(std::function<void()>) override {}
   // The log's path is a path of this machine; a file's identity is its key.
   LogFileHandle OpenLogFile(const std::string& path) override;
   std::optional<std::string> FileIdentity(const std::string& path) override;

@@ -71,6 +71,8 @@ class FakeUi : public Ui {
                      unsigned flags) override;
   std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override;
   void OpenWebAddress(const std::string& url) override { web_addresses.push_back(url); }
+  void EndOpenLine() override { ++open_lines_ended; }
+  int open_lines_ended = 0;
 
  private:
   struct ScriptedBox {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "formlib/Ui.h"
+#include "platform/Host.h"
 
 namespace {
 
@@ -32,12 +33,13 @@ class PosixConsole : public Console {
 
  private:
   static void Write(int fd, const std::string& text) {
-    size_t at = 0;
-    while (at < text.size()) {
-      const ssize_t done = ::write(fd, text.data() + at, text.size() - at);
-      if (done <= 0) return;
-      at += static_cast<size_t>(done);
-    }
+    WriteAllWith(
+        [fd](const char* data, uint32_t count, uint32_t* done) {
+          const ssize_t n = ::write(fd, data, count);
+          *done = n > 0 ? static_cast<uint32_t>(n) : 0;
+          return n > 0;
+        },
+        text.data(), text.size());
   }
 
   int output_ = STDOUT_FILENO;

@@ -119,9 +119,9 @@ void Terminal::BringToFront(Form& form) {
 }
 
 void Terminal::EndOpenLine() {
-  if (!line_open_) return;
-  out_ << '\n';
+  if (line_open_) out_ << '\n';
   line_open_ = false;
+  out_.flush();
 }
 
 bool Terminal::ReadLine(std::string* line, bool secret) {
@@ -502,14 +502,13 @@ bool LocaleIsUtf8() {
   return codeset == "UTF-8";
 }
 
-// The program's own terminal: the standard input and output, sharing the
-// console with the host, which ends a progress line drawn in place before
-// it or a program it starts prints.
+// The program's own terminal: the standard input and output, shared with
+// the programs the installer starts, before which the run ends a progress
+// line drawn in place (EndOpenLine).
 class ConsoleTerminal final : public Terminal {
  public:
   explicit ConsoleTerminal(Host& host)
-      : Terminal(std::cin, std::cout, ::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1),
-        host_(host) {
+      : Terminal(std::cin, std::cout, ::isatty(STDIN_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1) {
     SetHost(&host);
     SetUtf8(LocaleIsUtf8());
     if (::isatty(STDIN_FILENO) == 1) {
@@ -520,15 +519,7 @@ class ConsoleTerminal final : public Terminal {
         return ::poll(&input, 1, 0) > 0;
       });
     }
-    host_.ShareConsole([this] {
-      EndOpenLine();
-      PumpEvents();
-    });
   }
-  ~ConsoleTerminal() override { host_.ShareConsole(nullptr); }
-
- private:
-  Host& host_;
 };
 
 }  // namespace

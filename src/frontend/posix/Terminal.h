@@ -75,8 +75,9 @@ class Terminal : public Ui {
   std::optional<std::string> BrowseForFolder(const Form* owner, const std::string& title) override;
   void OpenWebAddress(const std::string& url) override;
 
-  // Ends a progress line drawn in place, before anything else is printed.
-  void EndOpenLine();
+  // Ends a progress line drawn in place, before anything else is printed,
+  // and flushes what was printed.
+  void EndOpenLine() override;
 
  private:
   // One line of input without its line end; false at end of input.

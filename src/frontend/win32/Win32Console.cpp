@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "formlib/Ui.h"
-#include "platform/win32/Win32Process.h"
+#include "platform/Host.h"
 
 namespace {
 
@@ -20,7 +20,8 @@ class Win32Console : public Console {
   void ShowHelp(const std::string& caption, const std::string& text) override {
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
   }
-  void QuietStartedPrograms() override { HideStartedWindows(); }
+  // The run starts its programs hidden (ProcessOptions::quiet).
+  void QuietStartedPrograms() override {}
 
  private:
   static bool Usable(HANDLE handle) {
@@ -44,15 +45,14 @@ class Win32Console : public Console {
   void Write(DWORD which, const std::string& text) {
     HANDLE target = Target(which);
     if (target == INVALID_HANDLE_VALUE) return;
-    size_t at = 0;
-    while (at < text.size()) {
-      DWORD done = 0;
-      if (!WriteFile(target, text.data() + at, static_cast<DWORD>(text.size() - at), &done,
-                     nullptr) ||
-          done == 0)
-        return;
-      at += done;
-    }
+    WriteAllWith(
+        [target](const char* data, uint32_t count, uint32_t* done) {
+          DWORD put = 0;
+          const BOOL ok = WriteFile(target, data, count, &put, nullptr);
+          *done = put;
+          return ok != FALSE;
+        },
+        text.data(), text.size());
   }
 
   bool attached_ = false;

@@ -10,11 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include "platform/Path.h"
 #include "platform/Text.h"
 
 namespace {
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -87,12 +86,6 @@ bool SameTime(const timespec& a, const timespec& b) {
 void AddName(std::unordered_map<std::string, std::string>& by_folded, const std::string& name) {
   std::string& slot = by_folded[AsciiLowerCase(name)];
   if (slot.empty() || name < slot) slot = name;
-}
-
-std::string FolderPart(const std::string& host_path) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : host_path.substr(0, slash);
 }
 
 // The length of the host path that `rest`, a Windows path after its drive,
@@ -231,7 +224,7 @@ std::string PathMap::FindIgnoringCase(const std::string& folder, const std::stri
 }
 
 void PathMap::Changed(const std::string& host_path) const {
-  const std::string folder = FolderPart(host_path);
+  const std::string folder = HostFolderOf(host_path);
   auto it = listings_.find(folder);
   if (it == listings_.end()) return;
   Listing& listing = it->second;

@@ -274,13 +274,6 @@ bool ReplaceHostFileKeepingIdentity(const std::string& host_from, const std::str
   return true;
 }
 
-std::string HostFolderOf(const std::string& host_path) {
-  const size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return host_path.substr(0, slash);
-}
-
 std::unique_ptr<HostFile> AppendHostFile(const std::string& host_path, struct stat* st,
                                          int* error) {
   if (host_path.empty() || host_path.back() == '/') {

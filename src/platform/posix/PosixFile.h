@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/Host.h"
+#include "platform/Path.h"  // HostFolderOf
 
 // Opens an existing regular file for reading, a link followed to it. Null,
 // with errno in `*error`, when it cannot be opened or is no regular file.
@@ -31,8 +32,6 @@ std::unique_ptr<HostFile> OverwriteHostFile(const std::string& host_path, int* e
 // errno in `*error`, when the folder takes no new file.
 std::unique_ptr<HostFile> CreateHostFileBeside(const std::string& host_path, std::string* created,
                                                int* error);
-// The folder of a host path: "." for a bare name, "/" for one at the root.
-std::string HostFolderOf(const std::string& host_path);
 // The path with every symbolic link in it resolved, when it exists; the
 // path itself otherwise.
 std::string ResolvedHostPath(const std::string& host_path);

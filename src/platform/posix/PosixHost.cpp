@@ -14,8 +14,8 @@
 
 #include "platform/CommandLine.h"
 #include "platform/posix/AtomicFile.h"
-#include "platform/posix/LibcryptoSha256.h"
 #include "platform/posix/FileDescriptor.h"
+#include "platform/posix/LibcryptoSha256.h"
 #include "platform/posix/LinkedPq.h"
 #include "platform/posix/OsError.h"
 #include "platform/posix/PathMap.h"
@@ -270,8 +270,6 @@ class PosixHost final : public Host {
       const std::string exe = paths_.ToHost(program + ".exe");
       if (Exists(exe)) host = exe;
     }
-    // What the installer printed comes before what the program prints.
-    EndConsoleOutput();
     EnvironmentAdditions variables = {{kPrefixVariable, paths_.prefix()}};
     variables.insert(variables.end(), environment.begin(), environment.end());
     // The output file is made fresh, never through a link at its name.
@@ -322,11 +320,6 @@ class PosixHost final : public Host {
   std::unique_ptr<HostSha256> NewSha256() override { return NewLibcryptoSha256(); }
 
   HostError LastError() const override { return last_error_; }
-
-  // --- Console --------------------------------------------------------
-  void ShareConsole(std::function<void()> before_other_output) override {
-    before_other_output_ = std::move(before_other_output);
-  }
 
   // --- The run's log ------------------------------------------------------
   // The path is the user's, as any program takes it: no prefix mapping, no
@@ -379,7 +372,6 @@ class PosixHost final : public Host {
   void Warn(const std::string& message) {
     if (options_.diagnostics == nullptr || message == last_warning_) return;
     last_warning_ = message;
-    EndConsoleOutput();
     *options_.diagnostics << "warning: " << message << std::endl;
   }
 
@@ -402,7 +394,6 @@ class PosixHost final : public Host {
     std::string error;
     if (!SaveFileAtomically(prefix + "/system.reg", "REGEDIT4\n", &error)) Warn(error);
     if (options_.diagnostics != nullptr) {
-      EndConsoleOutput();
       *options_.diagnostics << "made the prefix " << prefix << ", an empty machine" << std::endl;
     }
   }
@@ -413,13 +404,8 @@ class PosixHost final : public Host {
     return false;
   }
 
-  void EndConsoleOutput() {
-    if (before_other_output_) before_other_output_();
-  }
-
   const PosixHostOptions options_;
   const PathMap paths_;
-  std::function<void()> before_other_output_;
   HostError last_error_;
   uint32_t random_state_ = 1;  // the runtime's seed before any srand
   std::string temp_;           // TempPath, once named

@@ -33,18 +33,6 @@ std::vector<std::string> KeyNames(const std::string& path) {
   return names;
 }
 
-std::string TrimLeft(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-  return s.substr(i);
-}
-
-std::string TrimRight(const std::string& s) {
-  size_t n = s.size();
-  while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t')) --n;
-  return s.substr(0, n);
-}
-
 // Reads a quoted text starting at text[*at] == '"'. On success `*at` is just
 // after the closing quote.
 bool ReadQuoted(const std::string& text, size_t* at, std::string* out) {

@@ -1,13 +1,11 @@
+#include "platform/Text.h"
 #include "platform/win32/Win32Support.h"
 
 std::string SystemErrorText(DWORD code) {
   char buffer[512] = {};
   DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                 code, 0, buffer, sizeof buffer, nullptr);
-  while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' ||
-                        buffer[length - 1] == ' ' || buffer[length - 1] == '.'))
-    --length;
-  std::string text(buffer, length);
+  std::string text = TrimRight(std::string(buffer, length), "\r\n .");
   if (text.empty()) text = "System error";
   return text + " (" + std::to_string(code) + ")";
 }

@@ -112,7 +112,6 @@ class Win32Host final : public Host {
   HostError LastError() const override { return last_error_; }
 
   // A window program has no console to share.
-  void ShareConsole(std::function<void()>) override {}
 
   LogFileHandle OpenLogFile(const std::string& native_path) override {
     return OpenWin32LogFile(native_path, &last_error_);

@@ -92,12 +92,7 @@ class Win32Process : public HostProcess {
   HANDLE job_;  // owned by OpenJobs(); null when the program is in none
 };
 
-// How started programs show their windows; an unattended run hides them.
-WORD program_show_command = SW_SHOWNORMAL;
-
 }  // namespace
-
-void HideStartedWindows() { program_show_command = SW_HIDE; }
 
 std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
                                                const EnvironmentAdditions& environment,
@@ -105,7 +100,7 @@ std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;  // the size of this build's structure
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = program_show_command;
+  startup.wShowWindow = options.quiet ? SW_HIDE : SW_SHOWNORMAL;
   // The output file and an empty input, handed to the program as its own.
   UniqueHandle output;
   UniqueHandle input;

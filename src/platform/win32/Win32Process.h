@@ -14,8 +14,3 @@
 std::unique_ptr<HostProcess> StartWin32Process(const std::string& command_line,
                                                const EnvironmentAdditions& environment,
                                                const ProcessOptions& options, HostError* error);
-
-// The programs started from now on start with their windows hidden (an
-// unattended run shows no window, not even a console program's). For the
-// front-end of this platform.
-void HideStartedWindows();
