@@ -159,7 +159,7 @@ void TForm1::FormShow() {
       settings_.InstallDir.clear();
     } else if (opened) {
       try {
-        settings_.InstallDir = registry.ReadString("InstallDir");
+        settings_.InstallDir = registry.ReadString(kInstallFolderValue);
       } catch (const std::exception& e) {
         // Shown by the event loop; the install never runs unattended then.
         start_fault_ = true;

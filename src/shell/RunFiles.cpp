@@ -42,7 +42,7 @@ std::string NameKey(const std::string& path) {
 std::vector<std::string> RunFilePaths(Host& host, const PackageDefinition& package,
                                       const Settings& switches) {
   std::vector<std::string> paths;
-  const std::string archive = host.ProgramFolder() + "Data.kpv";
+  const std::string archive = host.ProgramFolder() + kPackageFileName;
   paths.push_back(archive);
   if (!switches.DbPasswordFile.empty())
     paths.push_back(host.FromNativePath(switches.DbPasswordFile));
@@ -51,7 +51,7 @@ std::vector<std::string> RunFilePaths(Host& host, const PackageDefinition& packa
   std::string destination = switches.InstallDir;
   try {
     TRegistry product(host);
-    if (product.OpenKey(kProductKey, false)) destination = product.ReadString("InstallDir");
+    if (product.OpenKey(kProductKey, false)) destination = product.ReadString(kInstallFolderValue);
   } catch (const std::exception&) {
   }
   paths.push_back(ExcludeTrailingBackslash(destination) + package.BaseVersionFile);

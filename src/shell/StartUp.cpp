@@ -167,7 +167,7 @@ void StartRunLog(TApplication& app, const Settings& switches, Console* console) 
   log.Write(package.ProductTitle + " " + package.ThisVersion);
   log.Write("command line: " + LoggedCommandLine(arguments));
   log.Write("installer folder: " + host.ProgramFolder());
-  log.Write("package: " + host.ProgramFolder() + "Data.kpv");
+  log.Write("package: " + host.ProgramFolder() + kPackageFileName);
   if (switches.CheckOnly)
     app.plan().Report("Pre-flight check of " + package.ProductTitle + " " + package.ThisVersion +
                       ": nothing is changed");
