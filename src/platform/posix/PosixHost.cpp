@@ -290,7 +290,7 @@ class PosixHost final : public Host {
     int error = 0;
     std::unique_ptr<HostProcess> process =
         SpawnProcess(host, std::vector<std::string>(words.begin() + 1, words.end()), variables,
-                     output.valid() ? output.get() : -1, options.unattended, &error);
+                     std::move(output), options.unattended, &error);
     if (process == nullptr) Fail("cannot start", program, host, error);
     return process;
   }

@@ -138,8 +138,8 @@ class PosixProcess : public HostProcess {
 
 std::unique_ptr<HostProcess> SpawnProcess(
     const std::string& host_program, const std::vector<std::string>& arguments,
-    const std::vector<std::pair<std::string, std::string>>& extra_environment, int output,
-    bool own_group, int* error) {
+    const std::vector<std::pair<std::string, std::string>>& extra_environment,
+    FileDescriptor output, bool own_group, int* error) {
   std::vector<std::string> environment;
   for (char** e = environ; e != nullptr && *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -172,8 +172,11 @@ std::unique_ptr<HostProcess> SpawnProcess(
     return nullptr;
   }
   if (pid == 0)
-    BecomeProgram(host_program.c_str(), argv.data(), envp.data(), output, own_group, parent,
-                  write_end.get());
+    BecomeProgram(host_program.c_str(), argv.data(), envp.data(), output.get(), own_group,
+                  parent, write_end.get());
+  // The installer lets go of the program's output file before the program
+  // can run, so that it holds no file of the program's.
+  output.Reset();
   // The group is set from both sides, so it stands before anyone signals it.
   if (own_group) ::setpgid(pid, pid);
   write_end.Reset();

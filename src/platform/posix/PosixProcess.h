@@ -16,10 +16,13 @@
 #include <vector>
 
 #include "platform/Host.h"
+#include "platform/posix/FileDescriptor.h"
 
 // Starts `host_program` with argv[0] = `host_program` followed by
-// `arguments`. Null, with errno in `*error`, when it cannot be started.
+// `arguments`, its standard output and error going to `output` when that
+// is open; the installer's copy of `output` is closed once the program is
+// forked. Null, with errno in `*error`, when it cannot be started.
 std::unique_ptr<HostProcess> SpawnProcess(
     const std::string& host_program, const std::vector<std::string>& arguments,
-    const std::vector<std::pair<std::string, std::string>>& extra_environment, int output,
-    bool own_group, int* error);
+    const std::vector<std::pair<std::string, std::string>>& extra_environment,
+    FileDescriptor output, bool own_group, int* error);
