@@ -65,10 +65,10 @@ __attribute__((target("pclmul,sse2"))) inline __m128i Load(const uint8_t* p) {
 __attribute__((target("pclmul,sse2"))) uint32_t ClmulUpdate(uint32_t reg, const uint8_t* p,
                                                             size_t n) {
   static const FoldConstants c;
-  const __m128i by64 = _mm_set_epi64x(static_cast<long long>(c.by64_high),
-                                      static_cast<long long>(c.by64_low));
-  const __m128i by16 = _mm_set_epi64x(static_cast<long long>(c.by16_high),
-                                      static_cast<long long>(c.by16_low));
+  const __m128i by64 =
+      _mm_set_epi64x(static_cast<long long>(c.by64_high), static_cast<long long>(c.by64_low));
+  const __m128i by16 =
+      _mm_set_epi64x(static_cast<long long>(c.by16_high), static_cast<long long>(c.by16_low));
   __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
   __m128i x1 = Load(p + 16);
   __m128i x2 = Load(p + 32);

@@ -202,4 +202,3 @@ std::unique_ptr<EndRecord> ReadEndRecord(ArchiveReader& in, std::string* fault) 
   if (!ReadField(in, r->comment_length, &r->comment)) return Refuse(fault, kCutShort);
   return r;
 }
-

@@ -11,11 +11,11 @@
 
 #include "platform/Host.h"
 
-constexpr uint32_t kLocalHeaderSignature = 0x04034B50;  // PK 03 04
+constexpr uint32_t kLocalHeaderSignature = 0x04034B50;     // PK 03 04
 constexpr uint32_t kLocalHeaderOddSignature = 0x50000000;  // 00 00 00 50, accepted too
 constexpr uint32_t kDataDescriptorSignature = 0x08074B50;  // PK 07 08
-constexpr uint32_t kCentralHeaderSignature = 0x02014B50;  // PK 01 02
-constexpr uint32_t kEndRecordSignature = 0x06054B50;  // PK 05 06
+constexpr uint32_t kCentralHeaderSignature = 0x02014B50;   // PK 01 02
+constexpr uint32_t kEndRecordSignature = 0x06054B50;       // PK 05 06
 // What ArchiveReader::Peek32 gives when fewer than four bytes are left.
 constexpr uint32_t kNoSignature = 0;
 
@@ -23,8 +23,8 @@ constexpr uint32_t kNoSignature = 0;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagDataDescriptor = 0x0008;
 constexpr uint16_t kMethodStored = 0;
-constexpr uint16_t kLastKnownMethod = 10;  // 1 to 10: known, not decoded here
-constexpr uint16_t kVersionNeededStored = 10;  // 1.0
+constexpr uint16_t kLastKnownMethod = 10;         // 1 to 10: known, not decoded here
+constexpr uint16_t kVersionNeededStored = 10;     // 1.0
 constexpr uint16_t kVersionNeededEncrypted = 20;  // 2.0
 
 // Field offsets in the fixed part of each record, and that part's size.
@@ -193,7 +193,7 @@ class ArchiveReader {
   size_t begin_ = 0;  // buffered bytes are buffer_[begin_, end_)
   size_t end_ = 0;
   int64_t file_position_ = 0;  // where the host file stands: just after buffer_[end_ - 1]
-  bool host_moved_ = false;  // a host Seek is due before the next host read
+  bool host_moved_ = false;    // a host Seek is due before the next host read
 };
 
 // Each reads one record at the reader's position and leaves the position

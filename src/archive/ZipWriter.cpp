@@ -79,7 +79,8 @@ bool ZipWriter::BeginEntry(const Entry& entry, const std::string& password,
 
 bool ZipWriter::AddData(const uint8_t* data, size_t size) {
   if (!in_entry_) return Fail("no entry is open");
-  if (size > data_left_) return Fail("more data than the entry's size: " + written_.back().entry.name);
+  if (size > data_left_)
+    return Fail("more data than the entry's size: " + written_.back().entry.name);
   data_left_ -= size;
   if (!encrypting_) return Put(data, size);
   scratch_.resize(kScratchSize);
@@ -97,7 +98,8 @@ bool ZipWriter::AddData(const uint8_t* data, size_t size) {
 bool ZipWriter::EndEntry() {
   if (!in_entry_) return Fail("no entry is open");
   in_entry_ = false;
-  if (data_left_ != 0) return Fail("less data than the entry's size: " + written_.back().entry.name);
+  if (data_left_ != 0)
+    return Fail("less data than the entry's size: " + written_.back().entry.name);
   return true;
 }
 
@@ -110,8 +112,8 @@ bool ZipWriter::Finish(const std::string& comment) {
     std::vector<uint8_t> h(f::kSize);
     Put32(&h[f::kSignature], kCentralHeaderSignature);
     Put16(&h[f::kVersionMadeBy], kVersionMadeBy);
-    Put16(&h[f::kVersionNeeded], (w.flags & kFlagEncrypted) ? kVersionNeededEncrypted
-                                                            : kVersionNeededStored);
+    Put16(&h[f::kVersionNeeded],
+          (w.flags & kFlagEncrypted) ? kVersionNeededEncrypted : kVersionNeededStored);
     Put16(&h[f::kFlags], w.flags);
     Put16(&h[f::kMethod], kMethodStored);
     Put16(&h[f::kModTime], w.entry.modified.time);

@@ -31,8 +31,8 @@ class ZipWriter {
   using EncryptionSalt = std::array<uint8_t, kEncryptionHeaderSize - 1>;
 
   struct Entry {
-    std::string name;  // '/' between folders
-    uint32_t size = 0;  // of the data
+    std::string name;    // '/' between folders
+    uint32_t size = 0;   // of the data
     uint32_t crc32 = 0;  // Crc32 of the data
     DosDateTime modified;
   };

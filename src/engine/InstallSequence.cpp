@@ -22,17 +22,58 @@ InstallPhases::InstallPhases()
       SaveInstallFolder(::SaveInstallFolder),
       RecordModuleVersion(::RecordModuleVersion) {}
 
+namespace {
+
+bool StopWebServer(Installer& installer, InstallContext& context) {
+  // A stop that fails leaves everything as it was: no change yet.
+  if (!StopApache(installer, context)) return false;
+  installer.app.outcome().MarkChangesBegun();
+  return true;
+}
+
+void CheckRestart(Installer& installer, const InstallContext& context, Preflight& preflight) {
+  // Its program is the stop's, checked there.
+  preflight.Plan("web server restart: " + ApacheCommandLine(context, "restart"));
+  preflight.Plan(installer.settings.NoRollback
+                     ? "on a failure after the stop: everything stays as it is, the web "
+                       "server stopped (/norollback)"
+                     : "on a failure after the stop: the previous state is restored, then " +
+                           ApacheCommandLine(context, "start"));
+}
+
+bool RestartWebServer(Installer& installer, InstallContext& context) {
+  // The web server starts with no file of the installer's open.
+  if (context.Journal != nullptr) context.Journal->CloseFile();
+  return RestartApache(installer, context);
+}
+
+void CheckModuleRecord(Installer& installer, const InstallContext&, Preflight& preflight) {
+  // The gate let the install go ahead without a question: the row holds
+  // the version this package updates.
+  const PackageDefinition& package = installer.package;
+  preflight.Plan("module row " + package.ModuleName + ": version " + package.PreviousVersion +
+                 " -> " + package.ThisVersion + ": " + ModuleUpdate(package));
+}
+
+bool ModuleRecordFailed(Installer& installer) {
+  // The script's changes are in the database and the web server runs the
+  // new files: putting the files back would set them apart. A second run
+  // finds the module row unchanged and installs again.
+  installer.app.log().Write(
+      "the module record failed after the restart: the new files and the database's "
+      "changes stay, nothing is restored; run setup again to record the version");
+  installer.app.outcome().MarkRestore(InstallOutcome::Restore::kNotRestored);
+  return false;
+}
+
+}  // namespace
+
 std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
   return {
       {"stop the web server",
        {"Stopping Apache.  Please wait..."},
        CheckWebServerControl,
-       [](Installer& installer, InstallContext& context) {
-         // A stop that fails leaves everything as it was: no change yet.
-         if (!StopApache(installer, context)) return false;
-         installer.app.outcome().MarkChangesBegun();
-         return true;
-       }},
+       StopWebServer},
       {"unpack the package",
        {"Installing module.  Please wait..."},
        phases.CheckPackage,
@@ -61,41 +102,13 @@ std::vector<InstallStep> InstallSteps(const InstallPhases& phases) {
        }},
       {"restart the web server",
        {"Restarting Apache.  Please wait..."},
-       [](Installer& installer, const InstallContext& context, Preflight& preflight) {
-         // Its program is the stop's, checked there.
-         preflight.Plan("web server restart: " + ApacheCommandLine(context, "restart"));
-         preflight.Plan(installer.settings.NoRollback
-                            ? "on a failure after the stop: everything stays as it is, the web "
-                              "server stopped (/norollback)"
-                            : "on a failure after the stop: the previous state is restored, then " +
-                                  ApacheCommandLine(context, "start"));
-       },
-       [](Installer& installer, InstallContext& context) {
-         // The web server starts with no file of the installer's open.
-         if (context.Journal != nullptr) context.Journal->CloseFile();
-         return RestartApache(installer, context);
-       }},
+       CheckRestart,
+       RestartWebServer},
       {"record the module version",
        {"Performing post-install tasks.  Please wait..."},
-       [](Installer& installer, const InstallContext&, Preflight& preflight) {
-         // The gate let the install go ahead without a question: the row
-         // holds the version this package updates.
-         const PackageDefinition& package = installer.package;
-         preflight.Plan("module row " + package.ModuleName + ": version " +
-                        package.PreviousVersion + " -> " + package.ThisVersion + ": " +
-                        ModuleUpdate(package));
-       },
+       CheckModuleRecord,
        [record = phases.RecordModuleVersion](Installer& installer, InstallContext&) {
-         if (record(installer)) return true;
-         // The script's changes are in the database and the web server runs
-         // the new files: putting the files back would set them apart. A
-         // second run finds the module row unchanged and installs again.
-         RunLog& log = installer.app.log();
-         log.Write(
-             "the module record failed after the restart: the new files and the database's "
-             "changes stay, nothing is restored; run setup again to record the version");
-         installer.app.outcome().MarkRestore(InstallOutcome::Restore::kNotRestored);
-         return false;
+         return record(installer) || ModuleRecordFailed(installer);
        }},
   };
 }

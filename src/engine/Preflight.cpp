@@ -152,6 +152,20 @@ struct PlannedTree {
   std::map<std::string, Volume> volumes;
 };
 
+// Why the file at `target`, when there is one, cannot be replaced; empty
+// when it can, with its size in `*old_size`.
+std::string ReplacedFileFault(Host& host, const std::string& target, uint64_t* old_size) {
+  const uint32_t attributes = host.FileAttributes(target);
+  if (attributes == kInvalidFileAttributes) return std::string();
+  if (attributes & kAttributeDirectory) return "a folder is there";
+  if (attributes & kAttributeDevice) return "a pipe or device is there";
+  if (attributes & kAttributeReadOnly) return "the file there is read-only";
+  const std::optional<uint64_t> size = FileSize(host, target);
+  if (!size) return "the file there cannot be read: " + host.LastError().Message();
+  *old_size = *size;
+  return std::string();
+}
+
 // Why the entry cannot be placed at `folder` + its name, empty when it can;
 // `*old_size` is the size of the file it replaces (0 for a new one).
 std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& folder,
@@ -200,15 +214,8 @@ std::string PlacementFault(Host& host, PlannedTree& tree, const std::string& fol
   const uint64_t target_key = walk.key();
   if (tree.folders.count(target_key) != 0) return "an earlier entry needs a folder there";
   if (!missing) {
-    const uint32_t attributes = host.FileAttributes(target);
-    if (attributes != kInvalidFileAttributes) {
-      if (attributes & kAttributeDirectory) return "a folder is there";
-      if (attributes & kAttributeDevice) return "a pipe or device is there";
-      if (attributes & kAttributeReadOnly) return "the file there is read-only";
-      const std::optional<uint64_t> size = FileSize(host, target);
-      if (!size) return "the file there cannot be read: " + host.LastError().Message();
-      *old_size = *size;
-    }
+    const std::string fault = ReplacedFileFault(host, target, old_size);
+    if (!fault.empty()) return fault;
   }
   if (existing.empty()) return "no folder of the path exists";
   if (!tree.RoomIn(host, existing).writable)
@@ -251,87 +258,79 @@ void CheckWebServerControl(Installer& installer, const InstallContext& context,
                   kMbOk | kMbIconError);
 }
 
-void CheckUnpacking(Installer& installer, const InstallContext& context, Preflight& preflight) {
-  Host& host = installer.host();
-  const std::string archive = host.ProgramFolder() + kPackageFileName;
-  // A package that is not the one this installer was released with is not
-  // read any further.
-  if (!CheckPackageDigest(installer, preflight)) return;
-  TZipFile zip(host, archive);
-  {
-    const std::unique_ptr<HostFile> file = host.OpenFileForRead(archive, kShareRead);
-    const std::string open_error = file ? std::string() : host.LastError().Message();
-    if (!zip.ReadDirectory(file.get())) {
-      std::string why = !open_error.empty() ? open_error : zip.DirectoryError;
-      preflight.Fails("package " + archive + " can be read", why.empty() ? "not a package" : why,
-                      "Invalid package!", kMbOk | kMbIconError);
-      return;
-    }
-  }
-  const std::vector<EntryRow>& entries = zip.Directory->Entries;
-  preflight.Plan("package " + archive + ": " + std::to_string(entries.size()) + " entries");
-  preflight.Holds("package " + archive + " can be read");
-  preflight.package_read = true;
+namespace {
 
-  PlannedTree tree;
-  size_t refused = 0;
-  const std::string destination = installer.ui.DestinationFolder();
-  for (const EntryRow& row : entries) {
-    const std::string name = row[kColumnName].value_or("");
-    const EntryPlacement placement = PlaceEntry(name, context, destination);
-    const std::string target = EntryTargetPath(placement.folder, name);
-    const std::string size_text = EntrySizeText(row[kColumnUncompressedSize].value_or(""));
-    const std::string what = "entry " + name + " can be placed as " + target;
-    if (!placement.extension_line.empty()) {
-      if (BreaksIniSyntax(name)) {
-        ++refused;
-        preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: its name would " +
-                       "break php.ini's syntax");
-        preflight.Fails(what,
-                        "its name would break the line " + placement.extension_line + " of php.ini",
-                        "Invalid package!", kMbOk | kMbIconError);
-        continue;
-      }
-      preflight.extension_lines.push_back(placement.extension_line);
+// Reads the package's directory into `zip`; false after the failure is noted.
+bool ReadPackageDirectory(Host& host, const std::string& archive, TZipFile& zip,
+                          Preflight& preflight) {
+  const std::unique_ptr<HostFile> file = host.OpenFileForRead(archive, kShareRead);
+  const std::string open_error = file ? std::string() : host.LastError().Message();
+  if (zip.ReadDirectory(file.get())) return true;
+  std::string why = !open_error.empty() ? open_error : zip.DirectoryError;
+  preflight.Fails("package " + archive + " can be read", why.empty() ? "not a package" : why,
+                  "Invalid package!", kMbOk | kMbIconError);
+  return false;
+}
+
+// Checks one entry: its name, its data through the CRC, its place, and adds
+// its bytes to its volume's count. False when it cannot be placed.
+bool CheckEntry(Installer& installer, const InstallContext& context, Preflight& preflight,
+                const std::string& destination, TZipFile& zip, PlannedTree& tree,
+                const EntryRow& row) {
+  Host& host = installer.host();
+  const std::string name = row[kColumnName].value_or("");
+  const EntryPlacement placement = PlaceEntry(name, context, destination);
+  const std::string target = EntryTargetPath(placement.folder, name);
+  const std::string size_text = EntrySizeText(row[kColumnUncompressedSize].value_or(""));
+  const std::string what = "entry " + name + " can be placed as " + target;
+  const std::string not_placed = "entry " + name + " -> " + target + ": cannot be placed: ";
+  if (!placement.extension_line.empty()) {
+    if (BreaksIniSyntax(name)) {
+      preflight.Plan(not_placed + "its name would break php.ini's syntax");
+      preflight.Fails(what,
+                      "its name would break the line " + placement.extension_line + " of php.ini",
+                      "Invalid package!", kMbOk | kMbIconError);
+      return false;
     }
-    if (placement.folder == context.WorkFolder) preflight.work_folder_entries.push_back(name);
-    const int32_t code = zip.CheckFile(name, installer.settings.PackagePassword);
-    if (code > 0) {
-      ++refused;
-      const std::string why = TZipFile::ErrorMessage(code);
-      preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: " + why);
-      preflight.Fails("entry " + name + " can be read from the package", why, why,
-                      kMbOk | kMbIconError);
-      continue;
-    }
-    uint64_t old_size = 0;
-    std::string existing;
-    const std::string fault =
-        PlacementFault(host, tree, placement.folder, name, &old_size, &existing);
-    if (!fault.empty()) {
-      ++refused;
-      preflight.Plan("entry " + name + " -> " + target + ": cannot be placed: " + fault);
-      preflight.Fails(what, fault, TZipFile::ErrorMessage(kZipCannotCreate), kMbOk | kMbIconError);
-      continue;
-    }
-    const bool replaces = host.FileAttributes(target) != kInvalidFileAttributes;
-    preflight.Plan("entry " + name + " -> " + target + ": " +
-                   (replaces ? "replaces a file of " + std::to_string(old_size) + " bytes with " +
-                                   size_text + " bytes"
-                             : "new, " + size_text + " bytes"));
-    const Host::FolderRoom& room = tree.RoomIn(host, existing);
-    // Folders whose volume is not known count as one volume: too little
-    // room then refuses rather than lets an install run out of it.
-    PlannedTree::Volume& volume = tree.volumes[room.volume];
-    if (volume.folder.empty()) {
-      volume.folder = existing;
-      volume.free_bytes = room.free_bytes;
-    }
-    volume.bytes += std::strtoull(size_text.c_str(), nullptr, 10) + old_size;
+    preflight.extension_lines.push_back(placement.extension_line);
   }
-  if (refused == 0)
-    preflight.Holds("every entry (" + std::to_string(entries.size()) +
-                    ") reads whole and can be placed");
+  if (placement.folder == context.WorkFolder) preflight.work_folder_entries.push_back(name);
+  const int32_t code = zip.CheckFile(name, installer.settings.PackagePassword);
+  if (code > 0) {
+    const std::string why = TZipFile::ErrorMessage(code);
+    preflight.Plan(not_placed + why);
+    preflight.Fails("entry " + name + " can be read from the package", why, why,
+                    kMbOk | kMbIconError);
+    return false;
+  }
+  uint64_t old_size = 0;
+  std::string existing;
+  const std::string fault =
+      PlacementFault(host, tree, placement.folder, name, &old_size, &existing);
+  if (!fault.empty()) {
+    preflight.Plan(not_placed + fault);
+    preflight.Fails(what, fault, TZipFile::ErrorMessage(kZipCannotCreate), kMbOk | kMbIconError);
+    return false;
+  }
+  const bool replaces = host.FileAttributes(target) != kInvalidFileAttributes;
+  preflight.Plan("entry " + name + " -> " + target + ": " +
+                 (replaces ? "replaces a file of " + std::to_string(old_size) + " bytes with " +
+                                 size_text + " bytes"
+                           : "new, " + size_text + " bytes"));
+  const Host::FolderRoom& room = tree.RoomIn(host, existing);
+  // Folders whose volume is not known count as one volume: too little room
+  // then refuses rather than lets an install run out of it.
+  PlannedTree::Volume& volume = tree.volumes[room.volume];
+  if (volume.folder.empty()) {
+    volume.folder = existing;
+    volume.free_bytes = room.free_bytes;
+  }
+  volume.bytes += std::strtoull(size_text.c_str(), nullptr, 10) + old_size;
+  return true;
+}
+
+// Each volume has room for the new bytes and the old ones kept aside.
+void CheckRoom(const PlannedTree& tree, Preflight& preflight) {
   for (const auto& [key, volume] : tree.volumes) {
     const std::optional<uint64_t>& free_bytes = volume.free_bytes;
     const std::string what = "room on the volume of " + volume.folder + " for " +
@@ -344,6 +343,32 @@ void CheckUnpacking(Installer& installer, const InstallContext& context, Preflig
       preflight.Fails(what, std::to_string(*free_bytes) + " bytes free",
                       TZipFile::ErrorMessage(kZipCannotWrite), kMbOk | kMbIconError);
   }
+}
+
+}  // namespace
+
+void CheckUnpacking(Installer& installer, const InstallContext& context, Preflight& preflight) {
+  Host& host = installer.host();
+  const std::string archive = host.ProgramFolder() + kPackageFileName;
+  // A package that is not the one this installer was released with is not
+  // read any further.
+  if (!CheckPackageDigest(installer, preflight)) return;
+  TZipFile zip(host, archive);
+  if (!ReadPackageDirectory(host, archive, zip, preflight)) return;
+  const std::vector<EntryRow>& entries = zip.Directory->Entries;
+  preflight.Plan("package " + archive + ": " + std::to_string(entries.size()) + " entries");
+  preflight.Holds("package " + archive + " can be read");
+  preflight.package_read = true;
+
+  PlannedTree tree;
+  size_t refused = 0;
+  const std::string destination = installer.ui.DestinationFolder();
+  for (const EntryRow& row : entries)
+    if (!CheckEntry(installer, context, preflight, destination, zip, tree, row)) ++refused;
+  if (refused == 0)
+    preflight.Holds("every entry (" + std::to_string(entries.size()) +
+                    ") reads whole and can be placed");
+  CheckRoom(tree, preflight);
 }
 
 void CheckPhpIni(Installer& installer, const InstallContext& context, Preflight& preflight) {

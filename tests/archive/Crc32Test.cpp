@@ -1,10 +1,10 @@
-#include "archive/Crc32.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
+
+#include "archive/Crc32.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
-#include "archive/TraditionalCrypto.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
 #include "ArchiveFixtures.h"
+#include "archive/TraditionalCrypto.h"
 
 namespace {
 
@@ -32,7 +31,8 @@ TEST(TraditionalCipher, DecryptsWhatOtherToolsEncrypted) {
     EXPECT_FALSE(cipher.DecryptHeader(copy.data(), "Secret", check));
     ASSERT_TRUE(cipher.DecryptHeader(entry.data(), "secret", check));
     cipher.Decrypt(entry.data() + kEncryptionHeaderSize, 16);
-    EXPECT_EQ(std::string(entry.begin() + kEncryptionHeaderSize, entry.end()), "Read me first.\r\n");
+    EXPECT_EQ(std::string(entry.begin() + kEncryptionHeaderSize, entry.end()),
+              "Read me first.\r\n");
   }
 }
 

@@ -152,10 +152,9 @@ DosDateTime ModificationTime(const fs::path& path) {
   const fs::file_time_type written = fs::last_write_time(path, ec);
   if (ec) return ToDosDateTime(1980, 1, 1, 0, 0, 0);
   // The file clock's epoch is unspecified in C++17: go through "now".
-  const auto system_time =
-      std::chrono::system_clock::now() +
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(
-          written - fs::file_time_type::clock::now());
+  const auto system_time = std::chrono::system_clock::now() +
+                           std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                               written - fs::file_time_type::clock::now());
   const std::time_t t = std::chrono::system_clock::to_time_t(system_time);
   const std::tm* local = std::localtime(&t);
   if (local == nullptr) return ToDosDateTime(1980, 1, 1, 0, 0, 0);
@@ -265,8 +264,7 @@ int Pack(const Arguments& a, std::ostream& err) {
 
 }  // namespace
 
-int RunKpv(Host& host, const std::vector<std::string>& args, std::ostream& out,
-           std::ostream& err) {
+int RunKpv(Host& host, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return Usage(err);
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {

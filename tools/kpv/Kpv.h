@@ -16,5 +16,4 @@ constexpr int kKpvUsage = 64;
 // Runs one kpv command; `args` excludes the program name. Paths are in the
 // host's own syntax. `list` and `extract` read the archive through `host`;
 // `pack` walks and reads the folder and writes the archive natively.
-int RunKpv(Host& host, const std::vector<std::string>& args, std::ostream& out,
-           std::ostream& err);
+int RunKpv(Host& host, const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

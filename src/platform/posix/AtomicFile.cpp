@@ -77,7 +77,8 @@ bool SaveFileAtomically(const std::string& host_path, const std::string& bytes, 
   remover.armed = false;
 
   // The rename itself is durable only once the folder is flushed.
-  FileDescriptor folder(::open(HostFolderOf(host_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor folder(
+      ::open(HostFolderOf(host_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) calls.Fsync(folder.get());
   return true;
 }

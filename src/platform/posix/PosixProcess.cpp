@@ -172,8 +172,8 @@ std::unique_ptr<HostProcess> SpawnProcess(
     return nullptr;
   }
   if (pid == 0)
-    BecomeProgram(host_program.c_str(), argv.data(), envp.data(), output.get(), own_group,
-                  parent, write_end.get());
+    BecomeProgram(host_program.c_str(), argv.data(), envp.data(), output.get(), own_group, parent,
+                  write_end.get());
   // The installer lets go of the program's output file before the program
   // can run, so that it holds no file of the program's.
   output.Reset();

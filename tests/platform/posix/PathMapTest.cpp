@@ -1,7 +1,8 @@
 #include <fcntl.h>
-#include <climits>
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include <climits>
 
 #include "TempFolder.h"
 #include "platform/posix/PathMap.h"

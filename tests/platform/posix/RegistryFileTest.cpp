@@ -144,16 +144,14 @@ TEST(RegistryFileTest, EditsChangeOnlyTheirOwnLines) {
       {"a value over two lines",
        [&](RegistryFile& f) { return f.SetValue(corvantis, "Path", kRegSz, "D:"); },
        replaced("\"Path\"=hex(2):43,\\\r\n  3a,00", "\"Path\"=\"D:\"")},
-      {"a new value",
-       [&](RegistryFile& f) { return f.SetValue(corvantis, "Build", kRegSz, "42"); },
+      {"a new value", [&](RegistryFile& f) { return f.SetValue(corvantis, "Build", kRegSz, "42"); },
        replaced("\"Broken\"=dword:xyz\r\n", "\"Broken\"=dword:xyz\r\n\"Build\"=\"42\"\r\n")},
       {"a new value in the last section, without a last line end",
        [](RegistryFile& f) {
          return f.SetValue("Software\\Apache Group\\Apache\\2.2", "Port", kRegSz, "80");
        },
        text + "\r\n\"Port\"=\"80\"\r\n"},
-      {"a new key",
-       [](RegistryFile& f) { return f.SetValue("software\\NEW", "A", kRegSz, "1"); },
+      {"a new key", [](RegistryFile& f) { return f.SetValue("software\\NEW", "A", kRegSz, "1"); },
        text + "\r\n\r\n[Software\\\\NEW]\r\n\"A\"=\"1\"\r\n"},
   };
   for (const Case& c : cases) {
@@ -170,8 +168,8 @@ TEST(RegistryFileTest, EditsChangeOnlyTheirOwnLines) {
   }
   // A hex list left open by a '\' at the end of the file takes none of the
   // lines written after it.
-  std::optional<RegistryFile> open = RegistryFile::Parse(
-      "REGEDIT4\n[Software\\Corvantis\\v2.1]\n\"Blob\"=hex:01,\\", nullptr);
+  std::optional<RegistryFile> open =
+      RegistryFile::Parse("REGEDIT4\n[Software\\Corvantis\\v2.1]\n\"Blob\"=hex:01,\\", nullptr);
   ASSERT_TRUE(open);
   ASSERT_TRUE(open->SetValue(corvantis, "InstallDir", kRegSz, "C:\\x"));
   ASSERT_TRUE(open->AddKey("Software\\New"));

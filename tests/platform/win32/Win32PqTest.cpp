@@ -22,8 +22,7 @@ TEST(Win32PqTest, TheFirstLibraryThatLoadsIsBoundAndNoneNamesBoth) {
       host->Pq();
       FAIL() << "a client library was found";
     } catch (const DatabaseFault& e) {
-      EXPECT_STREQ(e.what(),
-                   "None of the dynamic libraries can be found: libpq81.dll, libpq.dll");
+      EXPECT_STREQ(e.what(), "None of the dynamic libraries can be found: libpq81.dll, libpq.dll");
     }
     SetDllDirectoryA(nullptr);
   }
