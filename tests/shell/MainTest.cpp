@@ -7,6 +7,7 @@
 #include "shell/Main.h"
 #include "support/FakeHost.h"
 #include "support/FakeUi.h"
+#include "support/RecordingConsole.h"
 #include "versiongate/Dblogin.h"
 
 namespace {
@@ -534,14 +535,6 @@ TEST_F(WizardTest, ThePasswordFileGivesItsFirstLine) {
   Create({"/dbpassfile:C:\\none.txt"});
   EXPECT_EQ(settings.DbPassword, "");
 }
-
-struct RecordingConsole : Console {
-  void Output(const std::string& text) override { output += text; }
-  void Error(const std::string& text) override { error += text; }
-  void ShowHelp(const std::string&, const std::string&) override {}
-  void QuietStartedPrograms() override {}
-  std::string output, error;
-};
 
 TEST(RunLogTest, TheLogAppendsEachRunFromAHeaderToItsResult) {
   FakeHost host;

@@ -2,20 +2,13 @@
 
 #include "formlib/Forms.h"
 #include "formlib/Ui.h"
+#include "support/RecordingConsole.h"
 
 namespace {
 
 struct PlainForm : Form {
   PlainForm() : Form("Form1", 10, 10) {}
   void Click(Control&) override {}
-};
-
-struct RecordingConsole : Console {
-  void Output(const std::string& text) override { output += text; }
-  void Error(const std::string& text) override { error += text; }
-  void ShowHelp(const std::string&, const std::string&) override {}
-  void QuietStartedPrograms() override {}
-  std::string output, error;
 };
 
 // Each box answers itself (an OK box is acknowledged, a question answered
