@@ -9,6 +9,7 @@
 #include "formlib/Registry.h"
 #include "install/PackageDefinition.h"
 #include "install/Settings.h"
+#include "platform/Fault.h"
 #include "platform/Text.h"
 #include "versiongate/ModuleRecord.h"
 #include "versiongate/VersionGate.h"
@@ -155,15 +156,36 @@ bool RunInstall(Installer& installer, const InstallPhases& phases,
       for (const std::string& status : step.statuses) ui.ShowStatus(status);
       if (!step.run(installer, context)) return RestoreAfterFailure(installer, context);
     }
+  } catch (const FileFault& e) {
+    // A file's fault names its path: the box gives the system's reason
+    // after it.
+    const std::string reason = ReasonFor(host.LastError(), e.what());
+    LogFault(installer, e);
+    RestoreAfterFailure(installer, context);
+    if (reason.empty()) throw;
+    throw FileFault(std::string(e.what()) + "\n" + reason);
   } catch (const std::exception& e) {
-    // The fault is shown once the machine is back as it was; the log has
-    // the system's reason beside it.
-    const std::string why = host.LastError().Message();
-    log.Write(std::string("fault: ") + e.what() + (why.empty() ? "" : " (" + why + ")"));
+    LogFault(installer, e);
     RestoreAfterFailure(installer, context);
     throw;
   }
   return true;
+}
+
+std::string ReasonFor(const HostError& error, const std::string& message) {
+  // A POSIX host adds its own path in brackets after the one asked for.
+  const std::string path = error.path.substr(0, error.path.find(" ("));
+  if (error.reason.empty() || path.empty() || message.find(path) == std::string::npos)
+    return std::string();
+  return error.reason;
+}
+
+void LogFault(Installer& installer, const std::exception& e) {
+  // The fault is shown once the machine is back as it was; the log has
+  // the system's reason beside it.
+  const std::string why = installer.host().LastError().Message();
+  installer.app.log().Write(std::string("fault: ") + e.what() +
+                            (why.empty() ? "" : " (" + why + ")"));
 }
 
 RunOptions InstallRunOptions(const Installer& installer) {

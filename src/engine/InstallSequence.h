@@ -79,6 +79,11 @@ bool RestartApache(Installer& installer, InstallContext& context);
 // After a failure following the stop: the journal undone, the web server
 // started again, a message saying what was restored. Always false.
 bool RestoreAfterFailure(Installer& installer, InstallContext& context);
+// The system's reason for a failure on a path that `message` names; empty
+// when the host's last error is about another path or none.
+std::string ReasonFor(const HostError& error, const std::string& message);
+// "fault: " and the fault's text in the log, the host's last error beside.
+void LogFault(Installer& installer, const std::exception& e);
 
 // The PHP folder named by the first "LoadModule php5_module " line of the
 // web server's configuration text, read as the web server reads the path: a

@@ -43,6 +43,26 @@ std::string EntryTargetPath(const std::string& folder, const std::string& name) 
   return folder + (ends_in_backslash ? "" : "\\") + name;
 }
 
+namespace {
+
+// The log and the box for an entry that could not be placed. A target that
+// could not be created or written is named in the box after its text, with
+// the system's reason; the archive's own faults have none.
+void ReportNotPlaced(Installer& installer, InstallContext& context, bool journalled,
+                     const std::string& name, const std::string& target, int32_t result) {
+  const HostError error = installer.host().LastError();
+  const std::string why = error.Message();
+  if (journalled) context.Journal->NotPlaced(target);
+  installer.app.log().Write("could not place " + name + " as " + target +
+                            (why.empty() ? "" : ": " + why));
+  std::string box = TZipFile::ErrorMessage(result);
+  if (result == kZipCannotCreate || result == kZipCannotWrite)
+    box += "\n" + target + (error.reason.empty() ? "" : ": " + error.reason);
+  installer.ErrorBox(box, kMbOk | kMbIconError);
+}
+
+}  // namespace
+
 bool UnpackPackage(Installer& installer, InstallContext& context) {
   Host& host = installer.host();
   const std::string package = host.ProgramFolder() + kPackageFileName;
@@ -78,11 +98,7 @@ bool UnpackPackage(Installer& installer, InstallContext& context) {
     const int32_t result =
         zip.ExtractFile(name, placement.folder, installer.settings.PackagePassword);
     if (result > 0) {
-      const std::string why = host.LastError().Message();
-      if (journalled) context.Journal->NotPlaced(target);
-      installer.app.log().Write("could not place " + name + " as " + target +
-                                (why.empty() ? "" : ": " + why));
-      installer.ErrorBox(TZipFile::ErrorMessage(result), kMbOk | kMbIconError);
+      ReportNotPlaced(installer, context, journalled, name, target, result);
       return false;
     }
     installer.app.log().Write(

@@ -234,7 +234,11 @@ TEST_F(UnpackTest, AnExtractionErrorStopsThePhaseAndKeepsEarlierFiles) {
   Package({{"a.php", "first"}, {"b.php", "second"}, {"c.php", "third"}});
   w.host.AddFile("C:\\Intranet\\b.php", "in use");
   w.host.LockFile("C:\\Intranet\\b.php");
-  w.screen.ExpectBox("Could not create target", "ERROR", kMbOk | kMbIconError, kIdOk);
+  // The box names the target and the system's reason after its text.
+  w.screen.ExpectBox(
+      "Could not create target\nC:\\Intranet\\b.php: The process cannot access the file "
+      "because it is being used by another process.",
+      "ERROR", kMbOk | kMbIconError, kIdOk);
   EXPECT_FALSE(UnpackPackage(w.installer, context));
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\a.php"), "first");
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\b.php"), "in use");
