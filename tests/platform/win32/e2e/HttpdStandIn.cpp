@@ -2,6 +2,8 @@
 // was given to ..\logs\control.log beside its own folder, as
 // `httpd.exe <arguments>`, and takes a second about it, as a server does
 // (none when CORVANTIS_TEST_HTTPD_QUICK is set, for timing the installer).
+// It ends with 1 when its last argument is CORVANTIS_TEST_HTTPD_FAIL (an
+// action, "restart" say), as a server does that cannot come up.
 #include <windows.h>
 
 #include <string>
@@ -30,5 +32,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   WriteFile(file, entry.data(), static_cast<DWORD>(entry.size()), &done, nullptr);
   CloseHandle(file);
   if (GetEnvironmentVariableA("CORVANTIS_TEST_HTTPD_QUICK", nullptr, 0) == 0) Sleep(1000);
-  return 0;
+  char fail[64] = {};
+  const DWORD n = GetEnvironmentVariableA("CORVANTIS_TEST_HTTPD_FAIL", fail, sizeof fail);
+  const std::string action = line.substr(line.find_last_of(' ') + 1);
+  return n > 0 && n < sizeof fail && action == fail ? 1 : 0;
 }
