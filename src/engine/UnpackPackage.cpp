@@ -10,6 +10,7 @@
 #include "install/PackageDefinition.h"
 #include "install/Settings.h"
 #include "platform/Text.h"
+#include "platform/WindowsPath.h"
 
 std::string EntryBaseName(const std::string& name) {
   const size_t at = name.find_last_of("\\:/");
@@ -47,7 +48,8 @@ namespace {
 
 // The log and the box for an entry that could not be placed. A target that
 // could not be created or written is named in the box after its text, with
-// the system's reason; the archive's own faults have none.
+// the system's reason (the path in its plain form: the log keeps it as
+// built); the archive's own faults have none.
 void ReportNotPlaced(Installer& installer, InstallContext& context, bool journalled,
                      const std::string& name, const std::string& target, int32_t result) {
   const HostError error = installer.host().LastError();
@@ -57,7 +59,8 @@ void ReportNotPlaced(Installer& installer, InstallContext& context, bool journal
                             (why.empty() ? "" : ": " + why));
   std::string box = TZipFile::ErrorMessage(result);
   if (result == kZipCannotCreate || result == kZipCannotWrite)
-    box += "\n" + target + (error.reason.empty() ? "" : ": " + error.reason);
+    box += "\n" + CanonicalWindowsPath(target).value_or(target) +
+           (error.reason.empty() ? "" : ": " + error.reason);
   installer.ErrorBox(box, kMbOk | kMbIconError);
 }
 

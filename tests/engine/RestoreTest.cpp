@@ -47,7 +47,7 @@ TEST(RestoreTest, EachFailureAfterTheStopPutsTheMachineBack) {
   const Case cases[] = {
       {"an entry's target locked after the stop",
        at_stop([](FakeHost& h) { h.LockFile("C:\\php\\ext\\php_articles.dll"); }),
-       {"Could not create target\nC:\\php\\\\ext\\php_articles.dll: The process cannot "
+       {"Could not create target\nC:\\php\\ext\\php_articles.dll: The process cannot "
         "access the file because it is being used by another process.",
         kRestored},
        {"stop", "start"}},
