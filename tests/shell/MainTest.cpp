@@ -605,6 +605,47 @@ TEST(RunLogTest, AFailedWriteIsToldOnceAndAtTheEnd) {
                 "after 0.000 s.\n");
 }
 
+// A host that tells a notice at each registry open, as the POSIX host tells
+// why its registry cannot be used.
+struct NoticingHost : FakeHost {
+  void SetNoticeSink(NoticeSink sink) override { sink_ = std::move(sink); }
+  std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
+                                                       bool create) override {
+    told.push_back("warning: opened " + path);
+    if (sink_) sink_(told.back());
+    return FakeHost::OpenLocalMachineKey(path, create);
+  }
+  NoticeSink sink_;
+  std::vector<std::string> told;
+};
+
+// The host's notices go to standard error as they come and into the log,
+// those told while the log was being opened right after its first lines;
+// the run leaves no sink behind.
+TEST(StartUpTest, TheHostsNoticesReachStandardErrorAndTheLogInTheirOrder) {
+  NoticingHost host;
+  FakeUi screen;
+  RecordingConsole console;
+  host.arguments = {"/log:C:\\Logs\\setup.log"};
+  host.AddFolder("C:\\Logs");
+  EXPECT_EQ(RunSetup(host, screen, &console), kExitNotInstalled);
+  EXPECT_FALSE(host.sink_);
+  ASSERT_GE(host.told.size(), 2u);
+  std::string expected_error, expected_log;
+  for (const std::string& line : host.told) {
+    expected_error += line + "\n";
+    expected_log += "   0.000  " + line + "\r\n";
+  }
+  EXPECT_EQ(console.error, expected_error);
+  const std::string log = host.FileContent("C:\\Logs\\setup.log");
+  std::string logged;
+  for (size_t at = log.find("  warning: "); at != std::string::npos;
+       at = log.find("  warning: ", at + 1))
+    logged += log.substr(at - 8, log.find('\n', at) + 1 - (at - 8));
+  EXPECT_EQ(logged, expected_log);
+  EXPECT_LT(log.find("package: "), log.find("warning: ")) << log;
+}
+
 // A run without an administrator's full rights says so before it reads or
 // creates any key, also as a pre-flight, and does not go ahead.
 TEST(StartUpTest, ARunWithoutFullRightsIsToldBeforeAnythingIsRead) {
