@@ -317,6 +317,14 @@ class Host {
   // after the failure, as GetLastError.
   virtual HostError LastError() const = 0;
 
+  // --- Notices ----------------------------------------------------------
+  // What the host has to tell beside a call's result, one line each (a
+  // prefix folder made; why the registry cannot be used): handed to the
+  // sink as it happens, for the program to print and log. The host itself
+  // prints nothing. Without a sink (the default, or null) they are dropped.
+  using NoticeSink = std::function<void(const std::string& line)>;
+  virtual void SetNoticeSink(NoticeSink) {}
+
   // --- The run's log ------------------------------------------------------
   // The file the user named for the log, in the host's own syntax (on POSIX
   // a host path as typed: letter case kept, a link followed as any

@@ -145,6 +145,42 @@ void OpenRunLog(TApplication& app, const PackageDefinition& package, const Setti
 
 namespace {
 
+// The host's notices while a run lasts: each on standard error at once, and
+// in the log, those that came while the log was being opened right after
+// its first lines.
+class HostNotices {
+ public:
+  HostNotices(Host& host, RunLog& log, Console* console)
+      : host_(host), log_(log), console_(console) {
+    host_.SetNoticeSink([this](const std::string& line) { Take(line); });
+  }
+  HostNotices(const HostNotices&) = delete;
+  HostNotices& operator=(const HostNotices&) = delete;
+  ~HostNotices() { host_.SetNoticeSink(nullptr); }
+
+  // The log's first lines are written: the notices held back follow them.
+  void LogBegun() {
+    logging_ = true;
+    for (const std::string& line : held_) log_.Write(line);
+    held_.clear();
+  }
+
+ private:
+  void Take(const std::string& line) {
+    if (console_ != nullptr) console_->Error(line + "\n");
+    if (logging_)
+      log_.Write(line);
+    else
+      held_.push_back(line);
+  }
+
+  Host& host_;
+  RunLog& log_;
+  Console* const console_;
+  bool logging_ = false;
+  std::vector<std::string> held_;
+};
+
 // The run's start in the log: the log opened, where its plan and a failed
 // write go, and the lines that say who runs what.
 void StartRunLog(TApplication& app, const Settings& switches, Console* console) {
@@ -218,7 +254,9 @@ int EndCheck(TApplication& app, int status) {
 int RunSetup(Host& host, Ui& ui, Console* console, const Settings& switches) {
   TApplication app(host, ui);
   RunLog& log = app.log();
+  HostNotices notices(host, log, console);
   StartRunLog(app, switches, console);
+  notices.LogBegun();
   int status = RunWizard(app, switches);
   if (switches.CheckOnly) status = EndCheck(app, status);
   log.Write(std::string("result: ") + ResultText(status, switches.CheckOnly) + "; exit status " +

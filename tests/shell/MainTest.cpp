@@ -605,6 +605,42 @@ TEST(RunLogTest, AFailedWriteIsToldOnceAndAtTheEnd) {
                 "after 0.000 s.\n");
 }
 
+// A host that tells a notice at each registry open, as the POSIX host tells
+// why its registry cannot be used.
+struct NoticingHost : FakeHost {
+  void SetNoticeSink(NoticeSink sink) override { sink_ = std::move(sink); }
+  std::unique_ptr<HostRegistryKey> OpenLocalMachineKey(const std::string& path,
+                                                       bool create) override {
+    told.push_back("warning: opened " + path);
+    if (sink_) sink_(told.back());
+    return FakeHost::OpenLocalMachineKey(path, create);
+  }
+  NoticeSink sink_;
+  std::vector<std::string> told;
+};
+
+// The host's notices go to standard error as they come and into the log,
+// those told while the log was being opened right after its first lines;
+// the run leaves no sink behind.
+TEST(StartUpTest, TheHostsNoticesReachStandardErrorAndTheLogInTheirOrder) {
+  NoticingHost host;
+  FakeUi screen;
+  RecordingConsole console;
+  host.arguments = {"/log:C:\\setup.log"};
+  EXPECT_EQ(RunSetup(host, screen, &console), kExitNotInstalled);
+  EXPECT_FALSE(host.sink_);
+  ASSERT_GE(host.told.size(), 2u);
+  std::string error, logged;
+  for (const std::string& line : host.told) error += line + "\n";
+  const std::string log = host.FileContent("C:\\setup.log");
+  for (size_t at = log.find("warning: "); at != std::string::npos;
+       at = log.find("warning: ", at + 1))
+    logged += log.substr(at, log.find('\r', at) - at) + "\n";
+  EXPECT_EQ(console.error, error);
+  EXPECT_EQ(logged, error);
+  EXPECT_LT(log.find("package: "), log.find("warning: ")) << log;
+}
+
 // A run without an administrator's full rights says so before it reads or
 // creates any key, also as a pre-flight, and does not go ahead.
 TEST(StartUpTest, ARunWithoutFullRightsIsToldBeforeAnythingIsRead) {

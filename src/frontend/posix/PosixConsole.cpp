@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <iostream>
 #include <memory>
 
 #include "formlib/Ui.h"
@@ -15,7 +16,12 @@ class PosixConsole : public Console {
     if (output_ != STDOUT_FILENO) ::close(output_);
   }
   void Output(const std::string& text) override { Write(output_, text); }
-  void Error(const std::string& text) override { Write(STDERR_FILENO, text); }
+  // What the terminal has written to std::cout goes out first, as
+  // std::cerr, tied to it, would have it.
+  void Error(const std::string& text) override {
+    std::cout.flush();
+    Write(STDERR_FILENO, text);
+  }
   void ShowHelp(const std::string&, const std::string& text) override { Output(text); }
   // The started programs inherit a standard output that leads nowhere; the
   // installer keeps its own on another descriptor.

@@ -10,7 +10,6 @@
 #include <climits>
 #include <cstdlib>
 #include <ctime>
-#include <iostream>
 
 #include "platform/CommandLine.h"
 #include "platform/posix/AtomicFile.h"
@@ -321,6 +320,8 @@ class PosixHost final : public Host {
 
   HostError LastError() const override { return last_error_; }
 
+  void SetNoticeSink(NoticeSink sink) override { notice_ = std::move(sink); }
+
   // --- The run's log ------------------------------------------------------
   // The path is the user's, as any program takes it: no prefix mapping, no
   // letter-case matching.
@@ -369,10 +370,12 @@ class PosixHost final : public Host {
   }
 
  private:
+  // A reason the registry cannot be used, told once while it stays the same
+  // (every registry call of a run would give it again).
   void Warn(const std::string& message) {
-    if (options_.diagnostics == nullptr || message == last_warning_) return;
+    if (!notice_ || message == last_warning_) return;
     last_warning_ = message;
-    *options_.diagnostics << "warning: " << message << std::endl;
+    notice_("warning: " + message);
   }
 
   // Wine makes its prefix when a program first runs in it; so does this
@@ -393,9 +396,7 @@ class PosixHost final : public Host {
       Warn(OsErrorMessage("cannot make drive C:", prefix + "/drive_c", errno));
     std::string error;
     if (!SaveFileAtomically(prefix + "/system.reg", "REGEDIT4\n", &error)) Warn(error);
-    if (options_.diagnostics != nullptr) {
-      *options_.diagnostics << "made the prefix " << prefix << ", an empty machine" << std::endl;
-    }
+    if (notice_) notice_("made the prefix " + prefix + ", an empty machine");
   }
 
   // The one place where a failed call's errno becomes the host's last error.
@@ -410,6 +411,7 @@ class PosixHost final : public Host {
   uint32_t random_state_ = 1;  // the runtime's seed before any srand
   std::string temp_;           // TempPath, once named
   std::string temp_host_;      // its host path
+  NoticeSink notice_;
   std::string last_warning_;
   bool prefix_checked_ = false;
   std::shared_ptr<RegistryStore> registry_;  // made on first use
@@ -443,6 +445,5 @@ std::unique_ptr<Host> CreateHost(int argc, char** argv) {
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     if (lower == "/check") options.make_prefix = false;
   }
-  options.diagnostics = &std::cerr;
   return CreatePosixHost(options);
 }

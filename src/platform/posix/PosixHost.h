@@ -4,9 +4,10 @@
 // is <prefix>/system.reg (see PosixRegistry.h), processes are started with
 // posix_spawn (see PosixProcess.h). The windows are the front-end's
 // (frontend/posix/Terminal.h). A missing prefix folder is made when the
-// registry is first used, as an empty machine.
+// registry is first used, as an empty machine. That, and why the registry
+// cannot be used, are told as notices (Host::SetNoticeSink), as
+// "made the prefix P, an empty machine" and "warning: REASON".
 
-#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,9 +18,6 @@ struct PosixHostOptions {
   std::string prefix;                  // the prefix folder
   std::vector<std::string> arguments;  // the command line after the program name
   std::string program_path;            // the program file; empty: /proc/self/exe
-  // Why the registry, the temp folder or a program could not be used; the
-  // core only learns that they failed. Null: not told.
-  std::ostream* diagnostics = nullptr;
   // False: a missing prefix is not made; it reads as an empty machine with
   // nothing written (a run that must change nothing).
   bool make_prefix = true;

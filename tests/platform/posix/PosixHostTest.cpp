@@ -34,8 +34,8 @@ struct TestHost {
   explicit TestHost(const std::string& prefix) {
     PosixHostOptions options;
     options.prefix = prefix;
-    options.diagnostics = &diagnostics;
     host = CreatePosixHost(options);
+    host->SetNoticeSink([this](const std::string& line) { diagnostics << line << "\n"; });
   }
   std::ostringstream diagnostics;
   std::unique_ptr<Host> host;

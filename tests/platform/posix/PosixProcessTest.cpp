@@ -26,8 +26,8 @@ class PosixProcessTest : public ::testing::Test {
     MakeHostFolders(prefix_ / "drive_c/Tools");
     PosixHostOptions options;
     options.prefix = prefix_.path();
-    options.diagnostics = &diagnostics_;
     host_ = CreatePosixHost(options);
+    host_->SetNoticeSink([this](const std::string& line) { diagnostics_ << line << "\n"; });
   }
 
   void AddScript(const std::string& name, const std::string& text) {

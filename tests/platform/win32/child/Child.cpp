@@ -15,32 +15,14 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-std::string Environment(const char* name) {
-  char value[1024] = {};
-  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
-  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
-}
-
-bool WriteWhole(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD done = 0;
-  const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-  CloseHandle(file);
-  return ok && done == bytes.size();
-}
-
-}  // namespace
+#include "Win32TestKit.h"
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "hold") == 0) {
     HANDLE file = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 2;
-    WriteWhole(std::string(argv[2]) + ".held", "");
+    WriteWholeFile(std::string(argv[2]) + ".held", "");
     Sleep(static_cast<DWORD>(std::atoi(argv[3])));
     CloseHandle(file);
     return 0;
@@ -52,11 +34,10 @@ int main(int argc, char** argv) {
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), "!", 1, &done, nullptr);
     return 0;
   }
-  const std::string delay = Environment("CORVANTIS_CHILD_DELAY");
+  const std::string delay = Variable("CORVANTIS_CHILD_DELAY");
   if (!delay.empty()) Sleep(static_cast<DWORD>(std::atoi(delay.c_str())));
-  const std::string show = Environment("CORVANTIS_CHILD_SHOW");
-  const std::string text =
-      show.empty() ? GetCommandLineA() : show + "=" + Environment(show.c_str());
-  if (!WriteWhole(Environment("CORVANTIS_CHILD_OUT"), text)) return 1;
-  return std::atoi(Environment("CORVANTIS_CHILD_EXIT").c_str());
+  const std::string show = Variable("CORVANTIS_CHILD_SHOW");
+  const std::string text = show.empty() ? GetCommandLineA() : show + "=" + Variable(show.c_str());
+  if (!WriteWholeFile(Variable("CORVANTIS_CHILD_OUT"), text)) return 1;
+  return std::atoi(Variable("CORVANTIS_CHILD_EXIT").c_str());
 }

@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "Win32TestKit.h"
 #include "WizardIds.h"
 
 namespace {
@@ -70,55 +71,7 @@ void Check(bool ok, const std::string& what) {
   std::exit(1);
 }
 
-// WM_GETTEXT, since GetWindowText does not read another process's controls.
-std::string Text(HWND hwnd) {
-  char buffer[8192] = {};
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
-                           SMTO_ABORTIFHUNG, 10000, &length))
-    return "<no answer>";
-  return std::string(buffer, length);
-}
-
-void Click(HWND button) {
-  DWORD_PTR result = 0;
-  SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 10000, &result);
-}
-
-HWND Child(HWND window, int id) {
-  struct Search {
-    int id;
-    HWND found;
-  } search = {id, nullptr};
-  EnumChildWindows(
-      window,
-      [](HWND hwnd, LPARAM lparam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lparam);
-        if (GetDlgCtrlID(hwnd) != s->id) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-std::string Variable(const char* name) {
-  char value[1024] = {};
-  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
 bool SetupHasEnded() { return WaitForSingleObject(setup.hProcess, 0) == WAIT_OBJECT_0; }
-
-// Waits up to `seconds` for `condition`.
-template <typename Condition>
-bool WaitFor(Condition condition, double seconds) {
-  for (int i = 0; i < static_cast<int>(seconds * 20); ++i) {
-    if (condition()) return true;
-    Sleep(50);
-  }
-  return condition();
-}
 
 // A visible top-level window of setup's process with this class and, when
 // given, this caption.
@@ -137,7 +90,7 @@ HWND SetupWindow(const char* window_class, const char* caption) {
         GetClassNameA(hwnd, name, sizeof name);
         if (process != setup.dwProcessId || !IsWindowVisible(hwnd)) return TRUE;
         if (s->window_class != nullptr && std::string(name) != s->window_class) return TRUE;
-        if (s->caption != nullptr && Text(hwnd) != s->caption) return TRUE;
+        if (s->caption != nullptr && WindowText(hwnd) != s->caption) return TRUE;
         s->found = hwnd;
         return FALSE;
       },
@@ -157,7 +110,7 @@ Box CurrentBox() {
   Box box;
   box.hwnd = SetupWindow("#32770", nullptr);
   if (box.hwnd == nullptr) return box;
-  box.caption = Text(box.hwnd);
+  box.caption = WindowText(box.hwnd);
   EnumChildWindows(
       box.hwnd,
       [](HWND hwnd, LPARAM lparam) -> BOOL {
@@ -165,7 +118,7 @@ Box CurrentBox() {
         char name[64] = {};
         GetClassNameA(hwnd, name, sizeof name);
         if (std::string(name) == "Static") {
-          const std::string text = Text(hwnd);
+          const std::string text = WindowText(hwnd);
           if (text.size() > b->text.size()) b->text = text;
         }
         return TRUE;
@@ -201,29 +154,21 @@ void Shot(const std::string& name, HWND window = nullptr) {
   const std::string place = std::to_string(r.left) + " " + std::to_string(r.top) + " " +
                             std::to_string(r.right - r.left) + " " +
                             std::to_string(r.bottom - r.top) + "\n";
-  const std::string request = shots + "\\" + name + ".req";
-  HANDLE file = CreateFileA(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    DWORD done = 0;
-    WriteFile(file, place.data(), static_cast<DWORD>(place.size()), &done, nullptr);
-    CloseHandle(file);
-  }
+  WriteWholeFile(shots + "\\" + name + ".req", place);
   const std::string picture = shots + "\\" + name + ".png";
-  Check(WaitFor([&] { return GetFileAttributesA(picture.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20),
-        "picture " + name + ".png taken");
+  Check(WaitFor([&] { return Exists(picture); }, 20), "picture " + name + ".png taken");
 }
 
 struct Wizard {
   HWND window;
   HWND Of(int id) const {
-    HWND hwnd = Child(window, id);
+    HWND hwnd = ControlWithId(window, id);
     if (hwnd == nullptr) Abort("no control with id " + std::to_string(id));
     return hwnd;
   }
   bool Showing(int id) const { return IsWindowVisible(Of(id)) != FALSE; }
   bool Enabled(int id) const { return IsWindowEnabled(Of(id)) != FALSE; }
-  std::string TextOf(int id) const { return Text(Of(id)); }
+  std::string TextOf(int id) const { return WindowText(Of(id)); }
 
   // The buttons' captions and states, as "<< Previous/off Next >>/on Cancel/on".
   std::string Buttons() const {
@@ -257,13 +202,14 @@ void ExpectText(const Wizard& w, int id, const std::string& start, const std::st
 // Checks the "DB Login" dialog's fields and fills in the server, the
 // password and, when one was given, the user name.
 void FillLogin(HWND login, const std::string& password) {
-  HWND edit = Child(login, login_ids::kPassword1);
+  HWND edit = ControlWithId(login, login_ids::kPassword1);
   Check(edit != nullptr && (GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD),
         "login: the password edit hides what is typed");
-  HWND server = Child(login, login_ids::kServer1);
-  HWND user = Child(login, login_ids::kUsername1);
-  Check(server != nullptr && Text(server) == "localhost", "login: the server from the settings");
-  Check(user != nullptr && Text(user) == "root", "login: the user from the settings");
+  HWND server = ControlWithId(login, login_ids::kServer1);
+  HWND user = ControlWithId(login, login_ids::kUsername1);
+  Check(server != nullptr && WindowText(server) == "localhost",
+        "login: the server from the settings");
+  Check(user != nullptr && WindowText(user) == "root", "login: the user from the settings");
   SendMessageA(server, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("127.0.0.1"));
   if (!db_user.empty())
     SendMessageA(user, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(db_user.c_str()));
@@ -288,7 +234,7 @@ void AnswerUntilComplete(const Wizard& w, const std::string& password) {
       Shot("login", login);
       FillLogin(login, password);
       Shot("login-filled", login);
-      Click(Child(login, login_ids::kOk1));
+      Click(ControlWithId(login, login_ids::kOk1));
       continue;
     }
     const Box box = CurrentBox();
@@ -383,7 +329,7 @@ void Silent(const std::string& password) {
         if (login != nullptr && !login_seen && !password.empty()) {
           login_seen = true;
           FillLogin(login, password);
-          Click(Child(login, login_ids::kOk1));
+          Click(ControlWithId(login, login_ids::kOk1));
           return false;
         }
         const Box box = CurrentBox();
@@ -456,7 +402,7 @@ void VerySilent() {
         if (window != nullptr && seen.empty()) {
           char name[64] = {};
           GetClassNameA(window, name, sizeof name);
-          seen = std::string(name) + " \"" + Text(window) + "\"";
+          seen = std::string(name) + " \"" + WindowText(window) + "\"";
         }
         return SetupHasEnded();
       },

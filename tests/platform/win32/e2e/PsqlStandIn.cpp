@@ -24,16 +24,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "Win32TestKit.h"
+
 namespace {
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
-
-std::string Variable(const char* name) {
-  char value[512] = {};
-  const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
 
 void Append(const std::string& path, const std::string& bytes) {
   HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
@@ -50,18 +46,6 @@ void Log(const std::string& line) {
   std::string log = program;
   log = log.substr(0, log.find_last_of('\\')) + "\\..\\logs\\psql.log";
   Append(log, line + "\r\n");
-}
-
-bool ReadWhole(const std::string& path, std::string* text) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char buffer[65536];
-  DWORD done = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &done, nullptr) && done > 0)
-    text->append(buffer, done);
-  CloseHandle(file);
-  return true;
 }
 
 // A libpq function by name; null when the library lacks it.
@@ -91,7 +75,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string script;
-  if (!ReadWhole(argv[2], &script)) {
+  if (!ReadWholeFile(argv[2], &script)) {
     std::fprintf(stderr, "psql: %s: No such file or directory\n", argv[2]);
     return 1;
   }
