@@ -97,15 +97,6 @@ struct Machine : ScriptedPq, InstallerWorldOn<GateHost> {
            std::function<void()> then = nullptr) {
     screen.ExpectBox(text, "ERROR", flags, answer, std::move(then));
   }
-  // The user's part in the login dialog.
-  void WhenLoginShown(std::function<void()> user) {
-    screen.on_modal = [this, user](Form& form) {
-      ASSERT_EQ(&login, &form);
-      ++login_showings;
-      user();
-    };
-  }
-
   bool Run() {
     const std::vector<std::string> files = host.Files();
     const bool result = CheckVersions(installer);
@@ -119,8 +110,6 @@ struct Machine : ScriptedPq, InstallerWorldOn<GateHost> {
     }
     return result;
   }
-
-  int login_showings = 0;
 };
 
 TEST(VersionGateTest, BaseVersionMustLieInTheAcceptedRange) {
