@@ -3,6 +3,7 @@
 #include "engine/InstallSequence.h"
 #include "engine/RunAndWait.h"
 #include "platform/Fault.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 
 namespace {
@@ -286,12 +287,8 @@ TEST_F(InstallSequenceTest, ProgramsStartAfterTheOpenLineEndsHiddenWhenVerySilen
 TEST(InstallSequenceFaultTest, UnreadableHttpdConfIsARaisedFault) {
   Server t(false, false, true);
   t.w.host.AddKey("Software\\Apache Group\\Apache");  // no subkey: no ServerRoot
-  try {
-    RunInstall(t.w.installer, t.phases);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Cannot open file \\conf\\httpd.conf");
-  }
+  EXPECT_EQ(FaultText<FileFault>([&t] { RunInstall(t.w.installer, t.phases); }),
+            "Cannot open file \\conf\\httpd.conf");
   EXPECT_TRUE(t.w.screen.boxes.empty());
 }
 

@@ -5,6 +5,7 @@
 #include "engine/PhpIni.h"
 #include "formlib/FileUtil.h"
 #include "platform/Fault.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 #include "support/PhpIniReference.h"
 
@@ -146,21 +147,12 @@ TEST_F(UpdatePhpIniTest, AddsTheCollectedLines) {
 }
 
 TEST_F(UpdatePhpIniTest, FileFaultsKeepTheirTextAndTheOldFile) {
-  try {
-    UpdatePhpIni(w.installer, context);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Cannot open file C:\\php\\\\php.ini");
-  }
+  const auto update = [this] { UpdatePhpIni(w.installer, context); };
+  EXPECT_EQ(FaultText<FileFault>(update), "Cannot open file C:\\php\\\\php.ini");
   w.host.AddFile("C:\\php\\php.ini", "old\n");
   context.ExtensionLines = {"extension=php_x.dll"};
   w.host.writes_before_failure = 0;
-  try {
-    UpdatePhpIni(w.installer, context);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Cannot create file C:\\php\\\\php.ini");
-  }
+  EXPECT_EQ(FaultText<FileFault>(update), "Cannot create file C:\\php\\\\php.ini");
   EXPECT_EQ(w.host.FileContent("C:\\php\\php.ini"), "old\n");
   EXPECT_EQ(w.host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
 }

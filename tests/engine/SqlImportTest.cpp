@@ -7,6 +7,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Fault.h"
 #include "platform/Text.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 
 namespace {
@@ -188,12 +189,8 @@ TEST(SaveInstallFolderTest, KeyThatCannotOpenIsToldAndTheInstallGoesOn) {
 TEST(SaveInstallFolderTest, ValueThatCannotBeWrittenRaises) {
   InstallerWorld t;
   t.host.value_writes_fail = true;
-  try {
-    SaveInstallFolder(t.installer);
-    ADD_FAILURE() << "no fault raised";
-  } catch (const RegistryFault& e) {
-    EXPECT_STREQ(e.what(), "Failed to set data for 'InstallDir'");
-  }
+  EXPECT_EQ(FaultText<RegistryFault>([&t] { SaveInstallFolder(t.installer); }),
+            "Failed to set data for 'InstallDir'");
 }
 
 }  // namespace

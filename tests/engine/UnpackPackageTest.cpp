@@ -5,6 +5,7 @@
 #include "engine/UnpackPackage.h"
 #include "install/PackageDefinition.h"
 #include "platform/Fault.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 #include "support/PackageBuilder.h"
 
@@ -260,12 +261,8 @@ TEST_F(UnpackTest, AnEncryptedPackageWithoutAPasswordIsRefusedCleanly) {
 TEST_F(UnpackTest, AnEmptyDestinationFolderIsARaisedFault) {
   Package({{"index.php", "x"}});
   w.ui.destination = "";
-  try {
-    UnpackPackage(w.installer, context);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Unable to create directory");
-  }
+  EXPECT_EQ(FaultText<FileFault>([this] { UnpackPackage(w.installer, context); }),
+            "Unable to create directory");
   EXPECT_EQ(w.host.open_files(), 0);
 }
 

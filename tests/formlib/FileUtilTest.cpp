@@ -6,6 +6,7 @@
 #include "formlib/FileUtil.h"
 #include "platform/Fault.h"
 #include "support/FakeHost.h"
+#include "support/FaultText.h"
 
 namespace {
 
@@ -44,12 +45,7 @@ TEST(FileUtilTest, MissingFolderOrHugeFileRaisesCannotOpen) {
   for (const char* name : {"httpd.conf", "folder.conf", "huge.conf"}) {
     SCOPED_TRACE(name);
     const std::string path = std::string("C:\\Apache\\conf\\") + name;
-    try {
-      LoadLines(host, path);
-      ADD_FAILURE() << "no fault";
-    } catch (const FileFault& e) {
-      EXPECT_EQ(e.what(), "Cannot open file " + path);
-    }
+    EXPECT_EQ(FaultText<FileFault>([&] { LoadLines(host, path); }), "Cannot open file " + path);
     EXPECT_EQ(host.open_files(), 0);
   }
   host.AddFile("C:\\x.txt", "12345");
@@ -139,12 +135,8 @@ TEST(FileUtilTest, ForceDirectoriesMakesThousandsOfLevels) {
 
 TEST(FileUtilTest, ForceDirectoriesOfAnEmptyPathRaises) {
   FakeHost host;
-  try {
-    ForceDirectories(host, "");
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Unable to create directory");
-  }
+  EXPECT_EQ(FaultText<FileFault>([&host] { ForceDirectories(host, ""); }),
+            "Unable to create directory");
 }
 
 }  // namespace

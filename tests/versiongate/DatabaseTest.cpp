@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "platform/Fault.h"
+#include "support/FaultText.h"
 #include "versiongate/Database.h"
 #include "versiongate/DbTestFixture.h"
 #include "versiongate/ModuleRecord.h"
@@ -9,17 +10,6 @@
 namespace {
 
 using DatabaseTest = DbTest;
-
-// The message of the DatabaseFault that `action` raises; empty when none.
-template <typename Action>
-std::string FaultOf(Action action) {
-  try {
-    action();
-  } catch (const DatabaseFault& e) {
-    return e.what();
-  }
-  return std::string();
-}
 
 TEST_F(DatabaseTest, CredentialsReachTheServerAsTyped) {
   struct Case {
@@ -57,7 +47,8 @@ TEST_F(DatabaseTest, CredentialsReachTheServerAsTyped) {
       if (c.logs_in) {
         EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
       } else {
-        const std::string message = FaultOf([&] { ReadInstalledVersion(t.installer); });
+        const std::string message =
+            FaultText<DatabaseFault>([&] { ReadInstalledVersion(t.installer); });
         EXPECT_NE(
             message.find("password authentication failed for user \"" + std::string(c.user) + "\""),
             std::string::npos)
@@ -72,7 +63,7 @@ TEST_F(DatabaseTest, RefusedLoginRaisesTheServerMessageAndLeavesNothingOpen) {
   CreateRole("corvantis admin", "p\" w=x");
   t.settings.DbUser = "corvantis admin";
   t.settings.DbPassword = "p\" w=y";
-  const std::string message = FaultOf([&] { ReadInstalledVersion(t.installer); });
+  const std::string message = FaultText<DatabaseFault>([&] { ReadInstalledVersion(t.installer); });
   EXPECT_FALSE(t.connection.Connected());
   EXPECT_NE(message.find("password authentication failed"), std::string::npos) << message;
   EXPECT_NE(message.back(), '\n');
@@ -123,7 +114,7 @@ TEST_F(DatabaseTest, ConnectionTheServerDroppedIsOpenedAnew) {
 
   // The first statement finds the connection gone; the retry after it
   // must not fail on it again.
-  EXPECT_NE(FaultOf([&] { ReadInstalledVersion(t.installer); }), "");
+  EXPECT_NE(FaultText<DatabaseFault>([&] { ReadInstalledVersion(t.installer); }), "");
   EXPECT_EQ(ReadInstalledVersion(t.installer), "2.3.7");
   EXPECT_FALSE(t.connection.Connected());
 }

@@ -11,6 +11,7 @@
 #include "platform/Fault.h"
 #include "platform/Text.h"
 #include "support/FakePq.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 #include "versiongate/VersionGate.h"
 
@@ -222,11 +223,8 @@ TEST(VersionGateTest, UnconvertibleBaseVersionLeavesTheGateAsAFault) {
     EXPECT_EQ(0, m.host.open_files());
   }
   Machine m("2.3.8\r\n");
-  try {
-    CheckVersions(m.installer);
-  } catch (const ConvertFault& e) {
-    EXPECT_EQ("'8\r\n' is not a valid integer value", std::string(e.what()));
-  }
+  EXPECT_EQ("'8\r\n' is not a valid integer value",
+            FaultText<ConvertFault>([&m] { CheckVersions(m.installer); }));
 }
 
 TEST(VersionGateTest, InstalledVersionMustBeThePreviousOneOrThisOneConfirmed) {
