@@ -3,6 +3,7 @@
 #include "engine/InstallSequence.h"
 #include "engine/RunAndWait.h"
 #include "platform/Fault.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 
 namespace {
@@ -58,6 +59,11 @@ struct Server {
     };
   }
 
+  // An error box the run is to show, answered OK.
+  void Error(const std::string& text) {
+    w.screen.ExpectBox(text, "ERROR", kMbOk | kMbIconError, kIdOk);
+  }
+
   bool Record(const std::string& phase, bool result) {
     w.ui.log.push_back("phase: " + phase);
     return result;
@@ -103,116 +109,72 @@ TEST_F(InstallSequenceTest, RunsEveryPhaseInOrder) {
 }
 
 TEST_F(InstallSequenceTest, EachWayOutLeavesTheWebServerAsItShould) {
+  // What differs from a server where all goes well, the error boxes shown
+  // (each answered OK), the web server's commands and the last phase run.
   struct Case {
     const char* what;
-    bool apache, php;
     std::function<void(Server&)> arrange;
-    bool result;
+    std::vector<std::string> boxes;
     std::vector<std::string> commands;
     std::string last_phase;
+    bool result = false;
+    bool apache = true;
+  };
+  const auto conf = [](const char* text) {
+    return [text](Server& t) { t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf", text); };
+  };
+  const auto fails = [](bool Server::*phase, bool no_rollback = false) {
+    return [phase, no_rollback](Server& t) {
+      t.*phase = false;
+      t.w.settings.NoRollback = no_rollback;
+    };
+  };
+  const auto restart_fails = [](Server& t) {
+    t.w.host.exit_code = [](const std::string& line) { return line == kRestart ? 1u : 0u; };
   };
   const Case cases[] = {
-      {"gate refuses", true, true, [](Server& t) { t.check = false; }, false, {}, "CheckVersions"},
-      {"no Apache",
-       false,
-       true,
-       [](Server& t) { t.w.screen.ExpectBox(kNoApache, "ERROR", kMbOk | kMbIconError, kIdOk); },
-       false,
-       {},
-       "CheckVersions"},
+      {"gate refuses", fails(&Server::check), {}, {}, "CheckVersions"},
+      {"no Apache", [](Server&) {}, {kNoApache}, {}, "CheckVersions", false, false},
       {"no PHP module line",
-       true,
-       false,
-       [](Server& t) {
-         t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf", "LoadModule php4_module x\\y.dll\n");
-         t.w.screen.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
-       },
-       false,
+       conf("LoadModule php4_module x\\y.dll\n"),
+       {kNoPhp},
        {},
        "CheckVersions"},
       {"module line without a folder",
-       true,
-       false,
-       [](Server& t) {
-         t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf",
-                          "LoadModule php5_module \"php5apache2_2.dll\"\r\n");
-         t.w.screen.ExpectBox(kNoPhp, "ERROR", kMbOk | kMbIconError, kIdOk);
-       },
-       false,
+       conf("LoadModule php5_module \"php5apache2_2.dll\"\r\n"),
+       {kNoPhp},
        {},
        "CheckVersions"},
-      {"package refused",
-       true,
-       true,
-       [](Server& t) {
-         t.package = false;
-         t.w.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
-       },
-       false,
-       {},
-       "CheckPackage"},
-      {"unpacking fails",
-       true,
-       true,
-       [](Server& t) {
-         t.unpack = false;
-         t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
-       },
-       false,
-       {kStop, kStart},
-       "UnpackPackage"},
+      {"package refused", fails(&Server::package), {"Invalid package!"}, {}, "CheckPackage"},
+      {"unpacking fails", fails(&Server::unpack), {kRestored}, {kStop, kStart}, "UnpackPackage"},
       {"unpacking fails under /norollback",
-       true,
-       true,
-       [](Server& t) {
-         t.unpack = false;
-         t.w.settings.NoRollback = true;
-       },
-       false,
+       fails(&Server::unpack, true),
+       {},
        {kStop},
        "UnpackPackage"},
       {"import stopped by the user",
-       true,
-       true,
-       [](Server& t) {
-         t.import = false;
-         t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
-       },
-       false,
+       fails(&Server::import),
+       {kRestored},
        {kStop, kStart},
        "ImportSqlScripts"},
       {"restart fails",
-       true,
-       true,
-       [](Server& t) {
-         t.w.host.exit_code = [](const std::string& line) { return line == kRestart ? 1u : 0u; };
-         t.w.screen.ExpectBox(
-             std::string("Apache could not be restarted.\n") + kRestart + "\nexit status 1",
-             "ERROR", kMbOk | kMbIconError, kIdOk);
-         t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
-       },
-       false,
+       restart_fails,
+       {std::string("Apache could not be restarted.\n") + kRestart + "\nexit status 1", kRestored},
        {kStop, kRestart, kStart},
        "SaveInstallFolder"},
-      {"module record fails",
-       true,
-       true,
-       [](Server& t) { t.record = false; },
-       false,
-       {kStop, kRestart},
-       "RecordModuleVersion"},
+      {"module record fails", fails(&Server::record), {}, {kStop, kRestart}, "RecordModuleVersion"},
       {"the pre-flight plans instead of every change",
-       true,
-       true,
        [](Server& t) { t.w.settings.CheckOnly = true; },
-       true,
        {},
-       "CheckPackage"},
+       {},
+       "CheckPackage",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Server t(c.apache, c.php);
+    Server t(c.apache);
     c.arrange(t);
+    for (const std::string& box : c.boxes) t.Error(box);
     EXPECT_EQ(RunInstall(t.w.installer, t.phases), c.result);
     EXPECT_EQ(t.w.host.command_lines, c.commands);
     EXPECT_EQ(t.w.ui.Only("phase: ").back(), c.last_phase);
@@ -243,7 +205,7 @@ TEST_F(InstallSequenceTest, FaultsRestoreAndStartTheWebServerAgainBeforeTheyAreS
     Server t;
     t.php_ini_fault = true;
     t.w.settings.NoRollback = !rollback;
-    if (rollback) t.w.screen.ExpectBox(kRestored, "ERROR", kMbOk | kMbIconError, kIdOk);
+    if (rollback) t.Error(kRestored);
     EXPECT_THROW(RunInstall(t.w.installer, t.phases), FileFault);
     const std::vector<std::string> commands =
         rollback ? std::vector<std::string>{kStop, kStart} : std::vector<std::string>{kStop};
@@ -255,18 +217,24 @@ TEST_F(InstallSequenceTest, FaultsRestoreAndStartTheWebServerAgainBeforeTheyAreS
 
 // A stop that fails or hangs ends the install before anything is written.
 TEST_F(InstallSequenceTest, StopThatFailsChangesNothing) {
+  const auto not_started = [](const std::string& stop) {
+    return "not started: cannot start " + stop + ": The system cannot find the file specified.";
+  };
+  // The server root is used verbatim in the command lines: without its
+  // backslash the program cannot be started there.
+  const std::string verbatim = "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop";
   struct Case {
     const char* what;
     std::function<void(Server&)> arrange;
     std::string outcome;
+    std::string stop = kStop;
   };
   const Case cases[] = {
       {"exit status", [](Server& t) { t.w.host.exit_code = [](const std::string&) { return 2u; }; },
        "exit status 2"},
       {"not started",
        [](Server& t) { t.w.host.can_start = [](const std::string&) { return false; }; },
-       std::string("not started: cannot start ") + kStop +
-           ": The system cannot find the file specified."},
+       not_started(kStop)},
       {"hangs unattended",
        [](Server& t) {
          t.w.settings.VerySilent = true;
@@ -274,16 +242,25 @@ TEST_F(InstallSequenceTest, StopThatFailsChangesNothing) {
          t.w.host.hangs = [](const std::string&) { return true; };
        },
        "ended after the wait limit of 5.000 s"},
+      {"server root used verbatim in the command lines",
+       [](Server& t) {
+         t.w.host.SetString(kApacheKey, "ServerRoot", "C:\\Apache2.2");
+         t.w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf",
+                          "LoadModule php5_module C:\\php\\x.dll");
+         t.w.host.AddFile("C:\\Apache2.2bin\\httpd.exe", "MZ");
+         t.w.host.can_start = [](const std::string& line) {
+           return line.find("2.2bin") == std::string::npos;
+         };
+       },
+       not_started(verbatim), verbatim},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Server t;
     c.arrange(t);
-    t.w.screen.ExpectBox(std::string("Apache could not be stopped; nothing was changed.\n") +
-                             kStop + "\n" + c.outcome,
-                         "ERROR", kMbOk | kMbIconError, kIdOk);
+    t.Error("Apache could not be stopped; nothing was changed.\n" + c.stop + "\n" + c.outcome);
     EXPECT_FALSE(RunInstall(t.w.installer, t.phases));
-    EXPECT_EQ(t.w.host.command_lines, std::vector<std::string>{kStop});
+    EXPECT_EQ(t.w.host.command_lines, std::vector<std::string>{c.stop});
     EXPECT_EQ(t.w.ui.Only("phase: ").back(), "CheckPackage");
     EXPECT_FALSE(t.w.app.outcome().changes_begun());
     EXPECT_EQ(t.w.host.terminated, c.outcome.find("limit") != std::string::npos ? 1 : 0);
@@ -310,12 +287,8 @@ TEST_F(InstallSequenceTest, ProgramsStartAfterTheOpenLineEndsHiddenWhenVerySilen
 TEST(InstallSequenceFaultTest, UnreadableHttpdConfIsARaisedFault) {
   Server t(false, false, true);
   t.w.host.AddKey("Software\\Apache Group\\Apache");  // no subkey: no ServerRoot
-  try {
-    RunInstall(t.w.installer, t.phases);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Cannot open file \\conf\\httpd.conf");
-  }
+  EXPECT_EQ(FaultText<FileFault>([&t] { RunInstall(t.w.installer, t.phases); }),
+            "Cannot open file \\conf\\httpd.conf");
   EXPECT_TRUE(t.w.screen.boxes.empty());
 }
 
@@ -328,24 +301,6 @@ TEST_F(InstallSequenceTest, ApacheGroupKeyWinsAndOnlyTheFirstSubkeyCounts) {
   ASSERT_TRUE(RunInstall(w.installer, phases));
   EXPECT_EQ(seen.ServerRootPath, "D:\\Apache\\");
   EXPECT_EQ(seen.PhpFolder, "D:\\php5\\");
-}
-
-TEST_F(InstallSequenceTest, ServerRootIsUsedVerbatimInTheCommandLines) {
-  w.host.SetString(kApacheKey, "ServerRoot", "C:\\Apache2.2");
-  w.host.AddFile("C:\\Apache2.2\\conf\\httpd.conf", "LoadModule php5_module C:\\php\\x.dll");
-  w.host.AddFile("C:\\Apache2.2bin\\httpd.exe", "MZ");
-  w.host.can_start = [](const std::string& line) {
-    return line.find("2.2bin") == std::string::npos;
-  };
-  // The program cannot be started there: the web server is not stopped,
-  // and the install does not go ahead.
-  const std::string stop = "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop";
-  w.screen.ExpectBox("Apache could not be stopped; nothing was changed.\n" + stop +
-                         "\nnot started: cannot start " + stop +
-                         ": The system cannot find the file specified.",
-                     "ERROR", kMbOk | kMbIconError, kIdOk);
-  ASSERT_FALSE(RunInstall(w.installer, phases));
-  EXPECT_EQ(w.host.command_lines.front(), stop);
 }
 
 // Whichever step's precondition fails, no step runs: the web server is not
@@ -370,7 +325,7 @@ TEST_F(InstallSequenceTest, NoStepRunsWhenAnyStepsCheckFails) {
       check(i, c, p);
       p.Fails("a precondition", "it fails", "It fails.", kMbOk | kMbIconError);
     };
-    t.w.screen.ExpectBox("It fails.", "ERROR", kMbOk | kMbIconError, kIdOk);
+    t.Error("It fails.");
     EXPECT_FALSE(RunInstall(t.w.installer, t.phases, changed));
     EXPECT_TRUE(ran.empty());
     EXPECT_TRUE(t.w.host.command_lines.empty());

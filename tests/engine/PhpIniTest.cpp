@@ -5,6 +5,7 @@
 #include "engine/PhpIni.h"
 #include "formlib/FileUtil.h"
 #include "platform/Fault.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 #include "support/PhpIniReference.h"
 
@@ -115,52 +116,42 @@ class UpdatePhpIniTest : public testing::Test {
   InstallContext context;
 };
 
-TEST_F(UpdatePhpIniTest, SavesWithCrLfAfterEveryLineAndStopsAtANul) {
+// The collected lines are added, and the file saved with CR LF after every
+// line, up to a NUL.
+TEST_F(UpdatePhpIniTest, AddsTheCollectedLinesAndSavesWithCrLfUpToANul) {
   struct Case {
     std::string before;
+    Lines add;
     std::string after;
   };
   const Case cases[] = {
-      {"a\nb\rc\r\nd", "a\r\nb\r\nc\r\nd\r\n"},
-      {"a\r\n\r\n", "a\r\n\r\n"},
-      {std::string("a\r\nb\0junk\r\n", 11), "a\r\nb\r\n"},
-      {"", ""},
+      {"a\nb\rc\r\nd", {}, "a\r\nb\r\nc\r\nd\r\n"},
+      {"a\r\n\r\n", {}, "a\r\n\r\n"},
+      {std::string("a\r\nb\0junk\r\n", 11), {}, "a\r\nb\r\n"},
+      {"", {}, ""},
+      {";extension=php_zip.dll\n\n[Date]\n",
+       {"extension=PHP_PGSQL.DLL"},
+       ";extension=php_zip.dll\r\n\r\n\r\n\r\n"
+       "; brevoxil - Articles Module Update extensions\r\nextension=PHP_PGSQL.DLL\r\n"
+       "[Date]\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.before));
     w.host.AddFile("C:\\php\\php.ini", c.before);
+    context.ExtensionLines = c.add;
     UpdatePhpIni(w.installer, context);
     EXPECT_EQ(w.host.FileContent("C:\\php\\php.ini"), c.after);
+    EXPECT_EQ(w.host.open_files(), 0);
   }
-}
-
-TEST_F(UpdatePhpIniTest, AddsTheCollectedLines) {
-  w.host.AddFile("C:\\php\\php.ini", ";extension=php_zip.dll\n\n[Date]\n");
-  context.ExtensionLines = {"extension=PHP_PGSQL.DLL"};
-  UpdatePhpIni(w.installer, context);
-  EXPECT_EQ(w.host.FileContent("C:\\php\\php.ini"),
-            ";extension=php_zip.dll\r\n\r\n\r\n\r\n"
-            "; brevoxil - Articles Module Update extensions\r\nextension=PHP_PGSQL.DLL\r\n"
-            "[Date]\r\n");
-  EXPECT_EQ(w.host.open_files(), 0);
 }
 
 TEST_F(UpdatePhpIniTest, FileFaultsKeepTheirTextAndTheOldFile) {
-  try {
-    UpdatePhpIni(w.installer, context);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Cannot open file C:\\php\\\\php.ini");
-  }
+  const auto update = [this] { UpdatePhpIni(w.installer, context); };
+  EXPECT_EQ(FaultText<FileFault>(update), "Cannot open file C:\\php\\\\php.ini");
   w.host.AddFile("C:\\php\\php.ini", "old\n");
   context.ExtensionLines = {"extension=php_x.dll"};
   w.host.writes_before_failure = 0;
-  try {
-    UpdatePhpIni(w.installer, context);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Cannot create file C:\\php\\\\php.ini");
-  }
+  EXPECT_EQ(FaultText<FileFault>(update), "Cannot create file C:\\php\\\\php.ini");
   EXPECT_EQ(w.host.FileContent("C:\\php\\php.ini"), "old\n");
   EXPECT_EQ(w.host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
 }

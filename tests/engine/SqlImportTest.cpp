@@ -7,12 +7,23 @@
 #include "platform/CommandLine.h"
 #include "platform/Fault.h"
 #include "platform/Text.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 
 namespace {
 
 const char kImportFailed[] =
     "An error occured whilst trying to import data into SQL Server. Continue installation?";
+
+// An installer whose work folder holds the unpacked script.
+struct Import : InstallerWorld {
+  explicit Import(const std::string& work_folder = "C:\\Temp\\1") {
+    context.WorkFolder = work_folder;
+    host.AddFile(ExcludeTrailingBackslash(work_folder) + "\\brevoxil.sql", "SELECT 1;");
+  }
+  bool Run() { return ImportSqlScripts(installer, context); }
+  InstallContext context;
+};
 
 TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
   struct Case {
@@ -49,15 +60,12 @@ TEST(ImportSqlScriptsTest, CommandLineNamesPsqlTheScriptTheDatabaseAndTheUser) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command_line);
-    InstallerWorld t;
+    Import t(c.work_folder);
     t.settings.DbUser = c.user;
     t.settings.DbHost = "dbserver";
     t.settings.DbPassword = "secret";
-    InstallContext context;
-    context.PgBaseDir = c.pg_base_dir;
-    context.WorkFolder = c.work_folder;
-    t.host.AddFile(ExcludeTrailingBackslash(c.work_folder) + "\\brevoxil.sql", "SELECT 1;");
-    EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+    t.context.PgBaseDir = c.pg_base_dir;
+    EXPECT_TRUE(t.Run());
     EXPECT_EQ(t.host.command_lines, std::vector<std::string>{c.command_line});
   }
 }
@@ -72,13 +80,10 @@ TEST(ImportSqlScriptsTest, AnyUserNameReachesPsqlAsOneArgument) {
   };
   for (const std::string& user : users) {
     SCOPED_TRACE(testing::PrintToString(user));
-    InstallerWorld t;
+    Import t("C:\\Temp\\7");
     t.settings.DbUser = user;
-    InstallContext context;
-    context.PgBaseDir = "C:\\Program Files\\PostgreSQL\\8.3";
-    context.WorkFolder = "C:\\Temp\\7";
-    t.host.AddFile("C:\\Temp\\7\\brevoxil.sql", "SELECT 1;");
-    EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+    t.context.PgBaseDir = "C:\\Program Files\\PostgreSQL\\8.3";
+    EXPECT_TRUE(t.Run());
     ASSERT_EQ(t.host.command_lines.size(), 1u);
     EXPECT_EQ(
         SplitProgramCommandLine(t.host.command_lines[0]),
@@ -103,13 +108,10 @@ TEST(ImportSqlScriptsTest, PsqlReachesTheGatesServerThroughItsEnvironment) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.host);
-    InstallerWorld t;
+    Import t;
     t.settings.DbHost = c.host;
     t.settings.DbPassword = c.password;
-    InstallContext context;
-    context.WorkFolder = "C:\\Temp\\1";
-    t.host.AddFile("C:\\Temp\\1\\brevoxil.sql", "SELECT 1;");
-    EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+    EXPECT_TRUE(t.Run());
     EXPECT_EQ(t.host.environments, std::vector<EnvironmentAdditions>{c.environment});
     EXPECT_EQ(
         t.host.command_lines,
@@ -144,13 +146,10 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    InstallerWorld t;
+    Import t;
     c.arrange(t.host);
     t.screen.ExpectBox(kImportFailed, "ERROR", kMbYesNo | kMbIconError, c.answer);
-    InstallContext context;
-    context.WorkFolder = "C:\\Temp\\1";
-    t.host.AddFile("C:\\Temp\\1\\brevoxil.sql", "SELECT 1;");
-    EXPECT_EQ(ImportSqlScripts(t.installer, context), c.result);
+    EXPECT_EQ(t.Run(), c.result);
     EXPECT_EQ(t.screen.last_box_owner, &t.ui.owner);
     // Only a No stops the install; that is what its exit status tells.
     EXPECT_EQ(t.app.outcome().stopped_by_answer(), !c.result);
@@ -158,12 +157,9 @@ TEST(ImportSqlScriptsTest, PsqlThatCannotStartOrFailsAsksWhetherToGoOn) {
 }
 
 TEST(ImportSqlScriptsTest, WaitsForPsqlAndLeavesTheScript) {
-  InstallerWorld t;
-  t.host.AddFile("C:\\Temp\\1\\brevoxil.sql", "SELECT 1;");
+  Import t;
   t.host.input_waits = 3;
-  InstallContext context;
-  context.WorkFolder = "C:\\Temp\\1";
-  EXPECT_TRUE(ImportSqlScripts(t.installer, context));
+  EXPECT_TRUE(t.Run());
   EXPECT_EQ(std::count(t.screen.ui_log.begin(), t.screen.ui_log.end(), "pump"), 3);
   EXPECT_TRUE(t.host.HasFile("C:\\Temp\\1\\brevoxil.sql"));
 }
@@ -193,12 +189,8 @@ TEST(SaveInstallFolderTest, KeyThatCannotOpenIsToldAndTheInstallGoesOn) {
 TEST(SaveInstallFolderTest, ValueThatCannotBeWrittenRaises) {
   InstallerWorld t;
   t.host.value_writes_fail = true;
-  try {
-    SaveInstallFolder(t.installer);
-    ADD_FAILURE() << "no fault raised";
-  } catch (const RegistryFault& e) {
-    EXPECT_STREQ(e.what(), "Failed to set data for 'InstallDir'");
-  }
+  EXPECT_EQ(FaultText<RegistryFault>([&t] { SaveInstallFolder(t.installer); }),
+            "Failed to set data for 'InstallDir'");
 }
 
 }  // namespace

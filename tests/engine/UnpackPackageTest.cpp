@@ -5,6 +5,7 @@
 #include "engine/UnpackPackage.h"
 #include "install/PackageDefinition.h"
 #include "platform/Fault.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 #include "support/PackageBuilder.h"
 
@@ -60,15 +61,18 @@ TEST(UnpackPackageTest, EachEntryGoesToTheFolderOfItsExtension) {
   EXPECT_EQ(EntryExtension("A.\xC9XT"), ".\xE9xt");
 }
 
-class UnpackTest : public testing::Test {
- protected:
+// An installer with the package of `entries` beside it.
+struct Unpacking {
   void Package(const std::vector<std::pair<std::string, std::string>>& entries,
                const std::string& password = std::string()) {
     w.host.AddFile(kPackage, MakeArchive(entries, password));
   }
+  bool Unpack() { return UnpackPackage(w.installer, context); }
   InstallerWorld w;
   InstallContext context = Context();
 };
+
+struct UnpackTest : testing::Test, Unpacking {};
 
 TEST_F(UnpackTest, PlacesEveryEntryAndCollectsTheExtensionLines) {
   Package({{"index.php", "<?php ?>"},
@@ -79,7 +83,7 @@ TEST_F(UnpackTest, PlacesEveryEntryAndCollectsTheExtensionLines) {
   ASSERT_TRUE(CheckPackage(w.installer));  // reads, and writes nothing
   EXPECT_FALSE(w.host.HasFolder("C:\\Intranet\\images"));
   EXPECT_EQ(w.host.open_files(), 0);
-  ASSERT_TRUE(UnpackPackage(w.installer, context));
+  ASSERT_TRUE(Unpack());
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\index.php"), "<?php ?>");
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\images\\logo.gif"), "GIF89a");
   EXPECT_EQ(w.host.FileContent("C:\\php\\ext\\php_articles.dll"), "MZ");
@@ -94,7 +98,7 @@ TEST_F(UnpackTest, PlacesEveryEntryAndCollectsTheExtensionLines) {
 TEST_F(UnpackTest, TheStatusNamesTheEntryByItsBaseNameCutTo260Characters) {
   const std::string long_name = std::string(270, 'n') + ".php";
   Package({{"images/icons/logo.gif", "GIF89a"}, {"docs/" + long_name, "<?php ?>"}});
-  ASSERT_TRUE(UnpackPackage(w.installer, context));
+  ASSERT_TRUE(Unpack());
   EXPECT_EQ(w.ui.Only("text: "),
             (std::vector<std::string>{"Extracting file...logo.gif",
                                       "Extracting file..." + std::string(260, 'n')}));
@@ -112,19 +116,18 @@ TEST_F(UnpackTest, ProgressNeverReachesAHundred) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entries);
-    InstallerWorld world;
+    Unpacking u;
     std::vector<std::pair<std::string, std::string>> entries;
     for (int i = 0; i < c.entries; ++i) entries.emplace_back("f" + std::to_string(i), "x");
-    world.host.AddFile(kPackage, MakeArchive(entries));
-    InstallContext ctx = Context();
-    ASSERT_TRUE(UnpackPackage(world.installer, ctx));
-    EXPECT_EQ(world.ui.Only("progress: "), c.progress);
+    u.Package(entries);
+    ASSERT_TRUE(u.Unpack());
+    EXPECT_EQ(u.w.ui.Only("progress: "), c.progress);
   }
 }
 
 TEST_F(UnpackTest, FolderEntriesOnlyPlaceNothing) {
   Package({{"docs/", ""}, {"docs/img/", ""}});
-  ASSERT_TRUE(UnpackPackage(w.installer, context));
+  ASSERT_TRUE(Unpack());
   EXPECT_TRUE(w.ui.Only("progress: ").empty());
   EXPECT_TRUE(context.ExtensionLines.empty());
   EXPECT_FALSE(w.host.HasFolder("C:\\Intranet\\docs"));
@@ -158,16 +161,15 @@ TEST_F(UnpackTest, AnUnusablePackageIsInvalid) {
   // The check before the web server stops and the unpacking say the same.
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    InstallerWorld world;
-    c.arrange(world.host);
-    world.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
-    world.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
-    EXPECT_FALSE(CheckPackage(world.installer));
-    EXPECT_EQ(world.host.open_files(), 0);
-    InstallContext ctx = Context();
-    EXPECT_FALSE(UnpackPackage(world.installer, ctx));
-    EXPECT_EQ(world.host.open_files(), 0);
-    EXPECT_EQ(world.screen.last_box_owner, &world.ui.owner);
+    Unpacking u;
+    c.arrange(u.w.host);
+    for (int showings = 0; showings < 2; ++showings)
+      u.w.screen.ExpectBox("Invalid package!", "ERROR", kMbOk | kMbIconError, kIdOk);
+    EXPECT_FALSE(CheckPackage(u.w.installer));
+    EXPECT_EQ(u.w.host.open_files(), 0);
+    EXPECT_FALSE(u.Unpack());
+    EXPECT_EQ(u.w.host.open_files(), 0);
+    EXPECT_EQ(u.w.screen.last_box_owner, &u.w.ui.owner);
   }
 }
 
@@ -239,7 +241,7 @@ TEST_F(UnpackTest, AnExtractionErrorStopsThePhaseAndKeepsEarlierFiles) {
       "Could not create target\nC:\\Intranet\\b.php: The process cannot access the file "
       "because it is being used by another process.",
       "ERROR", kMbOk | kMbIconError, kIdOk);
-  EXPECT_FALSE(UnpackPackage(w.installer, context));
+  EXPECT_FALSE(Unpack());
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\a.php"), "first");
   EXPECT_EQ(w.host.FileContent("C:\\Intranet\\b.php"), "in use");
   EXPECT_FALSE(w.host.HasFile("C:\\Intranet\\c.php"));
@@ -250,26 +252,20 @@ TEST_F(UnpackTest, AnExtractionErrorStopsThePhaseAndKeepsEarlierFiles) {
 TEST_F(UnpackTest, AnEncryptedPackageWithoutAPasswordIsRefusedCleanly) {
   Package({{"index.php", "<?php secret ?>"}}, "s3cret");
   w.screen.ExpectBox("Invalid password", "ERROR", kMbOk | kMbIconError, kIdOk);
-  EXPECT_FALSE(UnpackPackage(w.installer, context));
+  EXPECT_FALSE(Unpack());
   EXPECT_FALSE(w.host.HasFile("C:\\Intranet\\index.php"));
   // With the password it would install.
-  InstallerWorld world;
-  world.settings.PackagePassword = "s3cret";
-  world.host.AddFile(kPackage, MakeArchive({{"index.php", "<?php secret ?>"}}, "s3cret"));
-  InstallContext ctx = Context();
-  ASSERT_TRUE(UnpackPackage(world.installer, ctx));
-  EXPECT_EQ(world.host.FileContent("C:\\Intranet\\index.php"), "<?php secret ?>");
+  Unpacking with;
+  with.w.settings.PackagePassword = "s3cret";
+  with.Package({{"index.php", "<?php secret ?>"}}, "s3cret");
+  ASSERT_TRUE(with.Unpack());
+  EXPECT_EQ(with.w.host.FileContent("C:\\Intranet\\index.php"), "<?php secret ?>");
 }
 
 TEST_F(UnpackTest, AnEmptyDestinationFolderIsARaisedFault) {
   Package({{"index.php", "x"}});
   w.ui.destination = "";
-  try {
-    UnpackPackage(w.installer, context);
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Unable to create directory");
-  }
+  EXPECT_EQ(FaultText<FileFault>([this] { Unpack(); }), "Unable to create directory");
   EXPECT_EQ(w.host.open_files(), 0);
 }
 

@@ -6,6 +6,7 @@
 #include "formlib/FileUtil.h"
 #include "platform/Fault.h"
 #include "support/FakeHost.h"
+#include "support/FaultText.h"
 
 namespace {
 
@@ -44,12 +45,7 @@ TEST(FileUtilTest, MissingFolderOrHugeFileRaisesCannotOpen) {
   for (const char* name : {"httpd.conf", "folder.conf", "huge.conf"}) {
     SCOPED_TRACE(name);
     const std::string path = std::string("C:\\Apache\\conf\\") + name;
-    try {
-      LoadLines(host, path);
-      ADD_FAILURE() << "no fault";
-    } catch (const FileFault& e) {
-      EXPECT_EQ(e.what(), "Cannot open file " + path);
-    }
+    EXPECT_EQ(FaultText<FileFault>([&] { LoadLines(host, path); }), "Cannot open file " + path);
     EXPECT_EQ(host.open_files(), 0);
   }
   host.AddFile("C:\\x.txt", "12345");
@@ -57,30 +53,31 @@ TEST(FileUtilTest, MissingFolderOrHugeFileRaisesCannotOpen) {
   EXPECT_THROW(LoadFile(host, "C:\\x.txt", 4), FileFault);
 }
 
-TEST(FileUtilTest, SaveReplacesTheFileAndLeavesNoTemporary) {
-  FakeHost host;
-  host.AddFile("C:\\php\\php.ini", "old\n");
-  SaveLines(host, "C:\\php\\php.ini", {"new", "lines"});
-  EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "new\r\nlines\r\n");
-  EXPECT_EQ(host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
-  EXPECT_EQ(host.open_files(), 0);
-}
-
-TEST(FileUtilTest, FailedSaveLeavesTheOldFileWhole) {
+// A save replaces the file, or, where no new file can take its place or a
+// replace would not keep it as it is, writes it where it is; a failed one
+// leaves the old file whole. No temporary file is left either way.
+TEST(FileUtilTest, SaveReplacesOrOverwritesOrLeavesTheOldFileWhole) {
   struct Case {
     const char* what;
     std::function<void(FakeHost&)> arrange;
+    bool saved;
   };
   const Case cases[] = {
-      {"write fails", [](FakeHost& h) { h.writes_before_failure = 0; }},
-      {"disk full", [](FakeHost& h) { h.disk_space = 3; }},
-      {"target locked", [](FakeHost& h) { h.LockFile("C:\\php\\php.ini"); }},
-      {"target read-only", [](FakeHost& h) { h.SetReadOnly("C:\\php\\php.ini"); }},
+      {"replaced, no temporary left", [](FakeHost&) {}, true},
+      {"no new file in the folder: overwritten in place",
+       [](FakeHost& h) { h.RefuseNewFiles("C:\\php"); }, true},
+      {"identity not kept by a replace: overwritten in place",
+       [](FakeHost& h) { h.replace_fails = true; }, true},
+      {"write fails", [](FakeHost& h) { h.writes_before_failure = 0; }, false},
+      {"disk full", [](FakeHost& h) { h.disk_space = 3; }, false},
+      {"target locked", [](FakeHost& h) { h.LockFile("C:\\php\\php.ini"); }, false},
+      {"target read-only", [](FakeHost& h) { h.SetReadOnly("C:\\php\\php.ini"); }, false},
       {"read-only, no new file in the folder",
        [](FakeHost& h) {
          h.SetReadOnly("C:\\php\\php.ini");
          h.RefuseNewFiles("C:\\php");
-       }},
+       },
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -88,38 +85,23 @@ TEST(FileUtilTest, FailedSaveLeavesTheOldFileWhole) {
     host.AddFile("C:\\php\\php.ini", "old\r\n");
     c.arrange(host);
     try {
-      SaveLines(host, "C:\\php\\php.ini", {"a much longer new content"});
-      ADD_FAILURE() << "no fault";
+      SaveFileReplacing(host, "C:\\php\\php.ini",
+                        std::vector<std::string_view>{"a much longer new\r\n", "content\r\n"});
+      EXPECT_TRUE(c.saved);
     } catch (const FileFault& e) {
+      EXPECT_FALSE(c.saved);
       EXPECT_STREQ(e.what(), "Cannot create file C:\\php\\php.ini");
     }
-    EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "old\r\n");
+    EXPECT_EQ(host.FileContent("C:\\php\\php.ini"),
+              c.saved ? "a much longer new\r\ncontent\r\n" : "old\r\n");
     EXPECT_EQ(host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
     EXPECT_EQ(host.open_files(), 0);
   }
-}
-
-// Where no new file can take its place, or a replace would not keep it as
-// it is, the file is written where it is.
-TEST(FileUtilTest, SaveOverwritesInPlaceWhereItCannotReplace) {
-  struct Case {
-    const char* what;
-    std::function<void(FakeHost&)> arrange;
-  };
-  const Case cases[] = {
-      {"no new file in the folder", [](FakeHost& h) { h.RefuseNewFiles("C:\\php"); }},
-      {"identity not kept by a replace", [](FakeHost& h) { h.replace_fails = true; }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    FakeHost host;
-    host.AddFile("C:\\php\\php.ini", "old\r\n");
-    c.arrange(host);
-    SaveFileReplacing(host, "C:\\php\\php.ini", std::vector<std::string_view>{"new", "\r\n"});
-    EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "new\r\n");
-    EXPECT_EQ(host.Files(), std::vector<std::string>{"c:\\php\\php.ini"});
-    EXPECT_EQ(host.open_files(), 0);
-  }
+  // Lines are saved each ended by CR LF.
+  FakeHost host;
+  host.AddFile("C:\\php\\php.ini", "old\n");
+  SaveLines(host, "C:\\php\\php.ini", {"new", "lines"});
+  EXPECT_EQ(host.FileContent("C:\\php\\php.ini"), "new\r\nlines\r\n");
 }
 
 TEST(FileUtilTest, ForceDirectoriesMakesEveryMissingParent) {
@@ -153,12 +135,8 @@ TEST(FileUtilTest, ForceDirectoriesMakesThousandsOfLevels) {
 
 TEST(FileUtilTest, ForceDirectoriesOfAnEmptyPathRaises) {
   FakeHost host;
-  try {
-    ForceDirectories(host, "");
-    FAIL();
-  } catch (const FileFault& e) {
-    EXPECT_STREQ(e.what(), "Unable to create directory");
-  }
+  EXPECT_EQ(FaultText<FileFault>([&host] { ForceDirectories(host, ""); }),
+            "Unable to create directory");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "formlib/Registry.h"
 #include "platform/Fault.h"
 #include "support/FakeHost.h"
+#include "support/FaultText.h"
 
 namespace {
 
@@ -30,12 +31,8 @@ TEST(RegistryTest, ReadStringAcceptsOnlyStringTypes) {
   EXPECT_EQ(registry.ReadString("Sz"), "text");
   EXPECT_EQ(registry.ReadString("Expand"), "%TEMP%");
   EXPECT_EQ(registry.ReadString("Missing"), "");
-  try {
-    registry.ReadString("Build");
-    FAIL();
-  } catch (const RegistryFault& e) {
-    EXPECT_STREQ(e.what(), "Invalid data type for 'Build'");
-  }
+  EXPECT_EQ(FaultText<RegistryFault>([&] { registry.ReadString("Build"); }),
+            "Invalid data type for 'Build'");
 }
 
 TEST(RegistryTest, CreateOpensMissingKeysAndWritesStrings) {
@@ -46,12 +43,8 @@ TEST(RegistryTest, CreateOpensMissingKeysAndWritesStrings) {
   registry.WriteString("InstallDir", "D:\\Web");
   EXPECT_EQ(host.Value("SOFTWARE\\corvantis\\V2.1", "installdir"), "D:\\Web");
   host.value_writes_fail = true;
-  try {
-    registry.WriteString("InstallDir", "E:\\");
-    FAIL();
-  } catch (const RegistryFault& e) {
-    EXPECT_STREQ(e.what(), "Failed to set data for 'InstallDir'");
-  }
+  EXPECT_EQ(FaultText<RegistryFault>([&] { registry.WriteString("InstallDir", "E:\\"); }),
+            "Failed to set data for 'InstallDir'");
 }
 
 TEST(RegistryTest, AnAccountWithoutWriteAccessFindsNoKey) {

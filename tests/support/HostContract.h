@@ -45,10 +45,16 @@ inline bool WriteAllTo(Host& host, const std::string& path, const std::string& b
 
 inline void CheckHostContract(Host& host, const HostContractOptions& o) {
   const std::string& f = o.folder;
-  // Folders: one level at a time, never over something there.
+  // Folders: one level at a time, with either separator, never over
+  // something there; no file is made in a missing folder.
   ASSERT_TRUE(host.MakeOneDirectory(f + "Sub"));
   EXPECT_FALSE(host.MakeOneDirectory(f + "Sub"));
+  EXPECT_FALSE(host.MakeOneDirectory(f + "SUB"));
   EXPECT_FALSE(host.MakeOneDirectory(f + "Missing\\Child"));
+  EXPECT_TRUE(host.MakeOneDirectory(f + "Sub/Fwd"));
+  EXPECT_TRUE(host.MakeOneDirectory(f + "Sub\\Fwd/Deeper"));
+  EXPECT_EQ(host.FileAttributes(f + "sub/fwd\\Deeper"), kAttributeDirectory);
+  EXPECT_EQ(host.CreateFileForWrite(f + "Missing\\File.txt"), nullptr);
   ASSERT_TRUE(WriteAllTo(host, f + "Sub\\File.txt", "abc"));
   // Room for writing: a folder that takes new files, and its volume's free
   // bytes where the host knows them; a file or nothing is no such folder.
@@ -90,6 +96,33 @@ inline void CheckHostContract(Host& host, const HostContractOptions& o) {
     EXPECT_EQ(host.FileAttributes(a.path), a.attributes);
   }
 
+  // Bytes read back from where a seek put the file; a read at the end
+  // gives none and does not fail; a seek may pass the end, not the start,
+  // and a refused one leaves the position alone. A folder is no file.
+  {
+    ASSERT_TRUE(WriteAllTo(host, f + "Seek.bin", std::string("abc\0def", 7)));
+    const std::unique_ptr<HostFile> file = host.OpenFileForRead(f + "Seek.bin", kShareNone);
+    ASSERT_NE(file, nullptr);
+    char buffer[16];
+    uint32_t done = 0;
+    EXPECT_EQ(file->Seek(4, SeekOrigin::kBegin), 4);
+    ASSERT_TRUE(file->Read(buffer, 2, &done));
+    EXPECT_EQ(std::string(buffer, done), "de");
+    ASSERT_TRUE(file->Read(buffer, sizeof buffer, &done));
+    EXPECT_EQ(std::string(buffer, done), "f");
+    ASSERT_TRUE(file->Read(buffer, sizeof buffer, &done));
+    EXPECT_EQ(done, 0u);
+    EXPECT_EQ(file->Seek(-2, SeekOrigin::kCurrent), 5);
+    EXPECT_EQ(file->Seek(-6, SeekOrigin::kCurrent), -1);
+    EXPECT_EQ(file->Seek(-5, SeekOrigin::kCurrent), 0);
+    EXPECT_EQ(file->Seek(100, SeekOrigin::kBegin), 100);
+    ASSERT_TRUE(file->Read(buffer, 4, &done));
+    EXPECT_EQ(done, 0u);
+    EXPECT_EQ(file->Seek(-1, SeekOrigin::kBegin), -1);
+    EXPECT_EQ(file->Seek(-101, SeekOrigin::kCurrent), -1);
+  }
+  EXPECT_EQ(host.OpenFileForRead(f + "Sub", kShareRead), nullptr);
+
   // Sharing: readers that share reading meet; a writer waits for readers
   // that do not share writing, where the host enforces it.
   {
@@ -121,13 +154,17 @@ inline void CheckHostContract(Host& host, const HostContractOptions& o) {
   }
   EXPECT_EQ(ReadAllOf(host, f + "Run.log"), "first\nsecond\n");
 
-  // Replace and remove.
+  // Replace and remove; a missing source replaces nothing, and a folder
+  // is no file to remove.
   ASSERT_TRUE(WriteAllTo(host, f + "Sub\\New.txt", "new"));
   EXPECT_TRUE(host.ReplaceFileWith(f + "Sub\\New.txt", f + "Sub\\File.txt"));
   EXPECT_EQ(ReadAllOf(host, f + "Sub\\File.txt"), "new");
   EXPECT_EQ(host.FileAttributes(f + "Sub\\New.txt"), kInvalidFileAttributes);
+  EXPECT_FALSE(host.ReplaceFileWith(f + "Sub\\Gone.txt", f + "Sub\\File.txt"));
+  EXPECT_EQ(ReadAllOf(host, f + "Sub\\File.txt"), "new");
   EXPECT_TRUE(host.RemoveFile(f + "sub\\FILE.txt"));
   EXPECT_FALSE(host.RemoveFile(f + "Sub\\File.txt"));
+  EXPECT_FALSE(host.RemoveFile(f + "Sub"));
 
   // A failed call says what, where and why.
   const struct {

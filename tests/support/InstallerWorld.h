@@ -3,6 +3,9 @@
 // phases: the application, the settings, a recording progress display, the database
 // components, the login dialog and the Installer that joins them.
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,6 +63,16 @@ struct InstallerWorldOn {
   TZQuery query{connection};
   TDBLoginForm1 login{app, settings};
   Installer installer{app, ThePackage(), settings, ui, connection, query, login};
+
+  // The user's part while the login dialog is on screen.
+  void WhenLoginShown(std::function<void()> user) {
+    screen.on_modal = [this, user](Form& form) {
+      ASSERT_EQ(&login, &form);
+      ++login_showings;
+      user();
+    };
+  }
+  int login_showings = 0;
 };
 
 using InstallerWorld = InstallerWorldOn<FakeHost>;

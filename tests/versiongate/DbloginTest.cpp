@@ -4,40 +4,18 @@
 #include <functional>
 #include <string>
 
-#include "formlib/Application.h"
-#include "install/Settings.h"
-#include "support/FakeHost.h"
-#include "support/FakeUi.h"
+#include "support/InstallerWorld.h"
 #include "versiongate/Dblogin.h"
 
 namespace {
 
-class DbloginTest : public ::testing::Test {
- protected:
-  DbloginTest() : app(host, screen), login(app, settings) {}
-
-  // The user's part while the dialog is on screen.
-  void WhenShown(std::function<void()> user) {
-    screen.on_modal = [this, user](Form& form) {
-      ASSERT_EQ(&login, &form);
-      ++showings;
-      user();
-    };
-  }
-
-  FakeHost host;
-  FakeUi screen;
-  TApplication app;
-  Settings settings;
-  TDBLoginForm1 login;
-  int showings = 0;
-};
+struct DbloginTest : ::testing::Test, InstallerWorld {};
 
 TEST_F(DbloginTest, EnterConfirmsWhateverTheEditsHoldEmptyOnesIncluded) {
   settings.DbHost = "db.example";
   settings.DbUser = "admin";
   login.Password1.text = "filled by the caller";
-  WhenShown([this] {
+  WhenLoginShown([this] {
     // The show step has filled user and server and left the password alone.
     EXPECT_EQ("db.example", login.Server1.text);
     EXPECT_EQ("admin", login.Username1.text);
@@ -50,7 +28,7 @@ TEST_F(DbloginTest, EnterConfirmsWhateverTheEditsHoldEmptyOnesIncluded) {
   });
 
   EXPECT_TRUE(login.ShowLogin());
-  EXPECT_EQ(1, showings);
+  EXPECT_EQ(1, login_showings);
   EXPECT_EQ("", login.Server1.text);
   EXPECT_EQ(" typed user ", login.Username1.text);
   EXPECT_EQ("s3cret", login.Password1.text);
@@ -73,7 +51,7 @@ TEST_F(DbloginTest, EveryWayButOkCountsAsCancel) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WhenShown([this, &c] {
+    WhenLoginShown([this, &c] {
       login.Password1.text = "typed";
       c.user();
     });
@@ -86,7 +64,7 @@ TEST_F(DbloginTest, EveryWayButOkCountsAsCancel) {
 }
 
 TEST_F(DbloginTest, SecondShowingRefillsUserAndServerButNotThePassword) {
-  WhenShown([this] {
+  WhenLoginShown([this] {
     login.Server1.text = "first server";
     login.Username1.text = "first user";
     login.Password1.text = "first password";
@@ -96,19 +74,19 @@ TEST_F(DbloginTest, SecondShowingRefillsUserAndServerButNotThePassword) {
 
   settings.DbHost = "second host";
   settings.DbUser = "second user";
-  WhenShown([this] {
+  WhenLoginShown([this] {
     EXPECT_EQ("second host", login.Server1.text);
     EXPECT_EQ("second user", login.Username1.text);
     EXPECT_EQ("first password", login.Password1.text);
     screen.QueueClick(login, login.Ok1);
   });
   EXPECT_TRUE(login.ShowLogin());
-  EXPECT_EQ(2, showings);
+  EXPECT_EQ(2, login_showings);
 }
 
 TEST_F(DbloginTest, ShowingItWhileOnScreenBringsItToTheFrontAndReturnsFalseAtOnce) {
   bool inner = true;
-  WhenShown([this, &inner] {
+  WhenLoginShown([this, &inner] {
     inner = login.ShowLogin();
     EXPECT_TRUE(login.Cancelled);  // the inner call changed nothing
     screen.QueueClick(login, login.Ok1);
@@ -116,7 +94,7 @@ TEST_F(DbloginTest, ShowingItWhileOnScreenBringsItToTheFrontAndReturnsFalseAtOnc
 
   EXPECT_TRUE(login.ShowLogin());
   EXPECT_FALSE(inner);
-  EXPECT_EQ(1, showings);
+  EXPECT_EQ(1, login_showings);
   EXPECT_NE(screen.ui_log.end(),
             std::find(screen.ui_log.begin(), screen.ui_log.end(), "front DBLoginForm1"));
 }

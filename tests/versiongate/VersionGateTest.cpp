@@ -11,6 +11,7 @@
 #include "platform/Fault.h"
 #include "platform/Text.h"
 #include "support/FakePq.h"
+#include "support/FaultText.h"
 #include "support/InstallerWorld.h"
 #include "versiongate/VersionGate.h"
 
@@ -97,15 +98,6 @@ struct Machine : ScriptedPq, InstallerWorldOn<GateHost> {
            std::function<void()> then = nullptr) {
     screen.ExpectBox(text, "ERROR", flags, answer, std::move(then));
   }
-  // The user's part in the login dialog.
-  void WhenLoginShown(std::function<void()> user) {
-    screen.on_modal = [this, user](Form& form) {
-      ASSERT_EQ(&login, &form);
-      ++login_showings;
-      user();
-    };
-  }
-
   bool Run() {
     const std::vector<std::string> files = host.Files();
     const bool result = CheckVersions(installer);
@@ -119,8 +111,6 @@ struct Machine : ScriptedPq, InstallerWorldOn<GateHost> {
     }
     return result;
   }
-
-  int login_showings = 0;
 };
 
 TEST(VersionGateTest, BaseVersionMustLieInTheAcceptedRange) {
@@ -168,54 +158,37 @@ TEST(VersionGateTest, BaseVersionMustLieInTheAcceptedRange) {
   }
 }
 
-TEST(VersionGateTest, BaseVersionFileThatCannotBeOpenedRefuses) {
+// Up to 24 bytes, however the reads deliver them; a file that cannot be
+// opened, or a read that fails after the open, counts as no base version.
+TEST(VersionGateTest, BaseVersionFileIsReadUpTo24BytesOrNotAtAll) {
   struct Case {
     const char* name;
     std::function<void(Machine&)> arrange;
+    bool read;
   };
   std::unique_ptr<HostFile> held;
+  const auto reads = [](Reads r) { return [r](Machine& m) { m.host.reads = r; }; };
   const Case cases[] = {
-      {"missing", [](Machine& m) { EXPECT_TRUE(m.host.RemoveFile(kBaseFile)); }},
-      {"locked", [](Machine& m) { m.host.LockFile(kBaseFile); }},
+      {"read whole", reads(Reads::kWhole), true},
+      {"read byte by byte", reads(Reads::kByteByByte), true},
+      {"read failing", reads(Reads::kFailing), false},
+      {"missing", [](Machine& m) { EXPECT_TRUE(m.host.RemoveFile(kBaseFile)); }, false},
+      {"locked", [](Machine& m) { m.host.LockFile(kBaseFile); }, false},
       // Opened without sharing, so another reader that is open now blocks it.
       {"open elsewhere",
-       [&held](Machine& m) { held = m.host.OpenFileForRead(kBaseFile, kShareRead); }},
-      {"another destination", [](Machine& m) { m.ui.destination = "D:\\Elsewhere"; }},
+       [&held](Machine& m) { held = m.host.OpenFileForRead(kBaseFile, kShareRead); }, false},
+      {"another destination", [](Machine& m) { m.ui.destination = "D:\\Elsewhere"; }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Machine m;
-    c.arrange(m);
-    m.Box(kNoBaseVersion, kError);
-    const bool result = CheckVersions(m.installer);
-    EXPECT_FALSE(result);
-    EXPECT_TRUE(m.pq.connects.empty());
-    held.reset();
-  }
-}
-
-// Up to 24 bytes, however the reads deliver them; a read that fails after
-// the open counts as no base version.
-TEST(VersionGateTest, BaseVersionFileIsReadUpTo24BytesOrNotAtAll) {
-  struct Case {
-    Reads reads;
-    bool read;
-  };
-  const Case cases[] = {
-      {Reads::kWhole, true},
-      {Reads::kByteByByte, true},
-      {Reads::kFailing, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.reads));
     Machine m(
         "2.99.0000000000000000000"
         "1");
-    m.host.reads = c.reads;
+    c.arrange(m);
     if (c.read) {
       m.Installed("2.3.7");
     } else {
-      m.Box(kNoBaseVersion, kError);
+      m.Box(kNoBaseVersion, kError, kIdOk, [&held] { held.reset(); });
     }
     EXPECT_EQ(c.read, m.Run());
     EXPECT_EQ(c.read, !m.pq.connects.empty());
@@ -233,11 +206,8 @@ TEST(VersionGateTest, UnconvertibleBaseVersionLeavesTheGateAsAFault) {
     EXPECT_EQ(0, m.host.open_files());
   }
   Machine m("2.3.8\r\n");
-  try {
-    CheckVersions(m.installer);
-  } catch (const ConvertFault& e) {
-    EXPECT_EQ("'8\r\n' is not a valid integer value", std::string(e.what()));
-  }
+  EXPECT_EQ("'8\r\n' is not a valid integer value",
+            FaultText<ConvertFault>([&m] { CheckVersions(m.installer); }));
 }
 
 TEST(VersionGateTest, InstalledVersionMustBeThePreviousOneOrThisOneConfirmed) {

@@ -67,9 +67,21 @@ class TestWizard : public Form {
       Link1, Previous1, Next1, Cancel1;
 };
 
-struct Driven {
+// A terminal that reads `input` and records what it writes.
+struct Console {
+  explicit Console(const std::string& input = "", bool is_terminal = false)
+      : Console(input, is_terminal, is_terminal) {}
+  Console(const std::string& input, bool input_is_terminal, bool output_is_terminal)
+      : in(input), terminal(in, out, input_is_terminal, output_is_terminal) {}
+  std::istringstream in;
+  std::ostringstream out;
+  Terminal terminal;
+};
+
+// The test wizard shown on a Console.
+struct Driven : Console {
   explicit Driven(const std::string& input, bool is_terminal = false)
-      : in(input), terminal(in, out, is_terminal) {
+      : Console(input, is_terminal) {
     terminal.DisplayForm(form, false);
   }
   // The control name clicked, "close" for the close box, "none" at end.
@@ -79,29 +91,23 @@ struct Driven {
     EXPECT_EQ(event.form, &form);
     return event.control == nullptr ? "close" : event.control->name;
   }
-  std::istringstream in;
-  std::ostringstream out;
-  Terminal terminal;
   TestWizard form;
 };
 
 // The login dialog on a Terminal that reads `input`, on a machine without
 // folders; the dialog reads the settings when shown.
-struct Login {
+struct Login : Console {
   Login(const std::string& input, bool input_is_terminal, const std::string& user = "admin",
         const std::string& server = "localhost")
-      : in(input), terminal(in, out, input_is_terminal, false) {
+      : Console(input, input_is_terminal, false) {
     settings.DbUser = user;
     settings.DbHost = server;
   }
-  std::istringstream in;
-  std::ostringstream out;
   std::unique_ptr<Host> host = CreatePosixHost([] {
     PosixHostOptions options;
     options.prefix = "/nonexistent";
     return options;
   }());
-  Terminal terminal;
   TApplication app{*host, terminal};
   Settings settings;
   TDBLoginForm1 login{app, settings};
@@ -238,21 +244,18 @@ TEST(TerminalTest, MessageBoxAnswers) {
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.input);
-    std::istringstream in(k.input);
-    std::ostringstream out;
-    Terminal terminal(in, out, false);
-    EXPECT_EQ(terminal.ShowMessageBox(nullptr, "First line.\nSecond line.", "ERROR", k.flags),
+    Console t(k.input);
+    EXPECT_EQ(t.terminal.ShowMessageBox(nullptr, "First line.\nSecond line.", "ERROR", k.flags),
               k.result);
-    EXPECT_NE(out.str().find("--- ERROR ---\nFirst line.\nSecond line.\n"), std::string::npos)
-        << out.str();
-    EXPECT_NE(out.str().find(k.shown), std::string::npos) << out.str();
+    EXPECT_NE(t.out.str().find("--- ERROR ---\nFirst line.\nSecond line.\n"), std::string::npos)
+        << t.out.str();
+    EXPECT_NE(t.out.str().find(k.shown), std::string::npos) << t.out.str();
   }
 }
 
 TEST(TerminalTest, TheSameBoxAskedAgainAfterTheEndOfInputIsNotAnswered) {
-  std::istringstream in("");
-  std::ostringstream out;
-  Terminal terminal(in, out, false);
+  Console t;
+  Terminal& terminal = t.terminal;
   const unsigned kRetry = kMbYesNo | kMbIconError;
   EXPECT_EQ(terminal.ShowMessageBox(nullptr, "Server down.\nTry again?", "ERROR", kRetry), kIdYes);
   EXPECT_EQ(terminal.ShowMessageBox(nullptr, "Continue installation?", "ERROR", kRetry), kIdYes);
@@ -375,19 +378,18 @@ TEST(TerminalTest, BrowseTakesOnlyAnExistingFolderInItsFullWindowsForm) {
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.input);
-    std::istringstream in(k.input);
-    std::ostringstream out;
-    Terminal terminal(in, out, false);
-    terminal.SetHost(host.get());
-    EXPECT_EQ(terminal.BrowseForFolder(nullptr, "Browse for Test Folder."), k.folder);
+    Console t(k.input);
+    t.terminal.SetHost(host.get());
+    EXPECT_EQ(t.terminal.BrowseForFolder(nullptr, "Browse for Test Folder."), k.folder);
+    const std::string out = t.out.str();
     std::string refusals;
-    std::istringstream lines(out.str());
+    std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);)
       if (line.find(": type") != std::string::npos && line.find("Folder (") != 0)
         refusals += line + "\n";
-    EXPECT_EQ(refusals, k.refusals) << out.str();
+    EXPECT_EQ(refusals, k.refusals) << out;
     const std::string asked = "\nBrowse for Test Folder.\nFolder (Enter alone cancels): ";
-    EXPECT_EQ(out.str().substr(0, asked.size()), asked);
+    EXPECT_EQ(out.substr(0, asked.size()), asked);
   }
 }
 
@@ -417,11 +419,9 @@ TEST(TerminalTest, ProgressIsPrintedOnlyWhenItChangesOrDrawnInPlace) {
 }
 
 TEST(TerminalTest, WebAddressIsShownNotOpened) {
-  std::istringstream in;
-  std::ostringstream out;
-  Terminal terminal(in, out, false);
-  terminal.OpenWebAddress("http://www.example.com");
-  EXPECT_EQ(out.str(), "Open http://www.example.com in a web browser.\n");
+  Console t;
+  t.terminal.OpenWebAddress("http://www.example.com");
+  EXPECT_EQ(t.out.str(), "Open http://www.example.com in a web browser.\n");
 }
 
 }  // namespace

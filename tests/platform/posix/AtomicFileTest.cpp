@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -45,15 +44,6 @@ class FailingCalls : public FileCalls {
   int writes_ = 0;
 };
 
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  while (const dirent* e = readdir(dir))
-    if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-  closedir(dir);
-  return names;
-}
-
 TEST(AtomicFileTest, FailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
   const struct {
     FailingCalls::Step step;
@@ -72,7 +62,7 @@ TEST(AtomicFileTest, FailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
     EXPECT_FALSE(SaveFileAtomically(file, "REGEDIT4\nnew and longer\n", &error, calls));
     EXPECT_NE(error.find("system.reg"), std::string::npos) << error;
     EXPECT_EQ(ReadHostFile(file), "REGEDIT4\nold\n");
-    EXPECT_EQ(Entries(folder.path()), std::vector<std::string>{"system.reg"});
+    EXPECT_EQ(FolderNames(folder.path()), std::vector<std::string>{"system.reg"});
   }
 }
 
@@ -88,7 +78,7 @@ TEST(AtomicFileTest, SaveReplacesTheContentAndKeepsTheMode) {
   struct stat st;
   ASSERT_EQ(stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(Entries(folder.path()), std::vector<std::string>{"system.reg"});
+  EXPECT_EQ(FolderNames(folder.path()), std::vector<std::string>{"system.reg"});
 }
 
 }  // namespace

@@ -2,14 +2,17 @@
 // A fresh folder below $TMPDIR (or /tmp) for one test, removed with all its
 // content when the test ends, plus small file helpers.
 
+#include <dirent.h>
 #include <ftw.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 class TempFolder {
  public:
@@ -51,4 +54,17 @@ inline std::string ReadHostFile(const std::string& path) {
 inline void MakeHostFolders(const std::string& path) {
   for (size_t at = 1; at <= path.size(); ++at)
     if (at == path.size() || path[at] == '/') ::mkdir(path.substr(0, at).c_str(), 0777);
+}
+
+// The names in a host folder, sorted.
+inline std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* e = readdir(dir))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+        names.push_back(e->d_name);
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
