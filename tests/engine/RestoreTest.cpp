@@ -29,7 +29,8 @@ std::string RegistryState(FakeHost& host) {
 }
 
 // Every file of the fake machine with its bytes, the temp folder (the work
-// folder's home) left out, and the registry value the install writes.
+// folder's home) left out, and the registry value the install writes with
+// its type and keys.
 std::map<std::string, std::string> State(FakeHost& host) {
   std::map<std::string, std::string> state;
   for (const std::string& file : host.Files())
