@@ -14,6 +14,12 @@ std::string ParentFolder(const std::string& path) {
   return at == std::string::npos ? std::string() : path.substr(0, at);
 }
 
+// A registry key's parent: key names may hold '/', only '\' separates them.
+std::string ParentKey(const std::string& key) {
+  const size_t at = key.rfind('\\');
+  return at == std::string::npos ? std::string() : key.substr(0, at);
+}
+
 std::string WithReason(const std::string& text, const std::string& why) {
   return why.empty() ? text : text + ": " + why;
 }
@@ -138,17 +144,77 @@ bool InstallJournal::KeepContent(const std::string& path) {
 }
 
 void InstallJournal::KeepRegistryValue(const std::string& key, const std::string& name) {
-  std::optional<std::string> value;
-  if (std::unique_ptr<HostRegistryKey> opened = host_.OpenLocalMachineKey(key, false)) {
-    std::string data;
-    const RegValueType type = opened->QueryValue(name, &data);
-    if (type != RegValueType::kMissing) value = data;
+  // The keys that do not open, from the deepest up: the write makes them.
+  // (The pre-flight found each of them missing, not merely closed.)
+  std::string path = key;
+  std::string first_missing;
+  std::unique_ptr<HostRegistryKey> opened;
+  while (!path.empty() && (opened = host_.OpenLocalMachineKey(path, false)) == nullptr) {
+    first_missing = path;
+    path = ParentKey(path);
   }
-  Add({Kind::kRegistryValue, key, {}, name, value, {}},
-      "registry value " + key + "\\" + name + (value ? " was \"" + *value + "\"" : " was absent"));
+  if (!first_missing.empty())
+    Add({Kind::kRegistryKey, first_missing, key, {}, {}, {}},
+        "registry key made: " + first_missing);
+  RegValueType type = RegValueType::kMissing;
+  std::string data;
+  if (first_missing.empty() && opened != nullptr) type = opened->QueryValue(name, &data);
+  static const char* const kTypeNames[] = {
+      "", "", " (REG_EXPAND_SZ)", " (REG_DWORD)", " (REG_BINARY)", " (another type)"};
+  const bool text = type == RegValueType::kString || type == RegValueType::kExpandString;
+  std::string was = " was absent";
+  if (type != RegValueType::kMissing)
+    was = (text ? " was \"" + data + "\"" : " was " + std::to_string(data.size()) + " bytes") +
+          kTypeNames[static_cast<int>(type)];
+  Add({Kind::kRegistryValue, key, {}, name, type, data},
+      "registry value " + key + "\\" + name + was);
 }
 
-bool InstallJournal::Undo(const Note& note) {
+bool InstallJournal::UndoRegistryValue(const Note& note, std::string* why) {
+  std::unique_ptr<HostRegistryKey> key = host_.OpenLocalMachineKey(note.path, false);
+  if (key == nullptr) {
+    // Gone with its key, as it was before.
+    if (note.type == RegValueType::kMissing) return true;
+    *why = "the key cannot be opened";
+    return false;
+  }
+  if (note.type == RegValueType::kMissing) {
+    if (key->DeleteValue(note.name)) return true;
+    *why = "the value cannot be deleted";
+    return false;
+  }
+  if (note.type == RegValueType::kOther) {
+    *why = "its old type cannot be written";
+    return false;
+  }
+  if (key->SetValue(note.name, note.type, note.bytes)) return true;
+  *why = "the value cannot be written";
+  return false;
+}
+
+bool InstallJournal::UndoRegistryKeys(const Note& note, std::string* why) {
+  // From the deepest key made up to the first: each only while it is empty,
+  // so a key that holds what the install did not write stays.
+  for (std::string key = note.kept;; key = ParentKey(key)) {
+    const std::string parent = ParentKey(key);
+    // A missing parent: the key went with it (or was never made).
+    std::unique_ptr<HostRegistryKey> above = host_.OpenLocalMachineKey(parent, false);
+    const HostRegistryKey::Removal removal =
+        above ? above->DeleteEmptySubKey(key.substr(parent.empty() ? 0 : parent.size() + 1))
+              : HostRegistryKey::Removal::kAbsent;
+    if (removal == HostRegistryKey::Removal::kNotEmpty) {
+      *why = "HKEY_LOCAL_MACHINE\\" + key + " holds values or keys the install did not write";
+      return false;
+    }
+    if (removal == HostRegistryKey::Removal::kFailed) {
+      *why = "HKEY_LOCAL_MACHINE\\" + key + " cannot be removed";
+      return false;
+    }
+    if (key.size() <= note.path.size()) return true;
+  }
+}
+
+bool InstallJournal::Undo(const Note& note, std::string* why) {
   switch (note.kind) {
     case Kind::kFolder: {
       // The folders made, from the first one down as far as they exist, are
@@ -189,11 +255,10 @@ bool InstallJournal::Undo(const Note& note) {
       } catch (const std::exception&) {
         return false;
       }
-    case Kind::kRegistryValue: {
-      std::unique_ptr<HostRegistryKey> key = host_.OpenLocalMachineKey(note.path, false);
-      if (key == nullptr) return !note.value;
-      return note.value ? key->SetStringValue(note.name, *note.value) : key->DeleteValue(note.name);
-    }
+    case Kind::kRegistryValue:
+      return UndoRegistryValue(note, why);
+    case Kind::kRegistryKey:
+      return UndoRegistryKeys(note, why);
   }
   return false;
 }
@@ -203,14 +268,16 @@ bool InstallJournal::Restore(std::vector<std::string>* not_restored) {
   for (auto it = notes_.rbegin(); it != notes_.rend(); ++it) {
     const std::string what =
         it->kind == Kind::kRegistryValue ? it->path + "\\" + it->name : it->path;
-    static const char* const kSteps[] = {"folder removed", "new file removed", "old file put back",
-                                         "old content put back", "registry value put back"};
-    if (Undo(*it)) {
+    static const char* const kSteps[] = {"folder removed",          "new file removed",
+                                         "old file put back",       "old content put back",
+                                         "registry value put back", "registry key removed"};
+    std::string why;
+    if (Undo(*it, &why)) {
       log_.Write(std::string("restore: ") + kSteps[static_cast<int>(it->kind)] + ": " + what);
       continue;
     }
     complete = false;
-    const std::string why = host_.LastError().Message();
+    if (why.empty()) why = host_.LastError().Message();
     log_.Write(WithReason("restore: could not put back " + what, why));
     not_restored->push_back(what);
   }

@@ -5,7 +5,6 @@
 // "setup.journal" in the work folder; the old bytes of replaced files are
 // kept in its "kept" folder.
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,7 +34,9 @@ class InstallJournal {
   // Before a file is rewritten in place (php.ini): its bytes. False when it
   // cannot be read.
   bool KeepContent(const std::string& path);
-  // Before a registry string value is written: its state (absent or its text).
+  // Before a registry value is written, its key made when missing: the
+  // value's state (absent, or its type and data) and the keys of the path
+  // that the write makes.
   void KeepRegistryValue(const std::string& key, const std::string& name);
 
   // Undoes every noted change, the last first, each step in the log. The
@@ -50,19 +51,23 @@ class InstallJournal {
   const std::string& file() const { return journal_path_; }
 
  private:
-  enum class Kind { kFolder, kNewFile, kReplacedFile, kContent, kRegistryValue };
+  enum class Kind { kFolder, kNewFile, kReplacedFile, kContent, kRegistryValue, kRegistryKey };
   struct Note {
     Kind kind;
-    std::string path;                  // the file or folder; the registry key
-    std::string kept;                  // the kept file (kReplacedFile, kContent)
-    std::string name;                  // the registry value's name
-    std::optional<std::string> value;  // its old text; nullopt: absent
-    std::string bytes;                 // kContent: the old bytes
+    std::string path;   // the file or folder; the registry key; the first key made
+    std::string kept;   // the kept file; the deepest folder or key made
+    std::string name;   // the registry value's name
+    RegValueType type;  // the value's old type; kMissing: it was absent
+    std::string bytes;  // kContent: the old bytes; kRegistryValue: the old data
   };
   void Add(Note note, const std::string& line);
   std::string NextKeptName();
   bool CopyFile(const std::string& from, const std::string& to);
-  bool Undo(const Note& note);
+  // Undoes one note; false, with the reason in `why` where the host's last
+  // error does not give it, when it cannot.
+  bool Undo(const Note& note, std::string* why);
+  bool UndoRegistryValue(const Note& note, std::string* why);
+  bool UndoRegistryKeys(const Note& note, std::string* why);
 
   Host& host_;
   RunLog& log_;

@@ -101,11 +101,21 @@ class HostRegistryKey {
   // RegQueryValueExA: the value's type, kMissing when there is no such value.
   // `data` receives the bytes; for string types without the terminating zero.
   virtual RegValueType QueryValue(const std::string& name, std::string* data) = 0;
-  // RegSetValueExA with REG_SZ; the stored size counts the terminating zero.
-  // False when the value could not be written.
-  virtual bool SetStringValue(const std::string& name, const std::string& value) = 0;
+  // RegSetValueExA with the type: kString (REG_SZ) and kExpandString
+  // (REG_EXPAND_SZ) take the text, stored with its terminating zero;
+  // kDword (REG_DWORD) and kBinary (REG_BINARY) take the bytes as they are.
+  // False when the value could not be written, and for kMissing and kOther.
+  virtual bool SetValue(const std::string& name, RegValueType type, const std::string& data) = 0;
+  bool SetStringValue(const std::string& name, const std::string& value) {
+    return SetValue(name, RegValueType::kString, value);
+  }
   // RegDeleteValueA. True when the value is gone (also when there was none).
   virtual bool DeleteValue(const std::string& name) = 0;
+  // RegDeleteKeyExA of the subkey `path` below this key, in this key's view,
+  // only when it holds neither values nor subkeys (RegQueryInfoKeyA): a key
+  // with anything in it stays.
+  enum class Removal { kRemoved, kAbsent, kNotEmpty, kFailed };
+  virtual Removal DeleteEmptySubKey(const std::string& path) = 0;
 };
 
 // Variables a started program gets on top of the installer's own

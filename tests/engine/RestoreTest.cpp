@@ -16,13 +16,27 @@ const char kRestored[] = "The previous state was restored and Apache was started
 const char kImportFailed[] =
     "An error occured whilst trying to import data into SQL Server. Continue installation?";
 
+const char kProduct[] = "Software\\Corvantis\\v2.1";
+
+// The product's keys, whether each is there, and the value the install
+// writes, with its type.
+std::string RegistryState(FakeHost& host) {
+  std::string data;
+  std::unique_ptr<HostRegistryKey> key = host.OpenLocalMachineKey(kProduct, false);
+  const RegValueType type = key ? key->QueryValue("InstallDir", &data) : RegValueType::kMissing;
+  return std::to_string(host.HasKey("Software\\Corvantis")) + std::to_string(key != nullptr) +
+         " type " + std::to_string(static_cast<int>(type)) + " " + data;
+}
+
 // Every file of the fake machine with its bytes, the temp folder (the work
-// folder's home) left out, and the registry value the install writes.
+// folder's home) left out, and the registry value the install writes with
+// its type and keys.
 std::map<std::string, std::string> State(FakeHost& host) {
   std::map<std::string, std::string> state;
   for (const std::string& file : host.Files())
     if (file.compare(0, 8, "c:\\temp\\") != 0) state[file] = host.FileContent(file);
   state["InstallDir"] = host.Value("Software\\Corvantis\\v2.1", "InstallDir").value_or("(none)");
+  state["registry"] = RegistryState(host);
   return state;
 }
 
@@ -76,6 +90,17 @@ TEST(RestoreTest, EachFailureAfterTheStopPutsTheMachineBack) {
       {"kept by copies where the volume has no hard links",
        [](InstallerWorld& w, InstallPhases&) {
          w.host.hard_links = false;
+         w.host.exit_code = [](const std::string& line) {
+           return line == kHttpd + std::string("restart") ? 1u : 0u;
+         };
+       },
+       {std::string("Apache could not be restarted.\n") + kHttpd + "restart\nexit status 1",
+        kRestored},
+       {"stop", "restart", "start"}},
+      {"a REG_EXPAND_SZ in a key that holds another value",
+       [](InstallerWorld& w, InstallPhases&) {
+         w.host.SetValue(kProduct, "InstallDir", RegValueType::kExpandString, "%SystemDrive%\\I");
+         w.host.SetString(kProduct, "Build", "42");
          w.host.exit_code = [](const std::string& line) {
            return line == kHttpd + std::string("restart") ? 1u : 0u;
          };
@@ -153,6 +178,56 @@ TEST(RestoreTest, WhatCannotBePutBackIsNamed) {
   // The new folder holds a file nobody noted: it stays, and so does a.php.
   EXPECT_EQ(not_restored, (std::vector<std::string>{"C:\\Intranet\\a.php", "C:\\Intranet\\new"}));
   EXPECT_EQ(host.FileContent("C:\\Intranet\\a.php"), "new");
+}
+
+// A key the install made goes while nothing else stands in it; what cannot
+// come back is named.
+TEST(RestoreTest, KeysTheInstallMadeGoWhileNothingElseStandsInThem) {
+  const struct {
+    const char* what;
+    std::function<void(FakeHost&)> before, meanwhile;
+    std::vector<std::string> not_restored;
+    std::string line;  // of the log
+  } cases[] = {
+      {"both keys made",
+       [](FakeHost& h) { h.AddKey("Software"); },
+       [](FakeHost&) {},
+       {},
+       "restore: registry value put back: Software\\Corvantis\\v2.1\\InstallDir\r\n"
+       "   0.000  restore: registry key removed: Software\\Corvantis\r\n"},
+      {"a key made takes another value",
+       [](FakeHost& h) { h.AddKey("Software\\Corvantis"); },
+       [](FakeHost& h) { h.SetString(kProduct, "Other", "x"); },
+       {kProduct},
+       "restore: could not put back Software\\Corvantis\\v2.1: HKEY_LOCAL_MACHINE\\Software\\"
+       "Corvantis\\v2.1 holds values or keys the install did not write\r\n"},
+      {"a value of another type",
+       [](FakeHost& h) { h.SetValue(kProduct, "InstallDir", RegValueType::kOther, "x"); },
+       [](FakeHost&) {},
+       {std::string(kProduct) + "\\InstallDir"},
+       "restore: could not put back Software\\Corvantis\\v2.1\\InstallDir: its old type cannot "
+       "be written\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost host;
+    host.AddFolder("C:\\Temp\\1");
+    host.AddFolder("C:\\Logs");
+    RunLog log(host);
+    ASSERT_TRUE(log.Open("C:\\Logs\\setup.log"));
+    c.before(host);
+    const std::string before = RegistryState(host);
+    InstallJournal journal(host, log);
+    ASSERT_TRUE(journal.Begin("C:\\Temp\\1"));
+    journal.KeepRegistryValue(kProduct, "InstallDir");
+    ASSERT_TRUE(host.OpenLocalMachineKey(kProduct, true)->SetStringValue("InstallDir", "C:\\I"));
+    c.meanwhile(host);
+    std::vector<std::string> not_restored;
+    EXPECT_EQ(journal.Restore(&not_restored), c.not_restored.empty());
+    EXPECT_EQ(not_restored, c.not_restored);
+    EXPECT_EQ(RegistryState(host) == before, c.not_restored.empty());
+    EXPECT_NE(host.FileContent("C:\\Logs\\setup.log").find(c.line), std::string::npos);
+  }
 }
 
 }  // namespace

@@ -502,14 +502,15 @@ class FakeKey : public HostRegistryKey {
     *data = value->data;
     return value->type;
   }
-  bool SetStringValue(const std::string& name, const std::string& value) override {
-    if (host_.value_writes_fail) return false;
+  bool SetValue(const std::string& name, RegValueType type, const std::string& data) override {
+    if (host_.value_writes_fail || type == RegValueType::kMissing || type == RegValueType::kOther)
+      return false;
     FakeHost::RegKey::Value* existing = key_.FindValue(name);
     if (existing == nullptr) {
-      key_.values.push_back({name, RegValueType::kString, value});
+      key_.values.push_back({name, type, data});
     } else {
-      existing->type = RegValueType::kString;
-      existing->data = value;
+      existing->type = type;
+      existing->data = data;
     }
     return true;
   }
@@ -519,6 +520,20 @@ class FakeKey : public HostRegistryKey {
     for (auto it = values.begin(); it != values.end();)
       it = EqualsIgnoreAsciiCase(it->name, name) ? values.erase(it) : it + 1;
     return true;
+  }
+  // A handle still open on the removed key must not be used afterwards.
+  Removal DeleteEmptySubKey(const std::string& path) override {
+    const size_t at = path.rfind('\\');
+    FakeHost::RegKey* parent =
+        at == std::string::npos ? &key_ : Walk(&key_, path.substr(0, at), false);
+    FakeHost::RegKey* key = parent ? parent->Child(path.substr(at + 1), false) : nullptr;
+    if (key == nullptr) return Removal::kAbsent;
+    if (!key->values.empty() || !key->subkeys.empty()) return Removal::kNotEmpty;
+    if (host_.value_writes_fail) return Removal::kFailed;
+    auto& siblings = parent->subkeys;
+    siblings.erase(std::find_if(siblings.begin(), siblings.end(),
+                                [key](const auto& k) { return k.get() == key; }));
+    return Removal::kRemoved;
   }
 
  private:

@@ -79,6 +79,7 @@ class FakeHost : public Host {
   // The key and the keys below it cannot be opened with full access, as
   // for a key whose security lets this account only read it.
   void RefuseKeyWrites(const std::string& path) { unwritable_keys_.push_back(Key(path)); }
+  // Value writes and key removals fail.
   bool value_writes_fail = false;
 
   // --- Processes --------------------------------------------------------

@@ -1,7 +1,7 @@
 #pragma once
 // The contract every host keeps, as one suite run against the fake host, the
 // POSIX host and the Windows host: the Windows path rules, sharing, folder
-// creation, the registry's string values and a failed call's reason. A test
+// creation, the registry's values and keys and a failed call's reason. A test
 // calls CheckHostContract with an empty folder it may fill.
 
 #include <gtest/gtest.h>
@@ -207,6 +207,32 @@ inline void CheckHostContract(Host& host, const HostContractOptions& o) {
   EXPECT_EQ(k->QueryValue("Missing", &data), RegValueType::kMissing);
   EXPECT_EQ(k->EnumSubKey(0), std::optional<std::string>("Child"));
   EXPECT_EQ(k->EnumSubKey(1), std::nullopt);
+  // Each type the restore writes comes back as it went; a subkey goes only
+  // while it holds nothing.
+  const struct {
+    RegValueType type;
+    std::string data;
+  } typed[] = {
+      {RegValueType::kExpandString, "%SystemDrive%\\Intranet"},
+      {RegValueType::kDword, std::string("\x2a\0\0\0", 4)},
+      {RegValueType::kBinary, std::string("\0\x01\xff", 3)},
+      {RegValueType::kString, "C:\\Intranet"},
+  };
+  for (const auto& t : typed) {
+    ASSERT_TRUE(k->SetValue("Typed", t.type, t.data));
+    EXPECT_EQ(k->QueryValue("typed", &data), t.type);
+    EXPECT_EQ(data, t.data);
+  }
+  EXPECT_FALSE(k->SetValue("Typed", RegValueType::kOther, "x"));
+  using Removal = HostRegistryKey::Removal;
+  ASSERT_TRUE(k->OpenSubKey("Child\\Grandchild", true)->SetStringValue("x", "y"));
+  EXPECT_EQ(k->DeleteEmptySubKey("Child"), Removal::kNotEmpty);
+  EXPECT_EQ(k->DeleteEmptySubKey("Child\\Grandchild"), Removal::kNotEmpty);
+  EXPECT_TRUE(k->OpenSubKey("Child\\Grandchild", false)->DeleteValue("x"));
+  EXPECT_EQ(k->DeleteEmptySubKey("Child\\Grandchild"), Removal::kRemoved);
+  EXPECT_EQ(k->DeleteEmptySubKey("Child\\Grandchild"), Removal::kAbsent);
+  EXPECT_EQ(k->DeleteEmptySubKey("child"), Removal::kRemoved);
+  EXPECT_EQ(k->EnumSubKey(0), std::nullopt);
 
   // A file's SHA-256: FIPS 180-2's known answers, the last one read in
   // many pieces; a missing file has none.

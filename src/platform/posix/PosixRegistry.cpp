@@ -197,10 +197,27 @@ class PosixRegistryKey : public HostRegistryKey {
     }
   }
 
-  bool SetStringValue(const std::string& name, const std::string& value) override {
+  bool SetValue(const std::string& name, RegValueType type, const std::string& data) override {
+    uint32_t file_type = 0;
+    switch (type) {
+      case RegValueType::kString:
+        file_type = kRegSz;
+        break;
+      case RegValueType::kExpandString:
+        file_type = kRegExpandSz;
+        break;
+      case RegValueType::kDword:
+        file_type = kRegDword;
+        break;
+      case RegValueType::kBinary:
+        file_type = kRegBinary;
+        break;
+      default:
+        return false;
+    }
     if (!store_->Writable()) return false;
     RegistryFile* registry = store_->Load();
-    if (registry == nullptr || !registry->SetValue(path_, name, kRegSz, value)) return false;
+    if (registry == nullptr || !registry->SetValue(path_, name, file_type, data)) return false;
     return store_->Save();
   }
 
@@ -210,6 +227,16 @@ class PosixRegistryKey : public HostRegistryKey {
     if (registry->FindValue(path_, name) == nullptr) return true;
     if (!store_->Writable() || !registry->DeleteValue(path_, name)) return false;
     return store_->Save();
+  }
+
+  Removal DeleteEmptySubKey(const std::string& path) override {
+    RegistryFile* registry = store_->Load();
+    if (registry == nullptr) return Removal::kFailed;
+    const std::string key = path_ + "\\" + path;
+    if (!registry->KeyExists(key)) return Removal::kAbsent;
+    if (!store_->Writable()) return Removal::kFailed;
+    if (!registry->DeleteEmptyKey(key)) return Removal::kNotEmpty;
+    return store_->Save() ? Removal::kRemoved : Removal::kFailed;
   }
 
  private:

@@ -307,7 +307,9 @@ bool RegistryFile::Read(std::string* error) {
       const std::optional<std::vector<std::string>> key = SectionKey(line.substr(1, close - 1));
       if (!key) continue;
       current = SectionFor(*key);
-      sections_[nodes_[current].section].last_line = {lines[i].begin, lines[i].end, lines[i].next};
+      RegistrySection& section = sections_[nodes_[current].section];
+      section.last_line = {lines[i].begin, lines[i].end, lines[i].next};
+      if (section.headers++ == 0) section.header = section.last_line;
     } else if (current != kNoSection) {
       ReadSectionLine(lines, &i, current);
     }
@@ -513,6 +515,26 @@ bool RegistryFile::DeleteValue(const std::string& key, const std::string& name) 
     Edit(span.begin, span.next, std::string());
     found = true;
   }
+}
+
+bool RegistryFile::DeleteEmptyKey(const std::string& key) {
+  const size_t node = FindNode(KeyNames(key));
+  if (node == kNoSection || node == 0 || !nodes_[node].subkeys.empty() ||
+      nodes_[node].section == kNoSection)
+    return false;
+  const RegistrySection& section = sections_[nodes_[node].section];
+  if (!section.values.empty() || section.headers != 1 ||
+      section.last_line.begin != section.header.begin)
+    return false;
+  size_t from = section.header.begin;
+  // The line before the header, when it is blank.
+  if (from > 0 && text_[from - 1] == '\n') {
+    size_t blank = from - 1;
+    if (blank > 0 && text_[blank - 1] == '\r') --blank;
+    if (blank > 0 && text_[blank - 1] == '\n') from = blank;
+  }
+  Edit(from, section.header.next, std::string());
+  return true;
 }
 
 bool RegistryFile::SetValue(const std::string& key, const std::string& name, uint32_t type,

@@ -54,6 +54,8 @@ struct RegistrySection {
   std::vector<std::string> key;  // the key's names from HKEY_LOCAL_MACHINE down
   std::vector<RegistryValue> values;
   RegistrySpan last_line;  // over every section naming the key
+  RegistrySpan header;     // the line of the first section naming it
+  size_t headers = 0;      // how many sections name it
 };
 
 class RegistryFile {
@@ -83,6 +85,12 @@ class RegistryFile {
   // Removes every definition of the value, with its lines. False when the
   // key has no such value.
   bool DeleteValue(const std::string& key, const std::string& name);
+  // Removes the key's section when nothing else stands in it: it has no
+  // values and no subkeys, one section names it and that section holds no
+  // line but its header. A blank line before the header goes with it, as
+  // AddKey wrote it. False when the key is missing, is the root, or holds
+  // anything (a line not understood included).
+  bool DeleteEmptyKey(const std::string& key);
   // Sets (adds or replaces) a value, adding the key's section when needed.
   // False when a name cannot be written (a line break in it).
   bool SetValue(const std::string& key, const std::string& name, uint32_t type,

@@ -1,5 +1,6 @@
 // The registry below HKEY_LOCAL_MACHINE: RegOpenKeyExA, RegCreateKeyExA,
-// RegEnumKeyExA, RegQueryValueExA, RegSetValueExA, RegCloseKey.
+// RegEnumKeyExA, RegQueryValueExA, RegSetValueExA, RegDeleteValueA,
+// RegQueryInfoKeyA, RegDeleteKeyExA, RegCloseKey.
 #include "platform/win32/Win32Registry.h"
 
 namespace {
@@ -78,15 +79,52 @@ class Win32RegistryKey : public HostRegistryKey {
     }
   }
 
-  bool SetStringValue(const std::string& name, const std::string& value) override {
-    return RegSetValueExA(key_.get(), name.c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  bool SetValue(const std::string& name, RegValueType type, const std::string& data) override {
+    DWORD windows_type = REG_NONE;
+    DWORD size = static_cast<DWORD>(data.size());
+    switch (type) {
+      case RegValueType::kString:
+      case RegValueType::kExpandString:
+        windows_type = type == RegValueType::kString ? REG_SZ : REG_EXPAND_SZ;
+        ++size;  // the terminating zero c_str() has
+        break;
+      case RegValueType::kDword:
+        windows_type = REG_DWORD;
+        break;
+      case RegValueType::kBinary:
+        windows_type = REG_BINARY;
+        break;
+      default:
+        return false;
+    }
+    return RegSetValueExA(key_.get(), name.c_str(), 0, windows_type,
+                          reinterpret_cast<const BYTE*>(data.c_str()), size) == ERROR_SUCCESS;
   }
 
   bool DeleteValue(const std::string& name) override {
     const LONG status = RegDeleteValueA(key_.get(), name.c_str());
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+  }
+
+  Removal DeleteEmptySubKey(const std::string& path) override {
+    HKEY opened = nullptr;
+    LONG status =
+        RegOpenKeyExA(key_.get(), path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &opened);
+    if (status == ERROR_FILE_NOT_FOUND) return Removal::kAbsent;
+    if (status != ERROR_SUCCESS) return Removal::kFailed;
+    UniqueKey subkey(opened);
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    status = RegQueryInfoKeyA(subkey.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                              &values, nullptr, nullptr, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return Removal::kFailed;
+    if (subkeys != 0 || values != 0) return Removal::kNotEmpty;
+    subkey.reset();
+    // The view the keys are opened in; RegDeleteKeyA would take the
+    // program's own.
+    status = RegDeleteKeyExA(key_.get(), path.c_str(), KEY_WOW64_32KEY, 0);
+    if (status == ERROR_FILE_NOT_FOUND) return Removal::kAbsent;
+    return status == ERROR_SUCCESS ? Removal::kRemoved : Removal::kFailed;
   }
 
  private:

@@ -144,6 +144,20 @@ TEST(RegistryFileTest, EditsChangeOnlyTheirOwnLines) {
       {"a value over two lines",
        [&](RegistryFile& f) { return f.SetValue(corvantis, "Path", kRegSz, "D:"); },
        replaced("\"Path\"=hex(2):43,\\\r\n  3a,00", "\"Path\"=\"D:\"")},
+      {"a text that becomes a REG_EXPAND_SZ",
+       [&](RegistryFile& f) { return f.SetValue(corvantis, "installdir", kRegExpandSz, "C:"); },
+       replaced("\"InstallDir\"=\"C:\\\\Old\"", "\"InstallDir\"=hex(2):43,3a,00")},
+      {"a new key removed again (the last line keeps the line end it got)",
+       [](RegistryFile& f) {
+         return f.AddKey("Software\\New") && f.DeleteEmptyKey("software\\new");
+       },
+       text + "\r\n"},
+      {"no removal of a key that holds anything, or is missing, or the root",
+       [&](RegistryFile& f) {
+         return !f.DeleteEmptyKey(corvantis) && !f.DeleteEmptyKey("Software\\Apache Group") &&
+                !f.DeleteEmptyKey("Software\\Missing") && !f.DeleteEmptyKey("");
+       },
+       text},
       {"a new value", [&](RegistryFile& f) { return f.SetValue(corvantis, "Build", kRegSz, "42"); },
        replaced("\"Broken\"=dword:xyz\r\n", "\"Broken\"=dword:xyz\r\n\"Build\"=\"42\"\r\n")},
       {"a new value in the last section, without a last line end",
@@ -178,6 +192,11 @@ TEST(RegistryFileTest, EditsChangeOnlyTheirOwnLines) {
   EXPECT_EQ(Value(*again, corvantis, "InstallDir"), "C:\\x");
   EXPECT_TRUE(again->KeyExists("Software\\New"));
   EXPECT_EQ(Value(*again, corvantis, "Blob"), "<missing>");
+  // A section whose one line is not understood may hold a value: it stays.
+  std::optional<RegistryFile> odd =
+      RegistryFile::Parse("REGEDIT4\n[Software\\X]\n\"A\"=str(2):\"y\"\n", nullptr);
+  ASSERT_TRUE(odd);
+  EXPECT_FALSE(odd->DeleteEmptyKey("Software\\X"));
 }
 
 TEST(RegistryFileTest, NamesIgnoreCaseAndKeepTheirFirstSpelling) {

@@ -49,6 +49,7 @@ TEST_F(Win32RegistryTest, AStringWrittenReadsBackWithItsType) {
   ASSERT_NE(opened, nullptr);
   EXPECT_TRUE(opened->SetStringValue("InstallDir", "C:\\Program Files\\Intranet caf\xe9"));
   EXPECT_TRUE(opened->SetStringValue("Empty", ""));
+  EXPECT_TRUE(opened->SetValue("Path", RegValueType::kExpandString, "%SystemDrive%"));
   opened.reset();
 
   std::unique_ptr<HostRegistryKey> again = host_->OpenLocalMachineKey(key, false);
@@ -69,9 +70,12 @@ TEST_F(Win32RegistryTest, AStringWrittenReadsBackWithItsType) {
   DWORD type = 0;
   DWORD size = 0;
   RegQueryValueExA(raw, "InstallDir", nullptr, &type, nullptr, &size);
-  RegCloseKey(raw);
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(size, sizeof "C:\\Program Files\\Intranet caf\xe9");
+  RegQueryValueExA(raw, "Path", nullptr, &type, nullptr, &size);
+  RegCloseKey(raw);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
+  EXPECT_EQ(size, sizeof "%SystemDrive%");
 }
 
 TEST_F(Win32RegistryTest, ValuesReadWithTheTypesTheyWereStoredWith) {
