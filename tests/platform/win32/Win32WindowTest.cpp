@@ -20,20 +20,7 @@ namespace {
 HWND ControlWindow(HWND form_window, const Form& form, const Control& control) {
   const std::vector<Control*>& all = form.controls();
   const int index = static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin());
-  struct Search {
-    int id;
-    HWND found;
-  } search = {100 + index, nullptr};
-  EnumChildWindows(
-      form_window,
-      [](HWND hwnd, LPARAM lparam) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lparam);
-        if (GetDlgCtrlID(hwnd) != s->id) return TRUE;
-        s->found = hwnd;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return ControlWithId(form_window, 100 + index);
 }
 
 std::string Text(HWND hwnd) {
