@@ -9,9 +9,8 @@ namespace {
 
 class Win32ProcessTest : public ::testing::Test {
  protected:
+  Win32ProcessTest() : host_(CreateHost(0, nullptr)), ui_(CreateUi(*host_)), app_(*host_, *ui_) {}
   void SetUp() override {
-    host_ = CreateHost(0, nullptr);
-    ui_ = CreateUi(*host_);
     child_ = host_->ProgramFolder() + "win32_child.exe";
     out_ = MakeScratchFolder("process") + "command-line.txt";
     SetEnvironmentVariableA("CORVANTIS_CHILD_OUT", out_.c_str());
@@ -19,14 +18,17 @@ class Win32ProcessTest : public ::testing::Test {
   }
   void TearDown() override { SetEnvironmentVariableA("CORVANTIS_CHILD_OUT", nullptr); }
 
+  // The child's command line: its quoted path, then `tail`.
+  std::string Child(const std::string& tail = "") const { return "\"" + child_ + "\"" + tail; }
+
   std::unique_ptr<Host> host_;
   std::unique_ptr<Ui> ui_;
+  TApplication app_;
   std::string child_;
   std::string out_;
 };
 
 TEST_F(Win32ProcessTest, TheChildGetsTheCommandLineByteForByte) {
-  TApplication app(*host_, *ui_);
   // The tails of command lines as the install builds them, and some that a
   // splitting and re-joining of the arguments would change.
   const std::string tails[] = {
@@ -41,46 +43,43 @@ TEST_F(Win32ProcessTest, TheChildGetsTheCommandLineByteForByte) {
   for (const std::string& tail : tails) {
     SCOPED_TRACE(tail);
     DeleteFileA(out_.c_str());
-    const std::string line = "\"" + child_ + "\"" + tail;
-    ASSERT_TRUE(RunAndWait(app, line));
+    const std::string line = Child(tail);
+    ASSERT_TRUE(RunAndWait(app_, line));
     EXPECT_EQ(ReadWholeFile(out_), line);
   }
 }
 
 TEST_F(Win32ProcessTest, AProgramThatDoesNotExistIsNotStarted) {
-  TApplication app(*host_, *ui_);
-  EXPECT_FALSE(RunAndWait(app, "\"C:\\nowhere\\bin\\httpd.exe\" -k stop"));
+  EXPECT_FALSE(RunAndWait(app_, "\"C:\\nowhere\\bin\\httpd.exe\" -k stop"));
   // A server root without its trailing backslash runs folder and "bin"
   // together.
-  EXPECT_FALSE(RunAndWait(app, "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop"));
+  EXPECT_FALSE(RunAndWait(app_, "\"C:\\Apache2.2bin\\httpd.exe\" -w -n \"Apache2.2\" -k stop"));
   EXPECT_EQ(host_->StartProcess("", {}), nullptr);
 }
 
 TEST_F(Win32ProcessTest, TheChildGetsTheAddedVariablesAndItsExitStatusIsRead) {
-  TApplication app(*host_, *ui_);
   SetEnvironmentVariableA("PGHOST", "elsewhere");
   SetEnvironmentVariableA("CORVANTIS_CHILD_EXIT", "2");
   struct Case {
     EnvironmentAdditions additions;
+    const char* show;  // the variable the child writes out
     const char* shown;
   };
   const Case cases[] = {
-      {{}, "PGHOST=elsewhere"},
-      {{{"PGHOST", "db server"}, {"PGPASSWORD", "s3cret"}}, "PGHOST=db server"},
-      {{{"pghost", "named in other case"}}, "PGHOST=named in other case"},
+      {{}, "PGHOST", "PGHOST=elsewhere"},
+      {{{"PGHOST", "db server"}, {"PGPASSWORD", "s3cret"}}, "PGHOST", "PGHOST=db server"},
+      {{{"pghost", "named in other case"}}, "PGHOST", "PGHOST=named in other case"},
+      {{{"PGPASSWORD", "s3cret"}}, "PGPASSWORD", "PGPASSWORD=s3cret"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shown);
     DeleteFileA(out_.c_str());
-    SetEnvironmentVariableA("CORVANTIS_CHILD_SHOW", "PGHOST");
+    SetEnvironmentVariableA("CORVANTIS_CHILD_SHOW", c.show);
     std::optional<uint32_t> exit_code;
-    ASSERT_TRUE(RunAndWait(app, "\"" + child_ + "\"", c.additions, &exit_code));
+    ASSERT_TRUE(RunAndWait(app_, Child(), c.additions, &exit_code));
     EXPECT_EQ(ReadWholeFile(out_), c.shown);  // the child found CORVANTIS_CHILD_OUT too
     EXPECT_EQ(exit_code, 2u);
   }
-  SetEnvironmentVariableA("CORVANTIS_CHILD_SHOW", "PGPASSWORD");
-  ASSERT_TRUE(RunAndWait(app, "\"" + child_ + "\"", {{"PGPASSWORD", "s3cret"}}));
-  EXPECT_EQ(ReadWholeFile(out_), "PGPASSWORD=s3cret");
   for (const char* name : {"PGHOST", "CORVANTIS_CHILD_EXIT", "CORVANTIS_CHILD_SHOW"})
     SetEnvironmentVariableA(name, nullptr);
 }
@@ -99,9 +98,8 @@ class OneButtonForm : public Form {
 };
 
 TEST_F(Win32ProcessTest, TheWaitRunsTheHandlersOfUserInputBeforeTheChildEnds) {
-  TApplication app(*host_, *ui_);
   OneButtonForm form;
-  app.CreateForm(form);
+  app_.CreateForm(form);
   form.displayed = true;
   ui_->DisplayForm(form, false);
   HWND window = FindWindowA("CorvantisForm", nullptr);
@@ -117,10 +115,10 @@ TEST_F(Win32ProcessTest, TheWaitRunsTheHandlersOfUserInputBeforeTheChildEnds) {
   };
   SetEnvironmentVariableA("CORVANTIS_CHILD_DELAY", "700");
   PostMessageA(button, BM_CLICK, 0, 0);
-  ASSERT_TRUE(RunAndWait(app, "\"" + child_ + "\" slow"));
+  ASSERT_TRUE(RunAndWait(app_, Child(" slow")));
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(seen_during_wait, "<missing>");  // the click ran while the child slept
-  EXPECT_EQ(ReadWholeFile(out_), "\"" + child_ + "\" slow");
+  EXPECT_EQ(ReadWholeFile(out_), Child(" slow"));
   ui_->HideForm(form);
 }
 
@@ -128,10 +126,9 @@ TEST_F(Win32ProcessTest, AFileAnotherProcessHoldsWithoutSharingCannotBeOpened) {
   const std::string path = MakeScratchFolder("held") + "libarticles.dll";
   ASSERT_TRUE(WriteWholeFile(path, "MZ"));
   std::unique_ptr<HostProcess> holder =
-      host_->StartProcess("\"" + child_ + "\" hold \"" + path + "\" 3000", {});
+      host_->StartProcess(Child(" hold \"" + path + "\" 3000"), {});
   ASSERT_NE(holder, nullptr);
-  for (int i = 0; i < 200 && !Exists(path + ".held"); ++i) Sleep(25);
-  ASSERT_TRUE(Exists(path + ".held"));
+  ASSERT_TRUE(WaitFor([&] { return Exists(path + ".held"); }, 5));
 
   EXPECT_EQ(host_->OpenFileForRead(path, kShareRead), nullptr);
   EXPECT_EQ(host_->OpenFileForRead(path, kShareRead | kShareWrite), nullptr);
@@ -152,8 +149,7 @@ TEST_F(Win32ProcessTest, OutputGoesToItsFileAndTerminateEndsTheProgram) {
   const std::string folder = MakeScratchFolder("output");
   ProcessOptions options;
   options.output_file = folder + "out.txt";
-  std::unique_ptr<HostProcess> printer =
-      host_->StartProcess("\"" + child_ + "\" print hello", {}, options);
+  std::unique_ptr<HostProcess> printer = host_->StartProcess(Child(" print hello"), {}, options);
   ASSERT_NE(printer, nullptr);
   while (printer->WaitForExitOrInput() == HostProcess::Wait::kInput) {
   }
@@ -162,9 +158,9 @@ TEST_F(Win32ProcessTest, OutputGoesToItsFileAndTerminateEndsTheProgram) {
 
   const std::string held = folder + "held.txt";
   std::unique_ptr<HostProcess> holder =
-      host_->StartProcess("\"" + child_ + "\" hold \"" + held + "\" 60000", {}, {});
+      host_->StartProcess(Child(" hold \"" + held + "\" 60000"), {}, {});
   ASSERT_NE(holder, nullptr);
-  for (int i = 0; i < 200 && !Exists(held + ".held"); ++i) Sleep(25);
+  ASSERT_TRUE(WaitFor([&] { return Exists(held + ".held"); }, 5));
   const DWORD start = GetTickCount();
   EXPECT_TRUE(holder->Terminate());
   EXPECT_EQ(holder->WaitForExitOrInput(), HostProcess::Wait::kExited);
