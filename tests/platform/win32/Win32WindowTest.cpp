@@ -16,17 +16,14 @@
 
 namespace {
 
-// The window of `control`: id 100 + its index among the form's controls.
-HWND ControlWindow(HWND form_window, const Form& form, const Control& control) {
+// The control id of `control`: 100 + its index among the form's controls.
+int IdOf(const Form& form, const Control& control) {
   const std::vector<Control*>& all = form.controls();
-  const int index = static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin());
-  return ControlWithId(form_window, 100 + index);
+  return 100 + static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin());
 }
 
-std::string Text(HWND hwnd) {
-  char buffer[4096] = {};
-  const int length = GetWindowTextA(hwnd, buffer, sizeof buffer);
-  return std::string(buffer, static_cast<size_t>(length));
+HWND ControlWindow(HWND form_window, const Form& form, const Control& control) {
+  return ControlWithId(form_window, IdOf(form, control));
 }
 
 // Bounds relative to the parent window's client area.
@@ -42,14 +39,10 @@ Bounds BoundsOf(HWND hwnd) {
 // The owner stays null when no such box comes within five seconds.
 std::thread AnswerBox(const char* caption, int button, HWND* owner) {
   return std::thread([caption, button, owner] {
-    for (int i = 0; i < 500; ++i) {
-      if (HWND box = FindWindowA("#32770", caption)) {
-        *owner = GetWindow(box, GW_OWNER);
-        PostMessageA(box, WM_COMMAND, button, 0);
-        return;
-      }
-      Sleep(10);
-    }
+    HWND box = nullptr;
+    if (!WaitFor([&] { return (box = FindWindowA("#32770", caption)) != nullptr; }, 5)) return;
+    *owner = GetWindow(box, GW_OWNER);
+    PostMessageA(box, WM_COMMAND, button, 0);
   });
 }
 
@@ -94,7 +87,7 @@ TEST_F(Win32WizardTest, EveryControlHasItsWindowAtItsBounds) {
   const LONG style = GetWindowLongA(window_, GWL_STYLE);
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-  EXPECT_EQ(Text(window_), "Installing...brevoxil - Articles Module Update 2.3.8");
+  EXPECT_EQ(WindowText(window_), "Installing...brevoxil - Articles Module Update 2.3.8");
   // Centred on the screen.
   RECT frame;
   GetWindowRect(window_, &frame);
@@ -128,28 +121,28 @@ TEST_F(Win32WizardTest, EveryControlHasItsWindowAtItsBounds) {
 TEST_F(Win32WizardTest, PressedButtonsMoveThroughThePagesAndTheWindowsFollow) {
   Show();
   EXPECT_FALSE(IsWindowEnabled(Of(form_.Previous1)));
-  EXPECT_EQ(Text(Of(form_.Next1)), "Next >>");
+  EXPECT_EQ(WindowText(Of(form_.Next1)), "Next >>");
   EXPECT_TRUE(IsWindowVisible(Of(form_.IntroText1)));
-  EXPECT_EQ(Text(Of(form_.IntroText1)).substr(0, 54),
+  EXPECT_EQ(WindowText(Of(form_.IntroText1)).substr(0, 54),
             "Welcome to the brevoxil - Articles Module Update Insta");
 
   Press(form_.Next1);
   EXPECT_EQ(form_.ActivePageIndex(), kLicense);
-  EXPECT_EQ(Text(Of(form_.Next1)), "Yes");
-  EXPECT_EQ(Text(Of(form_.Cancel1)), "No");
+  EXPECT_EQ(WindowText(Of(form_.Next1)), "Yes");
+  EXPECT_EQ(WindowText(Of(form_.Cancel1)), "No");
   EXPECT_TRUE(IsWindowEnabled(Of(form_.Previous1)));
   EXPECT_FALSE(IsWindowVisible(Of(form_.IntroText1)));
   HWND licence = Of(form_.LicenseText1);
   EXPECT_TRUE(IsWindowVisible(licence));
   EXPECT_TRUE(GetWindowLongA(licence, GWL_STYLE) & ES_READONLY);
   EXPECT_TRUE(GetWindowLongA(licence, GWL_STYLE) & WS_VSCROLL);
-  const std::string shown = Text(licence);
+  const std::string shown = WindowText(licence);
   EXPECT_EQ(shown.substr(0, 38), "Hollinvale\r\nEnd User Licence Agreement");
   EXPECT_EQ(shown.substr(shown.size() - 13), "OTHER DAMAGE.");
 
   Press(form_.Previous1);
   EXPECT_EQ(form_.ActivePageIndex(), kIntro);
-  EXPECT_EQ(Text(Of(form_.Cancel1)), "Cancel");
+  EXPECT_EQ(WindowText(Of(form_.Cancel1)), "Cancel");
   Press(form_.Previous1);  // disabled: nothing happens
   EXPECT_EQ(form_.ActivePageIndex(), kIntro);
 
@@ -157,7 +150,7 @@ TEST_F(Win32WizardTest, PressedButtonsMoveThroughThePagesAndTheWindowsFollow) {
   Press(form_.Next1);
   EXPECT_EQ(form_.ActivePageIndex(), kDest);
   EXPECT_TRUE(IsWindowVisible(Of(form_.Browse1)));
-  EXPECT_EQ(Text(Of(form_.DestFolder1)), settings_.InstallDir);
+  EXPECT_EQ(WindowText(Of(form_.DestFolder1)), settings_.InstallDir);
 }
 
 TEST_F(Win32WizardTest, EnterPressesTheDefaultButtonOnlyWhileItIsEnabled) {
@@ -188,7 +181,7 @@ TEST_F(Win32WizardTest, ShowStatusAndShowProgressReachTheWindowAtOnce) {
   form_.Page(kIntro).visible = false;
   form_.Update1.visible = true;
   form_.ShowStatus("Installing module.  Please wait...");
-  EXPECT_EQ(Text(Of(form_.UpdateFileName1)), "Installing module.  Please wait...");
+  EXPECT_EQ(WindowText(Of(form_.UpdateFileName1)), "Installing module.  Please wait...");
   form_.ShowProgress(40);
   EXPECT_EQ(SendMessageA(Of(form_.UpdateProgress1), 0x408 /* PBM_GETPOS */, 0, 0), 40);
   form_.ShowProgress(150);
@@ -222,7 +215,7 @@ TEST(Win32LoginTest, TheDialogTakesTypedTextAndAnswersEnterEscapeAndTheCloseBox)
   EXPECT_EQ(client.bottom, 160);
   HWND password = ControlWindow(dialog, login, login.Password1);
   EXPECT_EQ(SendMessageA(password, EM_GETPASSWORDCHAR, 0, 0), '*');
-  EXPECT_EQ(Text(ControlWindow(dialog, login, login.Ok1)), "&OK");
+  EXPECT_EQ(WindowText(ControlWindow(dialog, login, login.Ok1)), "&OK");
   const Bounds ok = BoundsOf(ControlWindow(dialog, login, login.Ok1));
   EXPECT_EQ(ok.left, 30);
   EXPECT_EQ(ok.top, 125);
@@ -243,11 +236,6 @@ TEST(Win32LoginTest, TheDialogTakesTypedTextAndAnswersEnterEscapeAndTheCloseBox)
   ui->HideForm(main_form);
 }
 
-int IdOf(const Form& form, const Control& control) {
-  const std::vector<Control*>& all = form.controls();
-  return 100 + static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin());
-}
-
 TEST(Win32WizardIdsTest, TheIdsTheDriverUsesNameTheFormsControls) {
   FakeHost host;
   FakeUi screen;
@@ -256,38 +244,35 @@ TEST(Win32WizardIdsTest, TheIdsTheDriverUsesNameTheFormsControls) {
   TForm1 form(app, ThePackage(), settings);
   TDBLoginForm1 login(app, settings);
   using namespace wizard_ids;
-  const std::pair<int, const Control*> wizard[] = {
-      {kPageControl1, &form.PageControl1},
-      {kIntro1, &form.Intro1},
-      {kLicense1, &form.License1},
-      {kDest1, &form.Dest1},
-      {kStartUpdate1, &form.StartUpdate1},
-      {kUpdate1, &form.Update1},
-      {kUpdateComplete1, &form.UpdateComplete1},
-      {kLabel6, &form.Label6},
-      {kPrevious1, &form.Previous1},
-      {kNext1, &form.Next1},
-      {kCancel1, &form.Cancel1},
-      {kIntroText1, &form.IntroText1},
-      {kLicenseText1, &form.LicenseText1},
-      {kDestFolder1, &form.DestFolder1},
-      {kBrowse1, &form.Browse1},
-      {kUpdateFileName1, &form.UpdateFileName1},
-      {kUpdateCompleteText1, &form.UpdateCompleteText1},
+  using Ids = std::initializer_list<std::pair<int, const Control*>>;
+  auto expect_ids = [](const Form& owner, Ids ids) {
+    for (const auto& [id, control] : ids) {
+      SCOPED_TRACE(control->name);
+      EXPECT_EQ(IdOf(owner, *control), id);
+    }
   };
-  for (const auto& [id, control] : wizard) {
-    SCOPED_TRACE(control->name);
-    EXPECT_EQ(IdOf(form, *control), id);
-  }
-  const std::pair<int, const Control*> dialog[] = {
-      {login_ids::kServer1, &login.Server1},     {login_ids::kUsername1, &login.Username1},
-      {login_ids::kPassword1, &login.Password1}, {login_ids::kOk1, &login.Ok1},
-      {login_ids::kCancel1, &login.Cancel1},
-  };
-  for (const auto& [id, control] : dialog) {
-    SCOPED_TRACE(control->name);
-    EXPECT_EQ(IdOf(login, *control), id);
-  }
+  expect_ids(form, {{kPageControl1, &form.PageControl1},
+                    {kIntro1, &form.Intro1},
+                    {kLicense1, &form.License1},
+                    {kDest1, &form.Dest1},
+                    {kStartUpdate1, &form.StartUpdate1},
+                    {kUpdate1, &form.Update1},
+                    {kUpdateComplete1, &form.UpdateComplete1},
+                    {kLabel6, &form.Label6},
+                    {kPrevious1, &form.Previous1},
+                    {kNext1, &form.Next1},
+                    {kCancel1, &form.Cancel1},
+                    {kIntroText1, &form.IntroText1},
+                    {kLicenseText1, &form.LicenseText1},
+                    {kDestFolder1, &form.DestFolder1},
+                    {kBrowse1, &form.Browse1},
+                    {kUpdateFileName1, &form.UpdateFileName1},
+                    {kUpdateCompleteText1, &form.UpdateCompleteText1}});
+  expect_ids(login, {{login_ids::kServer1, &login.Server1},
+                     {login_ids::kUsername1, &login.Username1},
+                     {login_ids::kPassword1, &login.Password1},
+                     {login_ids::kOk1, &login.Ok1},
+                     {login_ids::kCancel1, &login.Cancel1}});
 }
 
 }  // namespace
