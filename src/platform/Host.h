@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -83,6 +84,31 @@ bool ReadToEnd(HostFile& file, const std::function<bool(const char* data, size_t
 
 // An open registry key (HKEY). Destroying it closes the key (RegCloseKey).
 enum class RegValueType { kMissing, kString, kExpandString, kDword, kBinary, kOther };
+
+// The registry's own type number of a value type (REG_SZ 1, REG_EXPAND_SZ 2,
+// REG_BINARY 3, REG_DWORD 4), as the Windows calls and the registry file
+// both spell it; 0 for kMissing and kOther, which have none.
+constexpr uint32_t RegistryTypeNumber(RegValueType type) {
+  switch (type) {
+    case RegValueType::kString:
+      return 1;
+    case RegValueType::kExpandString:
+      return 2;
+    case RegValueType::kBinary:
+      return 3;
+    case RegValueType::kDword:
+      return 4;
+    default:
+      return 0;
+  }
+}
+// The value type of a registry type number: kOther for any other number.
+constexpr RegValueType RegValueTypeOf(uint32_t number) {
+  for (RegValueType type : {RegValueType::kString, RegValueType::kExpandString,
+                            RegValueType::kBinary, RegValueType::kDword})
+    if (RegistryTypeNumber(type) == number) return type;
+  return RegValueType::kOther;
+}
 
 class HostRegistryKey {
  public:

@@ -16,6 +16,12 @@
 
 namespace {
 
+static_assert(RegistryTypeNumber(RegValueType::kString) == kRegSz &&
+                  RegistryTypeNumber(RegValueType::kExpandString) == kRegExpandSz &&
+                  RegistryTypeNumber(RegValueType::kBinary) == kRegBinary &&
+                  RegistryTypeNumber(RegValueType::kDword) == kRegDword,
+              "the registry file's type numbers are the value types' own");
+
 // The largest registry file read: far above any real one.
 constexpr off_t kMaxRegistryFile = 64 << 20;
 
@@ -183,39 +189,12 @@ class PosixRegistryKey : public HostRegistryKey {
     const RegistryValue* value = registry ? registry->FindValue(path_, name) : nullptr;
     if (value == nullptr) return RegValueType::kMissing;
     *data = value->data;
-    switch (value->type) {
-      case kRegSz:
-        return RegValueType::kString;
-      case kRegExpandSz:
-        return RegValueType::kExpandString;
-      case kRegDword:
-        return RegValueType::kDword;
-      case kRegBinary:
-        return RegValueType::kBinary;
-      default:
-        return RegValueType::kOther;
-    }
+    return RegValueTypeOf(value->type);
   }
 
   bool SetValue(const std::string& name, RegValueType type, const std::string& data) override {
-    uint32_t file_type = 0;
-    switch (type) {
-      case RegValueType::kString:
-        file_type = kRegSz;
-        break;
-      case RegValueType::kExpandString:
-        file_type = kRegExpandSz;
-        break;
-      case RegValueType::kDword:
-        file_type = kRegDword;
-        break;
-      case RegValueType::kBinary:
-        file_type = kRegBinary;
-        break;
-      default:
-        return false;
-    }
-    if (!store_->Writable()) return false;
+    const uint32_t file_type = RegistryTypeNumber(type);
+    if (file_type == 0 || !store_->Writable()) return false;
     RegistryFile* registry = store_->Load();
     if (registry == nullptr || !registry->SetValue(path_, name, file_type, data)) return false;
     return store_->Save();

@@ -5,6 +5,12 @@
 
 namespace {
 
+static_assert(RegistryTypeNumber(RegValueType::kString) == REG_SZ &&
+                  RegistryTypeNumber(RegValueType::kExpandString) == REG_EXPAND_SZ &&
+                  RegistryTypeNumber(RegValueType::kBinary) == REG_BINARY &&
+                  RegistryTypeNumber(RegValueType::kDword) == REG_DWORD,
+              "the value types' numbers are the registry's own");
+
 // Registry keys are opened in the 32-bit view of the registry, where the
 // 32-bit web server, PHP and PostgreSQL installers of these servers record
 // themselves and where the 32-bit installers of the intranet read and wrote
@@ -61,42 +67,17 @@ class Win32RegistryKey : public HostRegistryKey {
       if (status == ERROR_MORE_DATA) size = got;
     }
     if (status != ERROR_SUCCESS) return RegValueType::kMissing;
-    switch (type) {
-      case REG_SZ:
-      case REG_EXPAND_SZ:
-        // The text ends at its terminating zero, which need not be stored.
-        *data = bytes.substr(0, bytes.find('\0'));
-        return type == REG_SZ ? RegValueType::kString : RegValueType::kExpandString;
-      case REG_DWORD:
-        *data = bytes;
-        return RegValueType::kDword;
-      case REG_BINARY:
-        *data = bytes;
-        return RegValueType::kBinary;
-      default:
-        *data = bytes;
-        return RegValueType::kOther;
-    }
+    // The text ends at its terminating zero, which need not be stored.
+    *data = type == REG_SZ || type == REG_EXPAND_SZ ? bytes.substr(0, bytes.find('\0')) : bytes;
+    return RegValueTypeOf(type);
   }
 
   bool SetValue(const std::string& name, RegValueType type, const std::string& data) override {
-    DWORD windows_type = REG_NONE;
+    const DWORD windows_type = RegistryTypeNumber(type);
+    if (windows_type == REG_NONE) return false;
     DWORD size = static_cast<DWORD>(data.size());
-    switch (type) {
-      case RegValueType::kString:
-      case RegValueType::kExpandString:
-        windows_type = type == RegValueType::kString ? REG_SZ : REG_EXPAND_SZ;
-        ++size;  // the terminating zero c_str() has
-        break;
-      case RegValueType::kDword:
-        windows_type = REG_DWORD;
-        break;
-      case RegValueType::kBinary:
-        windows_type = REG_BINARY;
-        break;
-      default:
-        return false;
-    }
+    // A text is stored with the terminating zero c_str() has.
+    if (windows_type == REG_SZ || windows_type == REG_EXPAND_SZ) ++size;
     return RegSetValueExA(key_.get(), name.c_str(), 0, windows_type,
                           reinterpret_cast<const BYTE*>(data.c_str()), size) == ERROR_SUCCESS;
   }
